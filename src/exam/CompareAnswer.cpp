@@ -1,0 +1,228 @@
+#include "CompareAnswer.h"
+
+#include "Errors.h"
+#include "Gbk.h"
+
+#include <cmath>
+#include <string_view>
+
+namespace qarvel::exam {
+namespace {
+
+// Byte k of a text, or -1 when k lies outside it: a missing byte matches nothing.
+int At(std::string_view s, std::int64_t k) {
+    if (k < 0 || k >= static_cast<std::int64_t>(s.size())) {
+        return -1;
+    }
+    return ByteAt(s, k);
+}
+
+bool Matches(std::string_view a, std::string_view b, std::int64_t k) {
+    const int x = At(a, k);
+    return x >= 0 && x == At(b, k);
+}
+
+// A double-byte character ending at offset k matches when both of its bytes do.
+bool DoubleMatches(std::string_view a, std::string_view b, std::int64_t k) {
+    return Matches(a, b, k - 1) && Matches(a, b, k);
+}
+
+std::string Decimal(std::int64_t v) { return std::to_string(v); }
+
+class Change {
+public:
+    Change(ExamState& state, ExamView& view) : s_(state), v_(view) {}
+
+    void Run(const std::string& answer) {
+        // 1. Every change switches the clock on.
+        v_.SetClockEnabled(true);
+
+        // 2. Store the answer.
+        s_.AnswerText = answer;
+        s_.AnswerLength = static_cast<std::int32_t>(answer.size());
+        const std::int64_t n = s_.AnswerLength;
+        const std::string_view ans = s_.AnswerText;
+        const std::string_view src = s_.SourceText;
+        const std::string_view prev = s_.PreviousAnswerText;
+
+        if (n > 0) {
+            const int cmp = prev.compare(ans);
+            const bool grew = cmp < 0;
+            const bool shrank = cmp > 0;
+            const unsigned char last = ByteAt(ans, n - 1);
+
+            // 3. Underline move for a space or a single-byte character.
+            if (last >= 32 && last <= 126) {
+                MoveUnderline(n, n - 1);
+            }
+
+            // 4. Single-byte judgement.
+            if (IsSingleByteChar(last) && grew) {
+                if (Matches(ans, src, n - 1)) {
+                    SetAscii(s_.CorrectAsciiCount + 1);
+                    Mark(n - 1, exam::Mark::Blue);
+                } else {
+                    Mark(n - 1, exam::Mark::Red);
+                }
+            }
+
+            // Whatever the new last byte, deleting takes back what the removed
+            // characters had earned.
+            if (shrank) {
+                TakeBackRemoved(n);
+            }
+
+            // 5. Double-byte judgement.
+            if (IsHighByte(last)) {
+                if (grew) {
+                    const bool right = DoubleMatches(ans, src, n - 1);
+                    if (right) {
+                        ++s_.CorrectHanziCount;
+                    }
+                    Mark(n - 2, right ? exam::Mark::Blue : exam::Mark::Red);
+                    Mark(n - 2, exam::Mark::UnderlineOff);
+                    Mark(n, exam::Mark::UnderlineOn);
+                    if (right) {
+                        ShowHanzi();
+                    }
+                    ClearAfter(n);
+                } else if (shrank) {
+                    // Judge again the character that now ends the answer.
+                    const bool right = DoubleMatches(ans, src, n - 1);
+                    Mark(n - 2, right ? exam::Mark::Blue : exam::Mark::Red);
+                    Mark(n - 2, exam::Mark::UnderlineOff);
+                    Mark(n, exam::Mark::UnderlineOn);
+                    ShowHanzi();
+                    ClearAfter(n);
+                }
+            }
+
+            // 6. Score.
+            UpdateScore();
+        }
+
+        // 7. Remember the answer for the next change.
+        s_.PreviousAnswerText = s_.AnswerText;
+
+        // 8. Resets, each on what the ones before it left.
+        if (n == 0) {
+            Reset();
+        }
+        if (s_.CorrectHanziCount < 1) {
+            Reset();
+        }
+        if (s_.CorrectHanziCount <= 1 && n > 0 && ByteAt(ans, n - 1) == 32) {
+            Reset();
+        }
+
+        // 9. Completion.
+        if (v_.LabelText(Label::Label6) == v_.LabelText(Label::Label10)) {
+            v_.SetClockEnabled(false);
+            v_.DisableAnswer();
+        }
+    }
+
+private:
+    void Mark(std::int64_t offset, exam::Mark mark) {
+        if (offset >= 0 && offset < s_.SourceLength) {
+            v_.MarkSource(static_cast<int>(offset), mark);
+        }
+    }
+
+    // Underline off at `off`, on at n, and the character after it plain again.
+    void MoveUnderline(std::int64_t n, std::int64_t off) {
+        Mark(off, exam::Mark::UnderlineOff);
+        Mark(n, exam::Mark::UnderlineOn);
+        ClearAfter(n);
+    }
+
+    void ClearAfter(std::int64_t n) {
+        if (n < s_.SourceLength) {
+            Mark(n + 1, exam::Mark::UnderlineOff);
+            Mark(n + 1, exam::Mark::Black);
+        }
+    }
+
+    void SetAscii(std::int32_t count) {
+        if (count != s_.CorrectAsciiCount) {
+            s_.CorrectAsciiCount = count;
+            v_.SetLabelText(Label::Label8, Decimal(count));
+        }
+    }
+
+    void SetHanzi(std::int32_t count) {
+        if (count != s_.CorrectHanziCount) {
+            s_.CorrectHanziCount = count;
+            ShowHanzi();
+        }
+    }
+
+    void ShowHanzi() { v_.SetLabelText(Label::Label10, Decimal(s_.CorrectHanziCount)); }
+
+    // The removed tail of the previous answer, read as the source view groups
+    // characters; each removed character that was right when typed is taken off.
+    void TakeBackRemoved(std::int64_t n) {
+        const std::string_view prev = s_.PreviousAnswerText;
+        const std::string_view src = s_.SourceText;
+        const auto end = static_cast<std::int64_t>(prev.size());
+        std::int32_t ascii = s_.CorrectAsciiCount;
+        std::int32_t hanzi = s_.CorrectHanziCount;
+        for (std::int64_t k = n; k < end;) {
+            const std::int64_t last = (IsLeadByte(ByteAt(prev, k)) && k + 1 < end) ? k + 1 : k;
+            const unsigned char b = ByteAt(prev, last);
+            if (IsSingleByteChar(b)) {
+                if (Matches(prev, src, last) && ascii > 0) {
+                    --ascii;
+                }
+            } else if (IsHighByte(b)) {
+                if (DoubleMatches(prev, src, last) && hanzi > 0) {
+                    --hanzi;
+                }
+            }
+            k = last + 1;
+        }
+        SetAscii(ascii);
+        SetHanzi(hanzi);
+    }
+
+    void UpdateScore() {
+        s_.TotalCorrect = s_.CorrectAsciiCount + s_.CorrectHanziCount;
+        s_.TotalSourceChars = s_.SourceHighByteCount / 2 + s_.SourceAsciiCount;
+        v_.SetLabelText(Label::Label12, Decimal(Score(s_.TotalCorrect, s_.TotalSourceChars)));
+    }
+
+    void Reset() {
+        if (s_.CorrectAsciiCount != 0) {
+            s_.CorrectAsciiCount = 0;
+            v_.SetLabelText(Label::Label8, "0");
+        }
+        s_.CorrectHanziCount = 0;
+        v_.SetLabelText(Label::Label10, "0");
+        UpdateScore();
+    }
+
+    ExamState& s_;
+    ExamView& v_;
+};
+
+} // namespace
+
+std::int64_t Score(std::int32_t correct, std::int32_t total) {
+    if (total == 0) {
+        if (correct == 0) {
+            throw InvalidOpError();
+        }
+        throw ZeroDivideError();
+    }
+    // The quotient first, then the percentage, both in 80-bit extended precision;
+    // volatile keeps the compiler from fusing or reordering the two roundings.
+    volatile long double q = static_cast<long double>(correct) / static_cast<long double>(total);
+    volatile long double p = q * 100.0L;
+    return static_cast<std::int64_t>(std::llrint(p));
+}
+
+void CompareAnswer(ExamState& state, ExamView& view, const std::string& answer) {
+    Change(state, view).Run(answer);
+}
+
+} // namespace qarvel::exam
