@@ -1,0 +1,104 @@
+// Time of one change of the answer at the end of a long answer.
+#include "exam/CompareAnswer.h"
+#include "exam/ExamState.h"
+#include "exam/Gbk.h"
+#include "exam/SourceCount.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+namespace {
+
+using namespace qarvel::exam;
+
+// A view that does nothing, so only the engine is timed.
+class NullView : public ExamView {
+public:
+    void SetClockEnabled(bool) override {}
+    void MarkSource(int, Mark) override {}
+    void SetLabelText(Label l, const std::string& t) override {
+        if (l == Label::Label10) {
+            label10 = t;
+        }
+    }
+    [[nodiscard]] std::string LabelText(Label l) const override {
+        return l == Label::Label6 ? label6 : l == Label::Label10 ? label10 : std::string();
+    }
+    void DisableAnswer() override {}
+    [[nodiscard]] bool AnswerDisabled() const override { return false; }
+    void SetAnswerReadOnly(bool) override {}
+    std::string label6;
+    std::string label10;
+};
+
+// `chars` Chinese characters with a line break every 40.
+std::string MakeSource(int chars) {
+    const std::string piece = Utf8ToGbk("春眠不觉晓处处闻啼鸟夜来风雨声花落知多少");
+    std::string s;
+    for (int i = 0; i < chars; ++i) {
+        const auto k = static_cast<std::size_t>(i % 20) * 2;
+        s += piece.substr(k, 2);
+        if (i % 40 == 39) {
+            s += "\r\n";
+        }
+    }
+    return s;
+}
+
+// Every prefix typed one character at a time; reports the time per change at
+// the given answer length (the answer holds state.range(0) characters).
+void BM_CompareAnswerAtLength(benchmark::State& st) {
+    const int chars = static_cast<int>(st.range(0));
+    const std::string source = MakeSource(chars + 1);
+    ExamState state;
+    NullView view;
+    const SourceCounts counts = CountSource(state, source);
+    view.label6 = std::to_string(counts.hanzi);
+    // Type up to the measured point.
+    std::string answer;
+    std::size_t pos = 0;
+    auto nextChar = [&] {
+        const std::size_t len = (source[pos] == '\r') ? 2 : 2;
+        answer.append(source, pos, len);
+        pos += len;
+    };
+    while (static_cast<int>(pos) < static_cast<int>(source.size()) - 40 &&
+           answer.size() < static_cast<std::size_t>(chars) * 2) {
+        nextChar();
+        CompareAnswer(state, view, answer);
+    }
+    // Then alternately type and delete the next character at that length.
+    const std::string shorter = answer;
+    std::string longer = answer + source.substr(pos, 2);
+    bool grow = true;
+    for (auto _ : st) {
+        CompareAnswer(state, view, grow ? longer : shorter);
+        grow = !grow;
+    }
+    st.SetLabel(std::to_string(answer.size()) + " bytes");
+}
+BENCHMARK(BM_CompareAnswerAtLength)->Arg(100)->Arg(1000)->Arg(5000)->Arg(10000)->Arg(20000);
+
+// A whole exam of n characters typed one by one: time per change.
+void BM_TypeWholeSource(benchmark::State& st) {
+    const int chars = static_cast<int>(st.range(0));
+    const std::string source = MakeSource(chars);
+    for (auto _ : st) {
+        ExamState state;
+        NullView view;
+        view.label6 = std::to_string(CountSource(state, source).hanzi + 1);
+        std::string answer;
+        answer.reserve(source.size());
+        for (std::size_t i = 0; i < source.size();) {
+            const std::size_t len = 2;
+            answer.append(source, i, len);
+            i += len;
+            CompareAnswer(state, view, answer);
+        }
+    }
+    st.SetItemsProcessed(st.iterations() * chars);
+}
+BENCHMARK(BM_TypeWholeSource)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,97 @@
+#include "MessageBoxes.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QScreen>
+
+#include <stdexcept>
+#include <utility>
+
+namespace qarvel::ui {
+namespace {
+
+BoxResponder& Responder() {
+    static BoxResponder responder;
+    return responder;
+}
+
+} // namespace
+
+void SetMessageBoxResponder(BoxResponder responder) { Responder() = std::move(responder); }
+
+QString ApplicationTitle() {
+    QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    if (name.isEmpty()) {
+        name = QCoreApplication::applicationName();
+    }
+    const qsizetype dot = name.indexOf(QChar('.'));
+    if (dot >= 0) {
+        name.truncate(dot);
+    }
+    if (name.size() > 1) {
+        name = name.left(1) + name.mid(1).toLower();
+    }
+    return name;
+}
+
+QString ErrorBoxText(const QString& message) {
+    const QByteArray bytes = message.toUtf8();
+    if (!bytes.isEmpty() && static_cast<unsigned char>(bytes.back()) > 46) {
+        return message + QChar('.');
+    }
+    return message;
+}
+
+BoxAnswer ShowMessageBox(const BoxRequest& request, QWidget* parent) {
+    if (Responder()) {
+        return Responder()(request);
+    }
+    QMessageBox box(parent);
+    box.setWindowTitle(request.caption);
+    box.setText(request.text);
+    switch (request.kind) {
+    case BoxKind::Error:
+        box.setIcon(QMessageBox::Critical);
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case BoxKind::Plain:
+        box.setIcon(QMessageBox::NoIcon);
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case BoxKind::Question:
+        box.setIcon(QMessageBox::Question);
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
+        break;
+    }
+    if (parent == nullptr) {
+        // Centred on the screen, like a dialog without an owner.
+        box.adjustSize();
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            box.move(area.center() - box.rect().center());
+        }
+    }
+    return box.exec() == QMessageBox::Ok ? BoxAnswer::Ok : BoxAnswer::Cancel;
+}
+
+void ShowErrorBox(const QString& message) {
+    ShowMessageBox({BoxKind::Error, ApplicationTitle(), ErrorBoxText(message)});
+}
+
+void ShowPlainMessage(const QString& text) {
+    ShowMessageBox({BoxKind::Plain, ApplicationTitle(), text});
+}
+
+void ShowException(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(std::move(error));
+    } catch (const std::exception& e) {
+        ShowErrorBox(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowErrorBox(QStringLiteral("Unknown error"));
+    }
+}
+
+} // namespace qarvel::ui
