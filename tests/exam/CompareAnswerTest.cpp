@@ -6,10 +6,36 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace qarvel::exam {
 namespace {
 
 using testing::RecordingView;
+
+std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+
+// An exam on one source: counted, Label6 written, ready for changes.
+struct Exam {
+    explicit Exam(const std::string& source) {
+        const SourceCounts c = CountSource(state, source);
+        view.SetLabelText(Label::Label6, std::to_string(c.hanzi));
+    }
+    void Type(const std::string& answer) { CompareAnswer(state, view, answer); }
+    // Types the answer one character (as the view groups them) at a time.
+    void TypeEach(const std::string& text, std::string prefix = {}) {
+        for (std::size_t i = 0; i < text.size();) {
+            const std::size_t len = IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
+            prefix += text.substr(i, len);
+            i += len;
+            Type(prefix);
+        }
+    }
+    std::string L(Label l) const { return view.LabelText(l); }
+
+    ExamState state;
+    RecordingView view;
+};
 
 TEST(Score, ExtendedPrecisionRoundsHalfToEven) {
     struct Case {
@@ -25,6 +51,326 @@ TEST(Score, ExtendedPrecisionRoundsHalfToEven) {
 TEST(Score, NothingToCountIsAFloatingPointError) {
     EXPECT_THROW(Score(0, 0), InvalidOpError);
     EXPECT_THROW(Score(3, 0), ZeroDivideError);
+}
+
+TEST(CountSource, ClassifiesEveryByteByItself) {
+    struct Case {
+        std::string text;
+        int length, ascii, high;
+        SourceCounts labels;
+    } cases[] = {
+        {"abc " + G("汉字"), 8, 3, 4, {3, 2, 5}},
+        {"", 0, 0, 0, {0, 0, 0}},
+        {"\x7f", 1, 0, 1, {0, 0, 0}},
+        {"\x81\x40", 2, 1, 1, {1, 0, 1}},
+        {G("　，") + "\t \r\n", 8, 0, 4, {0, 2, 2}},
+        {G("汉") + "\x80", 3, 0, 3, {0, 1, 1}},
+    };
+    for (const auto& c : cases) {
+        ExamState s;
+        s.CorrectAsciiCount = 5;
+        s.CorrectHanziCount = 6;
+        const SourceCounts got = CountSource(s, c.text);
+        EXPECT_EQ(s.SourceLength, c.length);
+        EXPECT_EQ(s.SourceAsciiCount, c.ascii);
+        EXPECT_EQ(s.SourceHighByteCount, c.high);
+        EXPECT_EQ(got.ascii, c.labels.ascii);
+        EXPECT_EQ(got.hanzi, c.labels.hanzi);
+        EXPECT_EQ(got.total, c.labels.total);
+        EXPECT_EQ(s.CorrectAsciiCount, 0);
+        EXPECT_EQ(s.CorrectHanziCount, 0);
+        EXPECT_EQ(s.SourceText, c.text);
+    }
+}
+
+TEST(CompareAnswer, FirstChangeStartsTheClock) {
+    Exam e(G("汉字"));
+    EXPECT_FALSE(e.view.clockOn);
+    e.Type(G("汉"));
+    EXPECT_TRUE(e.view.clockOn);
+}
+
+TEST(CompareAnswer, CorrectChineseCharacterTurnsBlueAndUnderlinesTheNext) {
+    Exam e(G("汉字ab"));
+    e.Type(G("汉"));
+    EXPECT_EQ(e.view.ColourAt(0), Mark::Blue);
+    EXPECT_FALSE(e.view.UnderlinedAt(0));
+    EXPECT_TRUE(e.view.UnderlinedAt(2));
+    EXPECT_EQ(e.L(Label::Label10), "1");
+    EXPECT_EQ(e.L(Label::Label12), "25"); // 1 of 4
+    EXPECT_EQ(e.state.TotalSourceChars, 4);
+}
+
+TEST(CompareAnswer, ChineseCharacterIsJudgedByBothBytes) {
+    // 啊 is B0 A1, 薄 is B1 A1: same second byte, different character.
+    Exam e(G("啊汉"));
+    e.Type(G("薄"));
+    EXPECT_EQ(e.view.ColourAt(0), Mark::Red);
+    EXPECT_EQ(e.state.CorrectHanziCount, 0);
+    EXPECT_EQ(e.L(Label::Label10), "0");
+
+    // And when the character before it is deleted and judged again.
+    Exam f(G("啊汉"));
+    f.Type(G("薄汉"));
+    f.Type(G("薄"));
+    EXPECT_EQ(f.view.ColourAt(0), Mark::Red);
+    EXPECT_EQ(f.state.CorrectHanziCount, 0);
+}
+
+TEST(CompareAnswer, WrongCharacterIsRedAndNotCounted) {
+    Exam e(G("汉字") + "ab");
+    e.TypeEach(G("汉字") + "x");
+    EXPECT_EQ(e.view.ColourAt(4), Mark::Red);
+    EXPECT_EQ(e.state.CorrectAsciiCount, 0);
+    EXPECT_TRUE(e.view.UnderlinedAt(5));
+    EXPECT_EQ(e.L(Label::Label8), "");
+}
+
+TEST(CompareAnswer, SpaceOnlyMovesTheUnderlineAndResetsAtOneCharacter) {
+    Exam e(G("汉") + " " + G("字词"));
+    e.Type(G("汉"));
+    e.Type(G("汉") + " ");
+    EXPECT_EQ(e.view.ColourAt(2), Mark::Black);
+    EXPECT_TRUE(e.view.UnderlinedAt(3));
+    EXPECT_EQ(e.L(Label::Label10), "0");
+    EXPECT_EQ(e.L(Label::Label12), "0");
+
+    Exam f(G("汉字") + " " + G("词"));
+    f.TypeEach(G("汉字") + " ");
+    EXPECT_EQ(f.L(Label::Label10), "2");
+    EXPECT_EQ(f.state.CorrectHanziCount, 2);
+}
+
+TEST(CompareAnswer, SingleByteCharactersDoNotAddUpBeforeTheFirstChineseOne) {
+    Exam e("abc" + G("汉"));
+    e.Type("a");
+    EXPECT_EQ(e.view.ColourAt(0), Mark::Blue);
+    EXPECT_EQ(e.state.CorrectAsciiCount, 0);
+    EXPECT_EQ(e.L(Label::Label8), "0"); // the label follows the count, resets included
+    e.Type("ab");
+    EXPECT_EQ(e.L(Label::Label8), "0");
+    EXPECT_EQ(e.L(Label::Label12), "0");
+}
+
+TEST(CompareAnswer, DeletingAChineseCharacterTakesItBackAndJudgesTheNewLast) {
+    Exam e(G("汉字词"));
+    e.TypeEach(G("汉字"));
+    EXPECT_EQ(e.L(Label::Label10), "2");
+    e.view.marks.clear();
+    e.Type(G("汉"));
+    EXPECT_EQ(e.state.CorrectHanziCount, 1);
+    EXPECT_EQ(e.L(Label::Label10), "1");
+    EXPECT_EQ(e.view.ColourAt(0), Mark::Blue);
+    EXPECT_TRUE(e.view.UnderlinedAt(2));
+    // The deleted character keeps its colour (no colour mark at its offset).
+    for (const auto& m : e.view.marks) {
+        if (m.offset == 2) {
+            EXPECT_TRUE(m.mark == Mark::UnderlineOn || m.mark == Mark::UnderlineOff);
+        }
+    }
+    // The character after it loses its underline and goes back to black.
+    EXPECT_EQ(e.view.marks.back(), (RecordingView::MarkRecord{3, Mark::Black}));
+}
+
+TEST(CompareAnswer, DeletingSingleByteCharactersOneAfterAnother) {
+    Exam e(G("汉") + "abc");
+    e.TypeEach(G("汉") + "abc");
+    e.Type(G("汉") + "ab");
+    EXPECT_EQ(e.view.ColourAt(4), Mark::Blue); // b stays blue
+    EXPECT_TRUE(e.view.UnderlinedAt(4));       // and carries the underline
+    e.Type(G("汉") + "a");
+    EXPECT_EQ(e.view.ColourAt(4), Mark::Black);
+    EXPECT_FALSE(e.view.UnderlinedAt(4));
+    EXPECT_TRUE(e.view.UnderlinedAt(3));
+}
+
+TEST(CompareAnswer, DeletingAndRetypingNeverCountsTwice) {
+    // 汉a字: typing 汉, a, then three times deleting and retyping the a.
+    Exam e(G("汉") + "a" + G("字"));
+    e.TypeEach(G("汉") + "a");
+    for (int i = 0; i < 3; ++i) {
+        e.Type(G("汉"));
+        e.Type(G("汉") + "a");
+    }
+    EXPECT_EQ(e.L(Label::Label8), "1");
+    EXPECT_EQ(e.L(Label::Label12), "67");
+}
+
+TEST(CompareAnswer, DeletingAChineseCharacterAfterASingleByteOneLowersTheCount) {
+    Exam e(G("汉") + "a" + G("字词"));
+    e.TypeEach(G("汉") + "a" + G("字"));
+    EXPECT_EQ(e.state.CorrectHanziCount, 2);
+    e.Type(G("汉") + "a");
+    EXPECT_EQ(e.state.CorrectHanziCount, 1);
+    EXPECT_EQ(e.L(Label::Label10), "1");
+    // Deleting and retyping at the end can never complete the exam early.
+    for (int i = 0; i < 5; ++i) {
+        e.Type(G("汉") + "a" + G("字"));
+        e.Type(G("汉") + "a");
+    }
+    EXPECT_FALSE(e.view.disabled);
+    EXPECT_EQ(e.state.CorrectHanziCount, 1);
+}
+
+TEST(CompareAnswer, DeletingTheWholeAnswerResetsButKeepsTheMarks) {
+    Exam e(G("汉字") + "a");
+    e.TypeEach(G("汉字") + "a");
+    const auto marks = e.view.marks.size();
+    e.Type("");
+    EXPECT_EQ(e.view.marks.size(), marks);
+    EXPECT_EQ(e.L(Label::Label10), "0");
+    EXPECT_EQ(e.L(Label::Label12), "0");
+    EXPECT_EQ(e.state.CorrectAsciiCount, 0);
+    EXPECT_EQ(e.state.PreviousAnswerText, "");
+}
+
+TEST(CompareAnswer, APhraseCommittedInOneChangeJudgesOnlyItsLastCharacter) {
+    Exam e(G("你好世界"));
+    e.Type(G("你好"));
+    EXPECT_EQ(e.view.ColourAt(0), Mark::Black);
+    EXPECT_EQ(e.view.ColourAt(2), Mark::Blue);
+    EXPECT_EQ(e.state.CorrectHanziCount, 1);
+}
+
+TEST(CompareAnswer, ASingleByteInPlaceOfAChineseCharacterShiftsWhatFollows) {
+    Exam e(G("汉字词"));
+    e.TypeEach("x" + G("字"));
+    EXPECT_EQ(e.state.CorrectHanziCount, 0);
+    EXPECT_EQ(e.view.ColourAt(1), Mark::Red);
+}
+
+TEST(CompareAnswer, DoubleByteCharacterWithALowSecondByteFollowsSingleByteRules) {
+    Exam e(G("汉") + "\x81\x40" + G("字"));
+    e.Type(G("汉"));
+    e.Type(G("汉") + "\x81\x40");
+    EXPECT_EQ(e.state.CorrectAsciiCount, 1);
+    EXPECT_EQ(e.L(Label::Label8), "1");
+}
+
+TEST(CompareAnswer, LineBreakMarksNothingButRecomputesAndResets) {
+    Exam e(G("汉") + "\r\n" + G("字"));
+    e.Type(G("汉"));
+    const auto marks = e.view.marks.size();
+    e.Type(G("汉") + "\r\n");
+    EXPECT_EQ(e.view.marks.size(), marks);
+    EXPECT_EQ(e.L(Label::Label10), "1");
+    EXPECT_EQ(e.L(Label::Label12), "50");
+
+    Exam f(G("汉字"));
+    f.Type("\r\n");
+    EXPECT_EQ(f.L(Label::Label10), "0");
+    EXPECT_TRUE(f.view.marks.empty());
+}
+
+TEST(CompareAnswer, PastTheEndOfTheSourceNothingIsMarkedOrCounted) {
+    Exam e(G("汉字"));
+    e.TypeEach(G("汉") + "a" + G("字字"));
+    for (const auto& m : e.view.marks) {
+        EXPECT_LT(m.offset, 4);
+        EXPECT_GE(m.offset, 0);
+    }
+    EXPECT_EQ(e.state.CorrectHanziCount, 1);
+}
+
+TEST(CompareAnswer, AfterTheLastCharacterNothingIsUnderlined) {
+    Exam e(G("汉字") + "ab");
+    e.TypeEach(G("汉字") + "ab");
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_FALSE(e.view.UnderlinedAt(k)) << k;
+    }
+}
+
+TEST(CompareAnswer, CompletionStopsTheClockAndDisablesTheAnswer) {
+    Exam e(G("汉") + "abc");
+    e.Type(G("汉"));
+    EXPECT_TRUE(e.view.disabled);
+    EXPECT_FALSE(e.view.clockOn);
+
+    Exam ascii("abc");
+    ascii.Type("x");
+    EXPECT_TRUE(ascii.view.disabled);
+    EXPECT_EQ(ascii.L(Label::Label10), "0");
+}
+
+TEST(CompareAnswer, NothingToCountFailsEveryChange) {
+    Exam e(" \r\n");
+    EXPECT_THROW(e.Type("a"), InvalidOpError);
+    EXPECT_EQ(e.L(Label::Label12), "");
+    EXPECT_EQ(e.state.PreviousAnswerText, ""); // stopped at the score
+    EXPECT_THROW(e.Type(""), InvalidOpError);
+    EXPECT_EQ(e.L(Label::Label10), "0");
+    EXPECT_FALSE(e.view.disabled);
+}
+
+TEST(CompareAnswer, AClockThatCannotStartStopsTheChangeBeforeAnything) {
+    struct NoTimers : RecordingView {
+        void SetClockEnabled(bool on) override {
+            if (on) {
+                throw TimerError();
+            }
+        }
+    };
+    ExamState s;
+    NoTimers v;
+    CountSource(s, G("汉字"));
+    EXPECT_THROW(CompareAnswer(s, v, G("汉")), TimerError);
+    EXPECT_TRUE(v.marks.empty());
+    EXPECT_EQ(s.PreviousAnswerText, "");
+    EXPECT_EQ(s.CorrectHanziCount, 0);
+}
+
+// Random typing and deleting at the end: the counts never exceed what stands
+// correctly in the answer, and the two invariants hold after every change.
+TEST(CompareAnswer, CountsNeverExceedWhatStandsInTheAnswer) {
+    const std::string source = G("春眠不觉晓，处处闻啼鸟。") + "ab c\r\n" + G("夜来风雨声") + "xyz";
+    const std::string wrong = G("薄") + "q";
+    std::mt19937 rng(12345);
+    for (int run = 0; run < 200; ++run) {
+        Exam e(source + G("末"));
+        std::string answer;
+        for (int step = 0; step < 60 && !e.view.disabled; ++step) {
+            const int op = static_cast<int>(rng() % 10);
+            if (op < 3 && !answer.empty()) {
+                // Delete the last character as the answer box groups them.
+                std::size_t i = 0, lastStart = 0;
+                while (i < answer.size()) {
+                    lastStart = i;
+                    i += IsLeadByte(static_cast<unsigned char>(answer[i])) && i + 1 < answer.size()
+                             ? 2
+                             : 1;
+                }
+                answer.resize(lastStart);
+            } else if (op < 8 && answer.size() < source.size()) {
+                const std::size_t len =
+                    IsLeadByte(static_cast<unsigned char>(source[answer.size()])) ? 2 : 1;
+                answer += source.substr(answer.size(), len);
+            } else {
+                answer += op == 8 ? wrong.substr(0, 2) : wrong.substr(2, 1);
+            }
+            e.Type(answer);
+            int rightHanzi = 0, rightAscii = 0;
+            for (std::size_t k = 0; k < answer.size();) {
+                const bool dbl = IsLeadByte(static_cast<unsigned char>(answer[k])) &&
+                                 k + 1 < answer.size();
+                const std::size_t len = dbl ? 2 : 1;
+                const bool same = k + len <= source.size() && answer.compare(k, len, source, k, len) == 0;
+                const auto last = static_cast<unsigned char>(answer[k + len - 1]);
+                if (same && IsHighByte(last)) {
+                    ++rightHanzi;
+                } else if (same && IsSingleByteChar(last)) {
+                    ++rightAscii;
+                }
+                k += len;
+            }
+            ASSERT_GE(e.state.CorrectHanziCount, 0);
+            ASSERT_LE(e.state.CorrectHanziCount, rightHanzi) << run << ":" << step;
+            ASSERT_LE(e.state.CorrectAsciiCount, rightAscii) << run << ":" << step;
+            if (e.state.CorrectHanziCount == 0) {
+                ASSERT_EQ(e.state.CorrectAsciiCount, 0);
+            }
+            ASSERT_EQ(e.L(Label::Label10), std::to_string(e.state.CorrectHanziCount));
+        }
+    }
 }
 
 } // namespace
