@@ -335,9 +335,9 @@ TEST(CompareAnswer, CountsNeverExceedWhatStandsInTheAnswer) {
                 std::size_t i = 0, lastStart = 0;
                 while (i < answer.size()) {
                     lastStart = i;
-                    i += IsLeadByte(static_cast<unsigned char>(answer[i])) && i + 1 < answer.size()
-                             ? 2
-                             : 1;
+                    const bool dbl =
+                        IsLeadByte(static_cast<unsigned char>(answer[i])) && i + 1 < answer.size();
+                    i += dbl ? 2u : 1u;
                 }
                 answer.resize(lastStart);
             } else if (op < 8 && answer.size() < source.size()) {
