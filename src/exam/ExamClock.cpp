@@ -1,11 +1,19 @@
 #include "ExamClock.h"
 
+#include <string>
+#include <string_view>
+
 namespace qarvel::exam {
 namespace {
 
+// Time arithmetic runs in extended precision.
+long double Parsed(std::string_view text, const TimeLocale& locale = {}) {
+    return static_cast<long double>(ParseTimeText(text, locale));
+}
+
 // The step is a fixed text written with ":", whatever the user's locale says.
 long double ClockStep() {
-    return ParseTimeText(kClockStep);
+    return Parsed(kClockStep);
 }
 
 void StopClock(ExamView& view) {
@@ -20,7 +28,7 @@ void Timer1Timer(ExamView& view, const TimeLocale& locale) {
 
     // Remaining time: a second less. Time that has run out stays at zero; it is
     // never written as a positive time again.
-    const long double remaining = ParseTimeText(view.LabelText(Label::Label14), locale) - step;
+    const long double remaining = Parsed(view.LabelText(Label::Label14), locale) - step;
     const std::string zero = FormatTimeText(0, locale);
     std::string remainingText = FormatTimeText(static_cast<TimeValue>(remaining), locale);
     const bool timeUp = !(remaining > 0) || remainingText == zero;
@@ -30,7 +38,7 @@ void Timer1Timer(ExamView& view, const TimeLocale& locale) {
     view.SetLabelText(Label::Label14, remainingText);
 
     // Elapsed time: a second more, wrapping to zero after a whole day.
-    const long double elapsed = ParseTimeText(view.LabelText(Label::Label21), locale) + step;
+    const long double elapsed = Parsed(view.LabelText(Label::Label21), locale) + step;
     view.SetLabelText(Label::Label21, FormatTimeText(static_cast<TimeValue>(elapsed), locale));
 
     if (timeUp) {
@@ -48,7 +56,7 @@ void Pap2Click(ExamView& view, const TimeLocale& locale) {
         return;
     }
     // No time left, however the remaining time is written.
-    if (!(ParseTimeText(view.LabelText(Label::Label14), locale) > 0)) {
+    if (!(Parsed(view.LabelText(Label::Label14), locale) > 0)) {
         return;
     }
     view.SetAnswerReadOnly(false);

@@ -3,6 +3,7 @@
 #include "Errors.h"
 #include "Gbk.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -111,8 +112,12 @@ private:
     std::size_t pos_ = 0;
 };
 
+// The message is a C string: a NUL in the text would cut it short, so it is
+// quoted as "?", like any other byte that cannot be shown.
 [[noreturn]] void Fail(std::string_view text) {
-    throw ConvertError("'" + GbkToUtf8(text) + "' is not a valid time");
+    std::string quoted = GbkToUtf8(text);
+    std::replace(quoted.begin(), quoted.end(), '\0', '?');
+    throw ConvertError("'" + quoted + "' is not a valid time");
 }
 
 } // namespace

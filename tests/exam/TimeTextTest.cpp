@@ -92,6 +92,12 @@ TEST(TimeTextParse, ErrorQuotesTheWholeTextInUtf8) {
     } catch (const ConvertError& e) {
         EXPECT_STREQ(e.what(), "' 25:00 下午' is not a valid time");
     }
+    try {
+        ParseTimeText(std::string("1\0 2", 4));
+        FAIL() << "no error";
+    } catch (const ConvertError& e) {
+        EXPECT_STREQ(e.what(), "'1? 2' is not a valid time");
+    }
 }
 
 TEST(TimeTextParse, LocaleWordsAndSeparators) {
