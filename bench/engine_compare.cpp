@@ -50,24 +50,21 @@ std::string MakeSource(int chars) {
 // the given answer length (the answer holds state.range(0) characters).
 void BM_CompareAnswerAtLength(benchmark::State& st) {
     const int chars = static_cast<int>(st.range(0));
-    const std::string source = MakeSource(chars + 1);
+    const std::string source = MakeSource(chars + 2);
     ExamState state;
     NullView view;
     const SourceCounts counts = CountSource(state, source);
     view.label6 = std::to_string(counts.hanzi);
-    // Type up to the measured point.
+    // Type up to the measured point, one character (or line break) at a time:
+    // every piece of this source is two bytes.
     std::string answer;
-    std::size_t pos = 0;
-    auto nextChar = [&] {
-        const std::size_t len = (source[pos] == '\r') ? 2 : 2;
-        answer.append(source, pos, len);
-        pos += len;
-    };
-    while (static_cast<int>(pos) < static_cast<int>(source.size()) - 40 &&
-           answer.size() < static_cast<std::size_t>(chars) * 2) {
-        nextChar();
+    answer.reserve(source.size());
+    const auto target = static_cast<std::size_t>(chars) * 2;
+    while (answer.size() < target) {
+        answer.append(source, answer.size(), 2);
         CompareAnswer(state, view, answer);
     }
+    const std::size_t pos = answer.size();
     // Then alternately type and delete the next character at that length.
     const std::string shorter = answer;
     std::string longer = answer + source.substr(pos, 2);
@@ -90,10 +87,8 @@ void BM_TypeWholeSource(benchmark::State& st) {
         view.label6 = std::to_string(CountSource(state, source).hanzi + 1);
         std::string answer;
         answer.reserve(source.size());
-        for (std::size_t i = 0; i < source.size();) {
-            const std::size_t len = 2;
-            answer.append(source, i, len);
-            i += len;
+        for (std::size_t i = 0; i < source.size(); i += 2) {
+            answer.append(source, i, 2);
             CompareAnswer(state, view, answer);
         }
     }
