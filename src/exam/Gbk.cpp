@@ -20,7 +20,10 @@ std::string Convert(std::string_view in, const char* to, const char* from) {
     std::size_t srcLeft = in.size();
     // A UTF-16 or UTF-32 source needs whole code units when skipping a bad one.
     const std::string_view fromName(from);
-    const std::size_t unit = fromName.starts_with("UTF-16") ? 2 : 1;
+    const std::size_t unit = fromName.starts_with("UTF-16")   ? 2
+                             : fromName.starts_with("UTF-32") ? 4
+                                                              : 1;
+    const bool bigEndian = fromName.ends_with("BE");
     while (srcLeft > 0) {
         char* dst = buffer;
         std::size_t dstLeft = sizeof buffer;
@@ -29,13 +32,26 @@ std::string Convert(std::string_view in, const char* to, const char* from) {
         if (rc != static_cast<std::size_t>(-1)) {
             continue;
         }
-        if (errno == E2BIG) {
+        // Taken at once: the appends below may allocate and touch errno.
+        const int err = errno;
+        if (err == E2BIG) {
             continue;
         }
         // EILSEQ: bad or unconvertible input; EINVAL: a truncated sequence at the end.
         out.push_back('?');
         std::size_t skip = unit;
-        if (unit == 1 && errno == EILSEQ) {
+        if (unit == 2 && err == EILSEQ && srcLeft >= 4) {
+            // A surrogate pair that the target cannot hold is one character: one "?".
+            const auto u8 = [&](std::size_t i) {
+                return static_cast<unsigned>(static_cast<unsigned char>(src[i]));
+            };
+            const unsigned first = bigEndian ? (u8(0) << 8 | u8(1)) : (u8(1) << 8 | u8(0));
+            const unsigned second = bigEndian ? (u8(2) << 8 | u8(3)) : (u8(3) << 8 | u8(2));
+            if (first >= 0xD800 && first <= 0xDBFF && second >= 0xDC00 && second <= 0xDFFF) {
+                skip = 4;
+            }
+        }
+        if (unit == 1 && err == EILSEQ) {
             // Skip one whole UTF-8 character when we can tell its length.
             const auto lead = static_cast<unsigned char>(*src);
             std::size_t len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
@@ -50,7 +66,7 @@ std::string Convert(std::string_view in, const char* to, const char* from) {
                 }
             }
         }
-        if (errno == EINVAL) {
+        if (err == EINVAL) {
             skip = srcLeft;
         }
         skip = skip > srcLeft ? srcLeft : skip;

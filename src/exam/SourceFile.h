@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace qarvel::exam {
 
@@ -19,5 +20,7 @@ std::string NormaliseLineBreaks(std::string_view block);
 std::string DecodeToGbk(std::string_view fileBytes);
 // Reads RTF and returns its text (GBK, CR LF), or false when it is malformed.
 bool ReadRichText(std::string_view rtf, std::string& text);
+// Everything after reading the file: decoding, line breaks, rich or plain text.
+std::string SourceTextFromBytes(std::string_view fileBytes);
 
 } // namespace qarvel::exam

@@ -1,0 +1,729 @@
+#include "SourceFile.h"
+
+#include "Errors.h"
+#include "Gbk.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace qarvel::exam {
+namespace {
+
+// The largest source we read. Keeps a character device (/dev/zero) or a runaway
+// file from eating all memory, and every length well inside 32 bits.
+constexpr std::size_t kMaxSourceBytes = std::size_t{256} << 20;
+
+// The system's text for an error code, without trailing blanks, line breaks or periods.
+std::string ErrorText(int err) {
+    std::string text = std::strerror(err);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
+                             text.back() == '\n' || text.back() == '.')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+// The path as the system tries it: a relative one is put after the working
+// directory, and "." components are dropped ("..": the system resolves those).
+std::string FullPath(const std::string& path) {
+    std::string joined;
+    if (!path.starts_with('/')) {
+        std::array<char, 4096> cwd{};
+        if (getcwd(cwd.data(), cwd.size()) == nullptr) {
+            return path;
+        }
+        joined = cwd.data();
+        if (!joined.ends_with('/')) {
+            joined += '/';
+        }
+    }
+    joined += path;
+
+    std::string full;
+    full.reserve(joined.size());
+    std::size_t pos = 0;
+    while (pos < joined.size()) {
+        std::size_t end = joined.find('/', pos);
+        if (end == std::string::npos) {
+            end = joined.size();
+        }
+        const std::string_view part(joined.data() + pos, end - pos);
+        if (part == ".") {
+            if (end == joined.size() && !full.ends_with('/')) {
+                full += '/';
+            }
+        } else if (!part.empty()) {
+            if (!full.ends_with('/')) {
+                full += '/';
+            }
+            full += part;
+        }
+        pos = end + 1;
+    }
+    if (full.empty() || joined.ends_with('/')) {
+        if (!full.ends_with('/')) {
+            full += '/';
+        }
+    }
+    return full;
+}
+
+[[noreturn]] void ThrowOpenError(const std::string& path, int err) {
+    throw FileOpenError("Cannot open file \"" + FullPath(path) + "\". " + ErrorText(err));
+}
+
+class FileHandle {
+public:
+    explicit FileHandle(int fd) : fd_(fd) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() { Close(); }
+    int Get() const { return fd_; }
+    void Close() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+
+private:
+    int fd_;
+};
+
+// Reads the whole file. Throws FileOpenError when it cannot be opened (a directory
+// included) or is too large, LoadStreamError when reading fails.
+std::string ReadSourceBytes(const std::string& path) {
+    // Non-blocking only for the open itself: a FIFO without a writer must not hang us.
+    FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (file.Get() < 0) {
+        ThrowOpenError(path, errno);
+    }
+    struct stat info {};
+    if (::fstat(file.Get(), &info) != 0) {
+        ThrowOpenError(path, errno);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        ThrowOpenError(path, EISDIR);
+    }
+    const int flags = ::fcntl(file.Get(), F_GETFL);
+    if (flags >= 0) {
+        ::fcntl(file.Get(), F_SETFL, flags & ~O_NONBLOCK);
+    }
+
+    std::size_t hint = 0;
+    if (S_ISREG(info.st_mode) && info.st_size > 0) {
+        if (static_cast<std::uintmax_t>(info.st_size) > kMaxSourceBytes) {
+            ThrowOpenError(path, EFBIG);
+        }
+        hint = static_cast<std::size_t>(info.st_size);
+    }
+
+    // The size is a hint only: files under /proc report 0, and a file may grow.
+    std::string bytes;
+    bytes.resize(std::max<std::size_t>(hint + 1, 64 * 1024));
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) {
+            if (bytes.size() > kMaxSourceBytes) {
+                ThrowOpenError(path, EFBIG);
+            }
+            bytes.resize(std::min(bytes.size() * 2, kMaxSourceBytes + 1));
+        }
+        const ssize_t got = ::read(file.Get(), bytes.data() + used, bytes.size() - used);
+        if (got == 0) {
+            break;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw LoadStreamError();
+        }
+        used += static_cast<std::size_t>(got);
+    }
+    file.Close();
+    if (used > kMaxSourceBytes) {
+        ThrowOpenError(path, EFBIG);
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+// ---------------------------------------------------------------------------
+// Telling UTF-8 from GBK.
+
+bool IsGb2312Pair(unsigned char lead, unsigned char trail) {
+    return lead >= 0xA1 && lead <= 0xF7 && trail >= 0xA1 && trail <= 0xFE;
+}
+
+// True when every byte above 127 pairs up as a character of the common GBK area
+// (GB2312: symbols, punctuation and the hanzi ordinary text uses).
+bool ReadsAsCommonGbk(std::string_view s) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (b < 0x80) {
+            continue;
+        }
+        if (i + 1 >= s.size() || !IsGb2312Pair(b, static_cast<unsigned char>(s[i + 1]))) {
+            return false;
+        }
+        ++i;
+    }
+    return true;
+}
+
+// A file without a byte-order mark is taken as UTF-8 when it is valid UTF-8 with
+// multi-byte characters. Short GBK texts can be valid UTF-8 by chance ("路" is
+// C2 B7, "·" in UTF-8), so a text that also reads as common GBK needs more:
+// a character of three or four bytes (as Chinese has in UTF-8), all of which
+// GBK can hold.
+bool LooksLikeUtf8(std::string_view s) {
+    bool multiByte = false;
+    bool wide = false;
+    for (const char c : s) {
+        const auto b = static_cast<unsigned char>(c);
+        multiByte = multiByte || b >= 0x80;
+        wide = wide || b >= 0xE0;
+    }
+    if (!multiByte || !IsValidUtf8(s)) {
+        return false;
+    }
+    if (!ReadsAsCommonGbk(s)) {
+        return true;
+    }
+    if (!wide) {
+        return false;
+    }
+    // A character GBK lacks turns into '?': a sign that this was GBK all along.
+    const std::string gbk = Utf8ToGbk(s);
+    return std::count(gbk.begin(), gbk.end(), '?') == std::count(s.begin(), s.end(), '?');
+}
+
+// ---------------------------------------------------------------------------
+// Rich text.
+
+// Replaces every byte that does not belong to a whole GBK character with '?'.
+void AppendCheckedGbk(std::string& out, std::string_view s) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (b < 0x80) {
+            out.push_back(static_cast<char>(b));
+            continue;
+        }
+        if (b >= 0x81 && b <= 0xFE && i + 1 < s.size()) {
+            const auto t = static_cast<unsigned char>(s[i + 1]);
+            if (t >= 0x40 && t <= 0xFE && t != 0x7F) {
+                out.push_back(static_cast<char>(b));
+                out.push_back(static_cast<char>(t));
+                ++i;
+                continue;
+            }
+        }
+        out.push_back('?');
+    }
+}
+
+std::string CodePageName(int codePage) {
+    switch (codePage) {
+    case 65001:
+        return "UTF-8";
+    case 54936:
+        return "GB18030";
+    case 10000:
+        return "MACINTOSH";
+    case 20127:
+        return "ASCII";
+    default:
+        return "CP" + std::to_string(codePage);
+    }
+}
+
+// The code page of a font's \fcharset; 0 for ANSI, default, symbol and unknown
+// ones, whose bytes are read in the document's code page.
+int CharsetCodePage(std::int64_t charset) {
+    switch (charset) {
+    case 77:
+        return 10000;
+    case 128:
+        return 932;
+    case 129:
+        return 949;
+    case 130:
+        return 1361;
+    case 134:
+        return 936;
+    case 136:
+        return 950;
+    case 161:
+        return 1253;
+    case 162:
+        return 1254;
+    case 163:
+        return 1258;
+    case 177:
+        return 1255;
+    case 178:
+        return 1256;
+    case 186:
+        return 1257;
+    case 204:
+        return 1251;
+    case 222:
+        return 874;
+    case 238:
+        return 1250;
+    default:
+        return 0;
+    }
+}
+
+// Groups whose content is not shown.
+constexpr std::array<std::string_view, 38> kHiddenDestinations = {
+    "annotation",   "atnauthor",  "atnid",
+    "author",       "bkmkend",    "bkmkstart",
+    "colortbl",     "comment",    "datastore",
+    "docvar",       "doccomm",    "filetbl",
+    "fldinst",      "footer",     "footerf",
+    "footerl",      "footerr",    "footnote",
+    "generator",    "header",     "headerf",
+    "headerl",      "headerr",    "info",
+    "latentstyles", "listtable",  "listoverridetable",
+    "nonshppict",   "object",     "objdata",
+    "operator",     "pict",       "revtbl",
+    "rsidtbl",      "stylesheet", "template",
+    "themedata",    "xmlnstbl"};
+
+// Control words that stand for one character, as UTF-16.
+struct SpecialChar {
+    std::string_view word;
+    char16_t unit;
+};
+constexpr std::array<SpecialChar, 12> kSpecialChars = {{{"emdash", u'\u2014'},
+                                                        {"endash", u'\u2013'},
+                                                        {"bullet", u'\u2022'},
+                                                        {"lquote", u'\u2018'},
+                                                        {"rquote", u'\u2019'},
+                                                        {"ldblquote", u'\u201C'},
+                                                        {"rdblquote", u'\u201D'},
+                                                        {"emspace", u' '},
+                                                        {"enspace", u' '},
+                                                        {"qmspace", u' '},
+                                                        {"tab", u'\t'},
+                                                        {"cell", u'\t'}}};
+
+enum class Destination : std::uint8_t { Text, Hidden, FontTable };
+
+struct GroupState {
+    Destination dest = Destination::Text;
+    std::int64_t uc = 1; // characters that stand in for each \uN
+    std::int64_t font = -1;
+};
+
+// Reads RTF the way a rich-text view shows it, as GBK text with CR LF breaks.
+class RichTextReader {
+public:
+    explicit RichTextReader(std::string_view rtf) : in_(rtf) {}
+
+    bool Read(std::string& text) {
+        if (!in_.starts_with("{\\rtf")) {
+            return false;
+        }
+        pos_ = 1;
+        stack_.push_back(state_);
+        std::string_view word;
+        if (!ReadControl(&word) || word != "rtf") {
+            return false;
+        }
+        while (pos_ < in_.size()) {
+            const char c = in_[pos_];
+            if (c == '{') {
+                ++pos_;
+                stack_.push_back(state_);
+                pendingSkip_ = 0;
+            } else if (c == '}') {
+                ++pos_;
+                pendingSkip_ = 0;
+                state_ = stack_.back();
+                stack_.pop_back();
+                if (stack_.empty()) {
+                    break; // the document's closing brace: anything after it is ignored
+                }
+            } else if (c == '\\') {
+                if (!ReadControl(nullptr)) {
+                    return false;
+                }
+            } else if (c == '\r' || c == '\n') {
+                ++pos_;
+            } else {
+                ++pos_;
+                TextByte(static_cast<unsigned char>(c));
+            }
+        }
+        if (!stack_.empty()) {
+            return false; // truncated: a group is still open
+        }
+        Flush();
+        // The last \par becomes the view's final paragraph mark, which is not text.
+        if (lastParEnd_ == out_.size() && out_.size() >= 2) {
+            out_.resize(out_.size() - 2);
+        }
+        text = std::move(out_);
+        return true;
+    }
+
+private:
+    static bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+    static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+    static int HexValue(char c) {
+        if (IsDigit(c)) {
+            return c - '0';
+        }
+        if (c >= 'a' && c <= 'f') {
+            return c - 'a' + 10;
+        }
+        if (c >= 'A' && c <= 'F') {
+            return c - 'A' + 10;
+        }
+        return -1;
+    }
+
+    // At a backslash: reads a control word or symbol and acts on it. With `first`
+    // set, only reports the word (the \rtf header). False on malformed input.
+    bool ReadControl(std::string_view* first) {
+        ++pos_; // the backslash
+        if (pos_ >= in_.size()) {
+            return false;
+        }
+        const char c = in_[pos_];
+        if (!IsLetter(c)) {
+            if (first != nullptr) {
+                return false;
+            }
+            ++pos_;
+            return Symbol(c);
+        }
+        const std::size_t start = pos_;
+        while (pos_ < in_.size() && IsLetter(in_[pos_])) {
+            ++pos_;
+        }
+        const std::string_view word = in_.substr(start, pos_ - start);
+        bool hasParam = false;
+        std::int64_t param = 0;
+        const bool negative = pos_ + 1 < in_.size() && in_[pos_] == '-' && IsDigit(in_[pos_ + 1]);
+        if (negative) {
+            ++pos_;
+        }
+        while (pos_ < in_.size() && IsDigit(in_[pos_])) {
+            hasParam = true;
+            // Saturates: real parameters are 16 or 32 bits.
+            param = std::min<std::int64_t>(param * 10 + (in_[pos_] - '0'), 1'000'000'000'000);
+            ++pos_;
+        }
+        if (negative) {
+            param = -param;
+        }
+        if (pos_ < in_.size() && in_[pos_] == ' ') {
+            ++pos_;
+        }
+        if (first != nullptr) {
+            *first = word;
+            return true;
+        }
+        return Word(word, hasParam, param);
+    }
+
+    bool Symbol(char c) {
+        if (c == '\'') {
+            if (pos_ + 2 > in_.size()) {
+                return false;
+            }
+            const int hi = HexValue(in_[pos_]);
+            const int lo = HexValue(in_[pos_ + 1]);
+            if (hi < 0 || lo < 0) {
+                return false;
+            }
+            pos_ += 2;
+            TextByte(static_cast<unsigned char>(hi * 16 + lo));
+            return true;
+        }
+        if (c == '\\' || c == '{' || c == '}') {
+            TextByte(static_cast<unsigned char>(c));
+            return true;
+        }
+        if (c == '*') {
+            state_.dest = Destination::Hidden;
+            return true;
+        }
+        if (TakeSkip() || state_.dest != Destination::Text) {
+            return true;
+        }
+        switch (c) {
+        case '~':
+            Emit(" ");
+            break;
+        case '_':
+            Emit("-");
+            break;
+        case '\r':
+        case '\n':
+            Paragraph();
+            break;
+        default: // \- optional hyphen, \| \: and unknown symbols show nothing
+            break;
+        }
+        return true;
+    }
+
+    bool Word(std::string_view word, bool hasParam, std::int64_t param) {
+        if (word == "bin") {
+            // Binary data follows; it is never text, also when it stands in for \uN.
+            if (hasParam && param > 0) {
+                if (static_cast<std::uint64_t>(param) > in_.size() - pos_) {
+                    return false;
+                }
+                pos_ += static_cast<std::size_t>(param);
+            }
+            TakeSkip();
+            return true;
+        }
+        if (TakeSkip() || state_.dest == Destination::Hidden) {
+            return true;
+        }
+        if (std::find(kHiddenDestinations.begin(), kHiddenDestinations.end(), word) !=
+            kHiddenDestinations.end()) {
+            state_.dest = Destination::Hidden;
+            return true;
+        }
+        if (word == "fonttbl") {
+            state_.dest = Destination::FontTable;
+            return true;
+        }
+        if (state_.dest == Destination::FontTable) {
+            if (word == "f" && hasParam) {
+                tableFont_ = param;
+            } else if (tableFont_ < 0) {
+                return true;
+            } else if (word == "fcharset" && hasParam) {
+                const int cp = CharsetCodePage(param);
+                if (cp != 0) {
+                    fontCodePage_[tableFont_] = cp;
+                }
+            } else if (word == "cpg" && hasParam && param > 0 && param < 100000) {
+                fontCodePage_[tableFont_] = static_cast<int>(param);
+            }
+            return true;
+        }
+
+        if (word == "par" || word == "sect" || word == "page" || word == "row") {
+            Paragraph();
+        } else if (word == "line") {
+            Emit("\r\n");
+        } else if (word == "u" && hasParam) {
+            // A signed 16-bit value; negative ones are the units from 32768 up.
+            Unit(static_cast<char16_t>(static_cast<std::uint64_t>(param) & 0xFFFF));
+            pendingSkip_ = state_.uc;
+        } else if (word == "uc" && hasParam) {
+            state_.uc = std::max<std::int64_t>(param, 0);
+        } else if (word == "ansicpg" && hasParam && param > 0 && param < 100000) {
+            docCodePage_ = static_cast<int>(param);
+        } else if (word == "deff" && hasParam) {
+            defaultFont_ = param;
+        } else if (word == "f" && hasParam) {
+            state_.font = param;
+        } else if (word == "plain") {
+            state_.font = defaultFont_;
+        } else {
+            for (const SpecialChar& special : kSpecialChars) {
+                if (special.word == word) {
+                    Unit(special.unit);
+                    break;
+                }
+            }
+        }
+        return true;
+    }
+
+    // One character of a \uN fallback is dropped per call while some are due.
+    bool TakeSkip() {
+        if (pendingSkip_ > 0) {
+            --pendingSkip_;
+            return true;
+        }
+        return false;
+    }
+
+    int CurrentCodePage() const {
+        const std::int64_t font = state_.font >= 0 ? state_.font : defaultFont_;
+        const auto it = fontCodePage_.find(font);
+        return it != fontCodePage_.end() ? it->second : docCodePage_;
+    }
+
+    // A byte of text in the current font's code page.
+    void TextByte(unsigned char b) {
+        if (TakeSkip() || state_.dest != Destination::Text) {
+            return;
+        }
+        if (b < 0x20 && b != '\t') {
+            return; // control bytes are not text; line breaks come from \par
+        }
+        const int cp = CurrentCodePage();
+        if (!units_.empty() || (!run_.empty() && runCodePage_ != cp)) {
+            Flush();
+        }
+        runCodePage_ = cp;
+        run_.push_back(static_cast<char>(b));
+    }
+
+    void Unit(char16_t unit) {
+        if (state_.dest != Destination::Text || (unit < 0x20 && unit != u'\t')) {
+            return;
+        }
+        if (!run_.empty()) {
+            Flush();
+        }
+        units_.push_back(static_cast<char>(unit & 0xFF));
+        units_.push_back(static_cast<char>(unit >> 8));
+    }
+
+    void Emit(std::string_view gbk) {
+        Flush();
+        out_ += gbk;
+    }
+
+    void Paragraph() {
+        Emit("\r\n");
+        lastParEnd_ = out_.size();
+    }
+
+    // Converts the pending bytes or UTF-16 units (consecutive ones together, so
+    // double-byte characters and surrogate pairs stay whole) into GBK.
+    void Flush() {
+        if (!units_.empty()) {
+            out_ += Utf16ToGbk(units_, false);
+            units_.clear();
+        }
+        if (run_.empty()) {
+            return;
+        }
+        const bool ascii = std::all_of(run_.begin(), run_.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        if (ascii || runCodePage_ == 936) {
+            AppendCheckedGbk(out_, run_);
+        } else {
+            AppendCheckedGbk(out_, ConvertToGbk(run_, CodePageName(runCodePage_).c_str()));
+        }
+        run_.clear();
+    }
+
+    std::string_view in_;
+    std::size_t pos_ = 0;
+    std::vector<GroupState> stack_;
+    GroupState state_;
+    std::int64_t pendingSkip_ = 0;
+
+    int docCodePage_ = 936;
+    std::int64_t defaultFont_ = -1;
+    std::int64_t tableFont_ = -1;
+    std::map<std::int64_t, int> fontCodePage_;
+
+    std::string out_;
+    std::string run_;
+    int runCodePage_ = 936;
+    std::string units_; // UTF-16LE
+    std::size_t lastParEnd_ = std::string::npos;
+};
+
+} // namespace
+
+std::string NormaliseLineBreaks(std::string_view block) {
+    const std::size_t nul = block.find('\0');
+    if (nul != std::string_view::npos) {
+        block = block.substr(0, nul);
+    }
+    if (block.ends_with('\r')) {
+        block.remove_suffix(1);
+    }
+    const char* p = block.data();
+    const char* const end = p + block.size();
+
+    // Each lone CR or LF grows by one byte.
+    std::size_t extra = 0;
+    for (const char* q = p; q < end; ++q) {
+        if (*q == '\n' || (*q == '\r' && (q + 1 == end || q[1] != '\n'))) {
+            ++extra;
+        }
+    }
+    std::string out(block.size() + extra, '\0');
+    char* w = out.data();
+    while (p < end) {
+        const char c = *p++;
+        if (c == '\r') {
+            *w++ = '\r';
+            *w++ = '\n';
+            if (p < end && *p == '\n') {
+                ++p;
+            }
+        } else if (c == '\n') {
+            *w++ = '\r';
+            *w++ = '\n';
+        } else {
+            *w++ = c;
+        }
+    }
+    return out;
+}
+
+std::string DecodeToGbk(std::string_view bytes) {
+    const auto startsWith = [&](std::string_view mark) { return bytes.starts_with(mark); };
+    using namespace std::string_view_literals;
+    if (startsWith("\xEF\xBB\xBF"sv)) {
+        return Utf8ToGbk(bytes.substr(3));
+    }
+    // UTF-32 first: its little-endian mark begins like UTF-16's.
+    if (startsWith("\xFF\xFE\0\0"sv)) {
+        return ConvertToGbk(bytes.substr(4), "UTF-32LE");
+    }
+    if (startsWith("\0\0\xFE\xFF"sv)) {
+        return ConvertToGbk(bytes.substr(4), "UTF-32BE");
+    }
+    if (startsWith("\xFF\xFE"sv)) {
+        return Utf16ToGbk(bytes.substr(2), false);
+    }
+    if (startsWith("\xFE\xFF"sv)) {
+        return Utf16ToGbk(bytes.substr(2), true);
+    }
+    if (LooksLikeUtf8(bytes)) {
+        return Utf8ToGbk(bytes);
+    }
+    return std::string(bytes);
+}
+
+bool ReadRichText(std::string_view rtf, std::string& text) {
+    return RichTextReader(rtf).Read(text);
+}
+
+std::string SourceTextFromBytes(std::string_view fileBytes) {
+    std::string text = NormaliseLineBreaks(DecodeToGbk(fileBytes));
+    if (text.starts_with("{\\rtf")) {
+        std::string rich;
+        if (ReadRichText(text, rich)) {
+            return rich;
+        }
+    }
+    return text;
+}
+
+std::string LoadSourceFile(const std::string& path) {
+    return SourceTextFromBytes(ReadSourceBytes(path));
+}
+
+} // namespace qarvel::exam
