@@ -658,7 +658,8 @@ std::string NormaliseLineBreaks(std::string_view block) {
     // Each lone CR or LF grows by one byte.
     std::size_t extra = 0;
     for (const char* q = p; q < end; ++q) {
-        if (*q == '\n' || (*q == '\r' && (q + 1 == end || q[1] != '\n'))) {
+        if ((*q == '\n' && (q == p || q[-1] != '\r')) ||
+            (*q == '\r' && (q + 1 == end || q[1] != '\n'))) {
             ++extra;
         }
     }
