@@ -1,0 +1,334 @@
+#include "AnswerEdit.h"
+
+#include "LineLayout.h"
+#include "MessageBoxes.h"
+#include "exam/InputRules.h"
+#include "platform/GbkText.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QStringList>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <utility>
+
+namespace qarvel::ui {
+namespace {
+
+int VirtualKeyOf(int key) {
+    namespace vk = exam::vk;
+    switch (key) {
+    case Qt::Key_Backspace:
+        return vk::Back;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return vk::Tab;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return vk::Return;
+    case Qt::Key_PageUp:
+        return vk::Prior;
+    case Qt::Key_PageDown:
+        return vk::Next;
+    case Qt::Key_End:
+        return vk::End;
+    case Qt::Key_Home:
+        return vk::Home;
+    case Qt::Key_Left:
+        return vk::Left;
+    case Qt::Key_Up:
+        return vk::Up;
+    case Qt::Key_Right:
+        return vk::Right;
+    case Qt::Key_Down:
+        return vk::Down;
+    case Qt::Key_Delete:
+        return vk::Delete;
+    default:
+        return 0;
+    }
+}
+
+// The clipboard request a key would make of the box, 0 for none.
+unsigned ClipboardRequestOf(const QKeyEvent* e) {
+    if (e->matches(QKeySequence::Cut)) {
+        return exam::wm::Cut;
+    }
+    if (e->matches(QKeySequence::Copy)) {
+        return exam::wm::Copy;
+    }
+    if (e->matches(QKeySequence::Paste)) {
+        return exam::wm::Paste;
+    }
+    return 0;
+}
+
+// One entry per code point (a surrogate pair stays together).
+QStringList CodePoints(const QString& text) {
+    QStringList parts;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2
+                                                                                             : 1;
+        parts << text.mid(i, n);
+        i += n;
+    }
+    return parts;
+}
+
+} // namespace
+
+AnswerEdit::AnswerEdit(QWidget* parent) : QPlainTextEdit(parent) {
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab and Shift+Tab move the focus; only Ctrl+Tab reaches the key rules.
+    setTabChangesFocus(true);
+    setAcceptDrops(false);
+    viewport()->setAcceptDrops(false);
+    connect(this, &QPlainTextEdit::textChanged, this, &AnswerEdit::onTextChanged);
+}
+
+std::string AnswerEdit::gbkText() const {
+    return shortenedGbk_ ? *shortenedGbk_ : platform::ToGbk(toPlainText());
+}
+
+void AnswerEdit::setSourceLineLength(std::function<int(int)> fn) {
+    sourceLineLength_ = std::move(fn);
+}
+
+void AnswerEdit::setChangeHandler(std::function<void()> handler) {
+    changeHandler_ = std::move(handler);
+    lastText_ = toPlainText();
+}
+
+void AnswerEdit::moveCaretToEnd() {
+    QTextCursor c = textCursor();
+    if (c.hasSelection() || !c.atEnd()) {
+        c.movePosition(QTextCursor::End);
+        setTextCursor(c);
+    }
+    ensureCursorVisible();
+    if (!hasFocus()) {
+        setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void AnswerEdit::onTextChanged() {
+    if (!quiet_) {
+        reportChange();
+    }
+}
+
+bool AnswerEdit::reportChange() {
+    QString text = toPlainText();
+    if (text == lastText_) {
+        return true; // pre-edit text, formats: the answer is the same
+    }
+    lastText_ = std::move(text);
+    return runHandler();
+}
+
+bool AnswerEdit::runHandler() {
+    if (!changeHandler_) {
+        return true;
+    }
+    const auto handler = changeHandler_; // the handler may replace itself
+    return Guarded(handler);
+}
+
+void AnswerEdit::appendLineBreak() {
+    QTextCursor c = textCursor();
+    c.movePosition(QTextCursor::End);
+    setTextCursor(c);
+    c.insertBlock();
+    setTextCursor(c);
+    ensureCursorVisible();
+}
+
+bool AnswerEdit::removeLastByte() {
+    const QString text = toPlainText();
+    const std::string gbk = platform::ToGbk(text);
+    if (gbk.empty()) {
+        return true;
+    }
+    const std::string shorter = exam::ApplyKeyDownRule(exam::KeyDownAction::RemoveLastByte, gbk);
+    QTextCursor end = textCursor();
+    end.movePosition(QTextCursor::End);
+    setTextCursor(end);
+
+    const QString last = CodePoints(text.right(2)).back();
+    if (platform::ToGbk(text.chopped(last.size())) == shorter) {
+        // A one-byte character: the document loses it, and that is the change.
+        quiet_ = true;
+        QTextCursor c = end;
+        c.setPosition(end.position() - static_cast<int>(last.size()), QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+        quiet_ = false;
+        return reportChange();
+    }
+    // A line break (CR LF) or a double-byte character: no document holds its first
+    // byte alone. The handler sees the shortened bytes while the document keeps the
+    // character; the box's own Backspace then removes it whole, which leaves the
+    // text that removing its second byte would leave.
+    shortenedGbk_ = shorter;
+    const bool ok = runHandler();
+    shortenedGbk_.reset();
+    return ok;
+}
+
+bool AnswerEdit::refusesTypedCharacter(const QKeyEvent* e) const {
+    if (e->text() != QStringLiteral(" ")) {
+        return false;
+    }
+    const QTextDocument& doc = *document();
+    const int line = VisualLineOf(doc, textCursor().selectionEnd()).line;
+    const int source = sourceLineLength_ ? sourceLineLength_(line) : 0;
+    return exam::RefusesCharacter(U' ', VisualLineByteLength(doc, line), source);
+}
+
+void AnswerEdit::keyPressEvent(QKeyEvent* e) {
+    const int key = VirtualKeyOf(e->key());
+    LinePosition caret;
+    if (key == exam::vk::Back) {
+        caret = VisualLineOf(*document(), textCursor().selectionEnd());
+    }
+    switch (exam::KeyDownRule(key, caret.line, caret.column, isReadOnly())) {
+    case exam::KeyDownAction::Swallow:
+        e->accept();
+        return;
+    case exam::KeyDownAction::AppendLineBreak:
+        appendLineBreak();
+        e->accept();
+        return;
+    case exam::KeyDownAction::RemoveLastByte:
+        // A failed change ends the key here; so does a box the change disabled.
+        if (!removeLastByte() || !isEnabled() || isReadOnly()) {
+            e->accept();
+            return;
+        }
+        break;
+    case exam::KeyDownAction::Pass:
+        break;
+    }
+    if (exam::RefusesClipboardRequest(ClipboardRequestOf(e)) || refusesTypedCharacter(e)) {
+        e->accept();
+        return;
+    }
+    if (isReadOnly() && !e->text().isEmpty() && e->text().front().isPrint()) {
+        e->accept(); // typed input does nothing (the view would scroll on a space)
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(e);
+}
+
+void AnswerEdit::inputMethodEvent(QInputMethodEvent* e) {
+    const QStringList parts = CodePoints(e->commitString());
+    if (parts.size() < 2 || isReadOnly()) {
+        QPlainTextEdit::inputMethodEvent(e);
+        return;
+    }
+    // One commit per character, as if typed one after another. The first one
+    // replaces what the original commit replaces (selection, replacement range);
+    // the last one brings the new pre-edit text.
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const bool first = i == 0;
+        const bool last = i + 1 == parts.size();
+        if (!first && (!isEnabled() || isReadOnly())) {
+            break; // the exam ended on an earlier character
+        }
+        QInputMethodEvent part(last ? e->preeditString() : QString(),
+                               last ? e->attributes() : QList<QInputMethodEvent::Attribute>());
+        part.setCommitString(parts[i], first ? e->replacementStart() : 0,
+                             first ? e->replacementLength() : 0);
+        QPlainTextEdit::inputMethodEvent(&part);
+    }
+    e->accept();
+}
+
+void AnswerEdit::clearSelection() {
+    QTextCursor c = textCursor();
+    if (c.hasSelection()) {
+        c.clearSelection();
+        setTextCursor(c);
+    }
+}
+
+void AnswerEdit::mousePressEvent(QMouseEvent* e) {
+    clearSelection(); // nothing to drag out of the box
+    QPlainTextEdit::mousePressEvent(e);
+    moveCaretToEnd();
+    e->accept();
+}
+
+void AnswerEdit::mouseReleaseEvent(QMouseEvent* e) {
+    clearSelection(); // nothing for the selection clipboard
+    QPlainTextEdit::mouseReleaseEvent(e);
+    moveCaretToEnd();
+    e->accept();
+}
+
+void AnswerEdit::mouseDoubleClickEvent(QMouseEvent* e) {
+    // A double click is a press like any other: no word gets selected.
+    moveCaretToEnd();
+    e->accept();
+}
+
+void AnswerEdit::mouseMoveEvent(QMouseEvent* e) {
+    if (e->buttons() != Qt::NoButton) {
+        e->accept(); // no selection by dragging: the release sends the caret to the end
+        return;
+    }
+    QPlainTextEdit::mouseMoveEvent(e);
+}
+
+void AnswerEdit::contextMenuEvent(QContextMenuEvent* e) {
+    QMenu* menu = createStandardContextMenu(e->pos());
+    if (menu == nullptr) {
+        return;
+    }
+    for (QAction* action : menu->actions()) {
+        const QString name = action->objectName();
+        if (name == QLatin1String("edit-cut") || name == QLatin1String("edit-copy") ||
+            name == QLatin1String("edit-paste") || name == QLatin1String("link-copy")) {
+            menu->removeAction(action);
+            action->deleteLater();
+        }
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(e->globalPos());
+    e->accept();
+}
+
+void AnswerEdit::dragEnterEvent(QDragEnterEvent* e) {
+    e->ignore();
+}
+
+void AnswerEdit::dragMoveEvent(QDragMoveEvent* e) {
+    e->ignore();
+}
+
+void AnswerEdit::dropEvent(QDropEvent* e) {
+    e->ignore();
+}
+
+QMimeData* AnswerEdit::createMimeDataFromSelection() const {
+    return new QMimeData; // the answer's text never leaves the box
+}
+
+bool AnswerEdit::canInsertFromMimeData(const QMimeData* /*source*/) const {
+    return false;
+}
+
+void AnswerEdit::insertFromMimeData(const QMimeData* /*source*/) {}
+
+} // namespace qarvel::ui

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <functional>
+#include <optional>
+#include <string>
+
+class QMenu;
+
+namespace qarvel::ui {
+
+// The exam window's answer box. It keeps the examinee's edits at the end of the
+// answer and reports every change of its text:
+//  - Ctrl+Tab, Page Down, End, Home and the arrow keys are swallowed (with any
+//    modifiers); Page Up moves the caret as usual. Plain Tab and Shift+Tab move
+//    the focus.
+//  - Enter (either key, any modifiers) appends one line break at the very end and
+//    puts the caret there; it never inserts a line break at the caret.
+//  - Backspace at the start of a line other than the first removes the answer's
+//    last byte (one change), then the box's own Backspace follows.
+//  - A typed space is refused where the caret line is as long, in GBK bytes, as
+//    the source line with the same number. Spaces inside an input method's commit
+//    pass: the input method has already shown them to the examinee.
+//  - Any mouse press or release puts the caret at the end, nothing selected, and
+//    takes the focus.
+//  - Cut, copy and paste are refused by every route (keys, context menu, the X11
+//    selection, drag and drop); undo and deleting a selection work.
+//  - While read-only, Enter and Backspace change nothing.
+// Lines and columns are those the box shows: paragraphs wrapped at its width.
+class AnswerEdit : public QPlainTextEdit {
+    Q_OBJECT
+
+public:
+    explicit AnswerEdit(QWidget* parent = nullptr);
+
+    // The answer as GBK bytes, each line break CR LF. While the handler runs for
+    // the byte that Backspace removes, this is the shortened answer.
+    std::string gbkText() const;
+
+    // Byte length of line `line` of the source view as that view lays it out
+    // (wrapped lines included); 0 past its end. Unset: every source line is empty.
+    void setSourceLineLength(std::function<int(int line)> fn);
+
+    // Runs once for every real change of the answer's text, never for input-method
+    // pre-edit text. A committed phrase is one change per character, in order.
+    // The handler may throw: the box catches the error and shows it in the
+    // application's error box (ShowException). For a change the box makes itself
+    // (typing, a commit, Enter's line break) the box then goes on; when the change
+    // is the byte Backspace removes, the error ends that key and the box's own
+    // Backspace does not follow. Pass the bare handler (not wrapped in Guarded) so
+    // the box can tell a failed change.
+    void setChangeHandler(std::function<void()> handler);
+
+    // Caret to the end, nothing selected, focus to the box.
+    void moveCaretToEnd();
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+    QMimeData* createMimeDataFromSelection() const override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    void onTextChanged();
+    // Reports the text if it differs from the one last reported; false when the
+    // handler failed.
+    bool reportChange();
+    bool runHandler();
+    void appendLineBreak();
+    // Backspace's first step; false when the change failed.
+    bool removeLastByte();
+    bool refusesTypedCharacter(const QKeyEvent* e) const;
+    void clearSelection();
+
+    std::function<void()> changeHandler_;
+    std::function<int(int)> sourceLineLength_;
+    QString lastText_;
+    std::optional<std::string> shortenedGbk_;
+    bool quiet_ = false;
+};
+
+} // namespace qarvel::ui
