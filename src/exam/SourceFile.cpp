@@ -187,6 +187,10 @@ bool ReadsAsCommonGbk(std::string_view s) {
 // a character of three or four bytes (as Chinese has in UTF-8), all of which
 // GBK can hold.
 bool LooksLikeUtf8(std::string_view s) {
+    // Validity first: GBK text fails it within its first Chinese character.
+    if (!IsValidUtf8(s)) {
+        return false;
+    }
     bool multiByte = false;
     bool wide = false;
     for (const char c : s) {
@@ -194,7 +198,7 @@ bool LooksLikeUtf8(std::string_view s) {
         multiByte = multiByte || b >= 0x80;
         wide = wide || b >= 0xE0;
     }
-    if (!multiByte || !IsValidUtf8(s)) {
+    if (!multiByte) {
         return false;
     }
     if (!ReadsAsCommonGbk(s)) {
@@ -211,10 +215,15 @@ bool LooksLikeUtf8(std::string_view s) {
 // ---------------------------------------------------------------------------
 // Rich text.
 
-// Replaces every byte that does not belong to a whole GBK character with '?'.
-void AppendCheckedGbk(std::string& out, std::string_view s) {
+// Appends text for the view: every byte that does not belong to a whole GBK
+// character becomes '?', and control bytes other than tab are dropped (line
+// breaks come from \par; a code page such as EBCDIC may turn bytes into some).
+void AppendShownGbk(std::string& out, std::string_view s) {
     for (std::size_t i = 0; i < s.size(); ++i) {
         const auto b = static_cast<unsigned char>(s[i]);
+        if (b < 0x20 && b != '\t') {
+            continue;
+        }
         if (b < 0x80) {
             out.push_back(static_cast<char>(b));
             continue;
@@ -608,7 +617,7 @@ private:
     // double-byte characters and surrogate pairs stay whole) into GBK.
     void Flush() {
         if (!units_.empty()) {
-            out_ += Utf16ToGbk(units_, false);
+            AppendShownGbk(out_, Utf16ToGbk(units_, false));
             units_.clear();
         }
         if (run_.empty()) {
@@ -617,9 +626,9 @@ private:
         const bool ascii = std::all_of(run_.begin(), run_.end(),
                                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
         if (ascii || runCodePage_ == 936) {
-            AppendCheckedGbk(out_, run_);
+            AppendShownGbk(out_, run_);
         } else {
-            AppendCheckedGbk(out_, ConvertToGbk(run_, CodePageName(runCodePage_).c_str()));
+            AppendShownGbk(out_, ConvertToGbk(run_, CodePageName(runCodePage_).c_str()));
         }
         run_.clear();
     }
