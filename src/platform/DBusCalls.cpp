@@ -1,0 +1,90 @@
+#include "DBusCalls.h"
+
+#include <QDBusArgument>
+#include <QDBusVariant>
+#include <algorithm>
+
+namespace qarvel::platform::dbus {
+
+int Deadline::remainingMs() const {
+    const qint64 left = budget_ - timer_.elapsed();
+    return static_cast<int>(std::clamp<qint64>(left, 0, budget_));
+}
+
+QDBusMessage MethodCall(const QString& service, const QString& path, const QString& interface,
+                        const QString& method, const QVariantList& arguments) {
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, method);
+    call.setArguments(arguments);
+    call.setAutoStartService(false);
+    return call;
+}
+
+std::optional<QDBusMessage> CallBefore(const QDBusConnection& bus, const QDBusMessage& call,
+                                       const Deadline& deadline) {
+    const int timeout = deadline.remainingMs();
+    if (timeout <= 0 || !bus.isConnected()) {
+        return std::nullopt;
+    }
+    QDBusMessage reply = bus.call(call, QDBus::Block, timeout);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        return std::nullopt;
+    }
+    return reply;
+}
+
+bool NameHasOwner(const QDBusConnection& bus, const QString& name, const Deadline& deadline) {
+    const QDBusMessage call =
+        MethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                   QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"), {name});
+    const std::optional<QDBusMessage> reply = CallBefore(bus, call, deadline);
+    return reply && !reply->arguments().isEmpty() && reply->arguments().constFirst().toBool();
+}
+
+namespace {
+
+QVariantList ReadStructFields(const QDBusArgument& arg) {
+    QVariantList fields;
+    arg.beginStructure();
+    while (!arg.atEnd()) {
+        fields.push_back(arg.asVariant());
+    }
+    arg.endStructure();
+    return fields;
+}
+
+} // namespace
+
+std::optional<std::vector<QVariantList>> ReadStructArray(const QVariant& value) {
+    if (value.metaType() != QMetaType::fromType<QDBusArgument>()) {
+        return std::nullopt;
+    }
+    const auto arg = value.value<QDBusArgument>();
+    if (arg.currentType() != QDBusArgument::ArrayType ||
+        !arg.currentSignature().startsWith(QStringLiteral("a("))) {
+        return std::nullopt;
+    }
+    std::vector<QVariantList> rows;
+    arg.beginArray();
+    while (!arg.atEnd()) {
+        rows.push_back(ReadStructFields(arg));
+    }
+    arg.endArray();
+    return rows;
+}
+
+QVariantList ReadVariantStruct(const QVariant& value) {
+    QVariant inner = value;
+    if (inner.metaType() == QMetaType::fromType<QDBusVariant>()) {
+        inner = inner.value<QDBusVariant>().variant();
+    }
+    if (inner.metaType() != QMetaType::fromType<QDBusArgument>()) {
+        return {};
+    }
+    const auto arg = inner.value<QDBusArgument>();
+    if (arg.currentType() != QDBusArgument::StructureType) {
+        return {};
+    }
+    return ReadStructFields(arg);
+}
+
+} // namespace qarvel::platform::dbus

@@ -1,0 +1,292 @@
+#include "Fcitx5KeyboardLayouts.h"
+
+#include "platform/DBusCalls.h"
+#include "platform/GbkText.h"
+
+#include <QCoreApplication>
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QHash>
+#include <QInputMethodQueryEvent>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+namespace qarvel::platform {
+
+namespace {
+
+const QString kService = QStringLiteral("org.fcitx.Fcitx5");
+const QString kPath = QStringLiteral("/controller");
+const QString kInterface = QStringLiteral("org.fcitx.Fcitx.Controller1");
+
+QDBusMessage ControllerCall(const QString& method, const QVariantList& arguments = {}) {
+    return dbus::MethodCall(kService, kPath, kInterface, method, arguments);
+}
+
+// Whether the widget with the keyboard focus takes input-method text (an
+// editable answer box does; a read-only or disabled one, or a button, not).
+bool FocusAcceptsInputMethod() {
+    QObject* focus = QGuiApplication::focusObject();
+    if (focus == nullptr) {
+        return false;
+    }
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QCoreApplication::sendEvent(focus, &query);
+    return query.value(Qt::ImEnabled).toBool();
+}
+
+} // namespace
+
+// Carries one chosen input method to fcitx5 and sees it confirmed; see the
+// class comment of Fcitx5KeyboardLayouts.
+class Fcitx5Activation final : public QObject {
+public:
+    explicit Fcitx5Activation(const QDBusConnection& bus) : bus_(bus) {
+        retry_.setSingleShot(true);
+        QObject::connect(&retry_, &QTimer::timeout, this, [this] { apply(); });
+    }
+
+    ~Fcitx5Activation() override { stopWatching(); }
+
+    bool choose(const QString& name) {
+        if (!bus_.isConnected()) {
+            return false;
+        }
+        pending_ = name;
+        retries_ = 0;
+        if (qGuiApp == nullptr) {
+            // No user interface to wait for: ask fcitx5 right away.
+            send();
+            pending_.clear();
+            return true;
+        }
+        startWatching();
+        schedule(0);
+        return true;
+    }
+
+    bool pending() const { return !pending_.isEmpty(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::FocusIn:
+        case QEvent::ReadOnlyChange:
+        case QEvent::EnabledChange:
+        case QEvent::ApplicationActivate:
+        case QEvent::WindowActivate:
+            retries_ = 0;
+            schedule(0);
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    static constexpr int kRetryMs = 100;
+    static constexpr int kMaxRetries = 10;
+
+    // Runs apply() once the event loop is back: by then Qt's plug-in has told
+    // fcitx5 about the focus change that triggered us.
+    void schedule(int delayMs) {
+        if (!retry_.isActive() || delayMs == 0) {
+            retry_.start(delayMs);
+        }
+    }
+
+    void startWatching() {
+        if (watching_) {
+            return;
+        }
+        watching_ = true;
+        qApp->installEventFilter(this);
+        focusConnection_ = QObject::connect(qGuiApp, &QGuiApplication::focusObjectChanged, this,
+                                            [this] { schedule(0); });
+    }
+
+    void stopWatching() {
+        if (!watching_) {
+            return;
+        }
+        watching_ = false;
+        if (qApp != nullptr) {
+            qApp->removeEventFilter(this);
+        }
+        QObject::disconnect(focusConnection_);
+        retry_.stop();
+    }
+
+    void send() const {
+        bus_.asyncCall(ControllerCall(QStringLiteral("SetCurrentIM"), {pending_}));
+    }
+
+    void apply() {
+        if (pending_.isEmpty() || inFlight_) {
+            return;
+        }
+        // Only while this program holds the keyboard focus is the context
+        // fcitx5 acts on our own.
+        if (QGuiApplication::focusWindow() == nullptr) {
+            return;
+        }
+        send();
+        // Sent after SetCurrentIM on the same connection, so answered after it.
+        const QDBusPendingCall check =
+            bus_.asyncCall(ControllerCall(QStringLiteral("CurrentInputMethod")));
+        inFlight_ = true;
+        auto* watcher = new QDBusPendingCallWatcher(check, this);
+        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, this,
+                         [this, name = pending_](QDBusPendingCallWatcher* w) {
+                             w->deleteLater();
+                             inFlight_ = false;
+                             const QDBusPendingReply<QString> reply = *w;
+                             confirm(name, !reply.isError() && reply.value() == name);
+                         });
+    }
+
+    void confirm(const QString& name, bool current) {
+        if (name != pending_) {
+            schedule(0); // chosen again meanwhile
+            return;
+        }
+        if (current) {
+            if (FocusAcceptsInputMethod()) {
+                pending_.clear();
+                stopWatching();
+            }
+            // Otherwise keep it: confirm again once a widget takes input.
+            return;
+        }
+        if (retries_ < kMaxRetries) {
+            ++retries_;
+            schedule(kRetryMs);
+        }
+    }
+
+    QDBusConnection bus_;
+    QString pending_;
+    QTimer retry_;
+    QMetaObject::Connection focusConnection_;
+    int retries_ = 0;
+    bool inFlight_ = false;
+    bool watching_ = false;
+};
+
+const QString& Fcitx5KeyboardLayouts::ConnectionName() {
+    static const QString name = QStringLiteral("fcitx");
+    return name;
+}
+
+std::unique_ptr<Fcitx5KeyboardLayouts> Fcitx5KeyboardLayouts::Load(const QDBusConnection& bus,
+                                                                   const dbus::Deadline& deadline) {
+    if (!bus.isConnected() || deadline.expired()) {
+        return nullptr;
+    }
+    // The long list of every input method goes out first and is read last.
+    const QDBusPendingCall available = bus.asyncCall(
+        ControllerCall(QStringLiteral("AvailableInputMethods")), deadline.remainingMs());
+
+    const auto group =
+        dbus::CallBefore(bus, ControllerCall(QStringLiteral("CurrentInputMethodGroup")), deadline);
+    if (!group || group->arguments().isEmpty()) {
+        return nullptr;
+    }
+    const auto info = dbus::CallBefore(
+        bus,
+        ControllerCall(QStringLiteral("InputMethodGroupInfo"), {group->arguments().constFirst()}),
+        deadline);
+    if (!info || info->arguments().size() < 2) {
+        return nullptr;
+    }
+    const auto items = dbus::ReadStructArray(info->arguments().at(1));
+    if (!items) {
+        return nullptr;
+    }
+
+    QDBusPendingCall wait = available;
+    wait.waitForFinished(); // bounded by the call's own timeout
+    QHash<QString, QString> displayNames;
+    const QDBusMessage availableReply = available.reply();
+    if (availableReply.type() == QDBusMessage::ReplyMessage &&
+        !availableReply.arguments().isEmpty()) {
+        if (const auto rows = dbus::ReadStructArray(availableReply.arguments().constFirst())) {
+            for (const QVariantList& row : *rows) {
+                if (row.size() >= 2) {
+                    displayNames.insert(row.at(0).toString(), row.at(1).toString());
+                }
+            }
+        }
+    }
+
+    std::vector<InputMethod> methods;
+    for (const QVariantList& item : *items) {
+        if (item.isEmpty()) {
+            continue;
+        }
+        InputMethod im;
+        im.uniqueName = item.constFirst().toString();
+        if (const auto it = displayNames.constFind(im.uniqueName); it != displayNames.constEnd()) {
+            // An input method without a display name goes by its own name.
+            im.displayName = it->isEmpty() ? im.uniqueName : *it;
+        }
+        methods.push_back(std::move(im));
+    }
+    return std::make_unique<Fcitx5KeyboardLayouts>(bus, std::move(methods));
+}
+
+Fcitx5KeyboardLayouts::Fcitx5KeyboardLayouts(const QDBusConnection& bus,
+                                             std::vector<InputMethod> group)
+    : bus_(bus), group_(std::move(group)), activation_(std::make_unique<Fcitx5Activation>(bus)) {}
+
+Fcitx5KeyboardLayouts::~Fcitx5KeyboardLayouts() = default;
+
+// Handles are positions in the group, from 1.
+const Fcitx5KeyboardLayouts::InputMethod* Fcitx5KeyboardLayouts::find(LayoutHandle layout) const {
+    if (layout == 0 || layout > group_.size()) {
+        return nullptr;
+    }
+    return &group_[layout - 1];
+}
+
+std::vector<LayoutHandle> Fcitx5KeyboardLayouts::loadedLayouts(int capacity) {
+    std::vector<LayoutHandle> handles;
+    for (std::size_t i = 0; i < group_.size() && static_cast<int>(i) < capacity; ++i) {
+        handles.push_back(i + 1);
+    }
+    return handles;
+}
+
+bool Fcitx5KeyboardLayouts::isInputMethod(LayoutHandle layout) {
+    const InputMethod* im = find(layout);
+    return im != nullptr && !im->uniqueName.startsWith(QStringLiteral("keyboard-"));
+}
+
+std::optional<std::string> Fcitx5KeyboardLayouts::layoutText(LayoutHandle layout) {
+    const InputMethod* im = find(layout);
+    if (im == nullptr || !im->displayName) {
+        return std::nullopt;
+    }
+    return ToGbk(*im->displayName);
+}
+
+bool Fcitx5KeyboardLayouts::activate(LayoutHandle layout) {
+    const InputMethod* im = find(layout);
+    return im != nullptr && activation_->choose(im->uniqueName);
+}
+
+QString Fcitx5KeyboardLayouts::uniqueName(LayoutHandle layout) const {
+    const InputMethod* im = find(layout);
+    return im != nullptr ? im->uniqueName : QString();
+}
+
+bool Fcitx5KeyboardLayouts::activationPending() const {
+    return activation_->pending();
+}
+
+} // namespace qarvel::platform
