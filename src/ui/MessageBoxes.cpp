@@ -49,7 +49,13 @@ BoxAnswer ShowMessageBox(const BoxRequest& request, QWidget* parent) {
     }
     QMessageBox box(parent);
     box.setWindowTitle(request.caption);
-    box.setText(request.text);
+    // The texts are the program's own or an error's: never markup. A lone CR,
+    // as in the close question, breaks the line like CR LF does.
+    box.setTextFormat(Qt::PlainText);
+    QString text = request.text;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QChar('\r'), QChar('\n'));
+    box.setText(text);
     switch (request.kind) {
     case BoxKind::Error:
         box.setIcon(QMessageBox::Critical);

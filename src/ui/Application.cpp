@@ -1,0 +1,20 @@
+#include "Application.h"
+
+#include "MessageBoxes.h"
+
+#include <exception>
+
+namespace qarvel::ui {
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ShowException(std::current_exception());
+        return false;
+    }
+}
+
+} // namespace qarvel::ui

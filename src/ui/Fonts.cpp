@@ -1,0 +1,159 @@
+#include "Fonts.h"
+
+#include <QStringList>
+#include <array>
+#include <fontconfig/fontconfig.h>
+#include <string>
+
+namespace qarvel::ui {
+namespace {
+
+// Fontconfig's own language tag for simplified Chinese.
+const FcChar8* ZhCn() {
+    return reinterpret_cast<const FcChar8*>("zh-cn");
+}
+
+// Song/Ming-style serif faces, best first.
+constexpr std::array kSongFamilies = {
+    "SimSun",
+    "NSimSun",
+    "AR PL UMing CN",
+    "AR PL New Sung",
+    "Noto Serif CJK SC",
+    "Source Han Serif SC",
+    "Source Han Serif CN",
+    "Noto Serif SC",
+    "AR PL UMing TW",
+    "AR PL UMing HK",
+    "Noto Serif CJK TC",
+    "Source Han Serif TC",
+};
+
+class FontList {
+public:
+    explicit FontList(FcPattern* pattern) {
+        FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_LANG, nullptr);
+        set_ = FcFontList(nullptr, pattern, objects);
+        FcObjectSetDestroy(objects);
+        FcPatternDestroy(pattern);
+    }
+    ~FontList() {
+        if (set_ != nullptr) {
+            FcFontSetDestroy(set_);
+        }
+    }
+    FontList(const FontList&) = delete;
+    FontList& operator=(const FontList&) = delete;
+
+    [[nodiscard]] int size() const { return set_ == nullptr ? 0 : set_->nfont; }
+    [[nodiscard]] FcPattern* at(int i) const { return set_->fonts[i]; }
+
+private:
+    FcFontSet* set_ = nullptr;
+};
+
+bool CoversChinese(FcPattern* font) {
+    FcLangSet* langs = nullptr;
+    return FcPatternGetLangSet(font, FC_LANG, 0, &langs) == FcResultMatch &&
+           FcLangSetHasLang(langs, ZhCn()) == FcLangEqual;
+}
+
+QString FirstFamily(FcPattern* font) {
+    FcChar8* family = nullptr;
+    if (FcPatternGetString(font, FC_FAMILY, 0, &family) != FcResultMatch) {
+        return {};
+    }
+    return QString::fromUtf8(reinterpret_cast<const char*>(family));
+}
+
+// True when a font of exactly this family is installed and covers Chinese.
+bool Installed(const char* family) {
+    const FontList list(FcPatternBuild(nullptr, FC_FAMILY, FcTypeString, family, nullptr));
+    for (int i = 0; i < list.size(); ++i) {
+        if (CoversChinese(list.at(i))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool LooksLikeSong(const QString& family) {
+    for (const char* word : {"song", "sung", "ming", "serif cjk", "han serif"}) {
+        if (family.contains(QLatin1String(word), Qt::CaseInsensitive)) {
+            return true;
+        }
+    }
+    return family.contains(QStringLiteral("宋")) || family.contains(QStringLiteral("明"));
+}
+
+// Every installed family that covers Chinese, in fontconfig's order of preference
+// for `generic` ("serif" or "sans-serif").
+QStringList ChineseFamilies(const char* generic) {
+    QStringList families;
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(generic));
+    FcLangSet* langs = FcLangSetCreate();
+    FcLangSetAdd(langs, ZhCn());
+    FcPatternAddLangSet(pattern, FC_LANG, langs);
+    FcLangSetDestroy(langs);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcFontSet* sorted = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result);
+    FcPatternDestroy(pattern);
+    if (sorted == nullptr) {
+        return families;
+    }
+    for (int i = 0; i < sorted->nfont; ++i) {
+        if (CoversChinese(sorted->fonts[i])) {
+            const QString family = FirstFamily(sorted->fonts[i]);
+            if (!family.isEmpty() && !families.contains(family)) {
+                families.append(family);
+            }
+        }
+    }
+    FcFontSetDestroy(sorted);
+    return families;
+}
+
+} // namespace
+
+QString ChooseSongFamily() {
+    if (FcInit() == FcFalse) {
+        return {};
+    }
+    for (const char* family : kSongFamilies) {
+        if (Installed(family)) {
+            return QString::fromUtf8(family);
+        }
+    }
+    const QStringList serif = ChineseFamilies("serif");
+    for (const QString& family : serif) {
+        if (LooksLikeSong(family)) {
+            return family;
+        }
+    }
+    const QStringList any = ChineseFamilies("sans-serif");
+    if (!any.isEmpty()) {
+        return any.front();
+    }
+    return serif.isEmpty() ? QString() : serif.front();
+}
+
+QString SongFamily() {
+    static const QString family = ChooseSongFamily();
+    return family;
+}
+
+QFont SongFont(int pixels, bool bold) {
+    QFont font;
+    const QString family = SongFamily();
+    if (!family.isEmpty()) {
+        font.setFamilies({family});
+    }
+    font.setStyleHint(QFont::Serif);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace qarvel::ui

@@ -1,0 +1,405 @@
+#include "Unit1.h"
+
+#include "AnswerEdit.h"
+#include "ClickLabel.h"
+#include "Fonts.h"
+#include "JpegImage.h"
+#include "MessageBoxes.h"
+#include "SourceView.h"
+#include "exam/CompareAnswer.h"
+#include "exam/Errors.h"
+#include "exam/ExamClock.h"
+#include "exam/SourceCount.h"
+#include "exam/SourceFile.h"
+#include "platform/GbkText.h"
+#include "platform/LocaleWords.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QTextCursor>
+#include <QTimer>
+
+// The pictures are compiled into the windows' library; a static library's
+// resources must be registered by name, from the global namespace.
+static void RegisterPictures() {
+    Q_INIT_RESOURCE(pictures);
+}
+
+namespace qarvel::ui {
+namespace {
+
+using exam::Label;
+
+QColor Rgb(unsigned rgb) {
+    return QColor::fromRgb(static_cast<QRgb>(rgb));
+}
+
+const QColor kBlue(0, 0, 255);
+const QColor kRed(255, 0, 0);
+const QColor kBlack(0, 0, 0);
+
+void Fill(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+// A panel without bevel, or with a raised one.
+QFrame* MakePanel(QWidget* parent, const char* name, QRect geometry, const QColor& colour,
+                  bool raised = false) {
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(QLatin1String(name));
+    panel->setGeometry(geometry);
+    Fill(panel, colour);
+    if (raised) {
+        panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+        panel->setLineWidth(1);
+    }
+    return panel;
+}
+
+// Labels size themselves to their text, from their top-left corner.
+void SetCaption(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->resize(label->sizeHint());
+}
+
+template <class L = QLabel>
+L* MakeLabel(QWidget* parent, const char* name, QRect geometry, const QString& text, int pixels,
+             bool bold = false, const QColor& colour = kBlack) {
+    auto* label = new L(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    label->setFont(SongFont(pixels, bold));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    label->setTextFormat(Qt::PlainText);
+    if (!text.isEmpty()) {
+        SetCaption(label, text);
+    }
+    return label;
+}
+
+ClickLabel* MakePicture(QWidget* parent, const char* name, QRect geometry) {
+    auto* picture = new ClickLabel(parent);
+    picture->setObjectName(QLatin1String(name));
+    picture->setGeometry(geometry);
+    picture->setScaledContents(true);
+    return picture;
+}
+
+// Pap1 and Pap2: yellow raised panels with a centred caption.
+ClickLabel* MakeButtonPanel(QWidget* parent, const char* name, QRect geometry, const QString& text,
+                            const QFont& font) {
+    auto* panel = new ClickLabel(text, parent);
+    panel->setObjectName(QLatin1String(name));
+    panel->setGeometry(geometry);
+    panel->setFont(font);
+    panel->setAlignment(Qt::AlignCenter);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(1);
+    Fill(panel, Rgb(kYellowRgb));
+    return panel;
+}
+
+QString Decimal(std::int32_t value) {
+    return QString::number(value);
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), locale_(platform::SystemTimeLocale()) {
+    RegisterPictures();
+    CreateControls();
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreateControls() {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Qarvel"));
+    setFixedSize(922, 648);
+    move(56, 68);
+    Fill(this, Rgb(kHighlightRgb));
+    // The designed default face cannot show Chinese; the Song face at the size
+    // its Chinese fallback is drawn at stands in for it.
+    const QFont defaultFont = SongFont(12);
+    setFont(defaultFont);
+
+    // The title strip.
+    Panel4 = MakePanel(this, "Panel4", {0, 0, 921, 32}, Rgb(kHighlightRgb));
+    Image3 = new QLabel(Panel4);
+    Image3->setObjectName(QStringLiteral("Image3"));
+    Image3->setGeometry(22, 0, 32, 32);
+    Image3->setScaledContents(true);
+    const QImage icon(QStringLiteral(":/pictures/icon.png"));
+    if (icon.isNull()) {
+        ShowErrorBox(QStringLiteral("Cannot read picture \"icon.png\""));
+    } else {
+        Image3->setPixmap(QPixmap::fromImage(icon));
+        setWindowIcon(QIcon(Image3->pixmap()));
+    }
+    Label13 =
+        MakeLabel(Panel4, "Label13", {56, 8, 153, 19}, QStringLiteral("Qarvel考试1.0"), 19, true);
+    Panel3 = MakePanel(Panel4, "Panel3", {854, 6, 51, 21}, Rgb(kHighlightRgb));
+    Image2 = MakePicture(Panel3, "Image2", {2, 3, 21, 17});
+    Image1 = MakePicture(Panel3, "Image1", {24, 3, 21, 17});
+    Image2->setToolTip(QStringLiteral("最小化"));
+    Image1->setToolTip(QStringLiteral("结束考试"));
+    LoadPicture(Image2, QStringLiteral(":/pictures/minimise.jpg"));
+    LoadPicture(Image1, QStringLiteral(":/pictures/close.jpg"));
+    Image2->setClickHandler([this] { Image2Click(); });
+    Image1->setClickHandler([this] { Image1Click(); });
+
+    // The exam area.
+    Panel1 = MakePanel(this, "Panel1", {11, 33, 897, 593}, Rgb(kLimeRgb));
+    Label15 = MakeLabel(Panel1, "Label15", {42, 9, 80, 16}, QStringLiteral("剩余时间："), 16);
+    Label14 = MakeLabel(Panel1, "Label14", {125, 10, 56, 16}, {}, 16, false, kRed);
+    Label20 = MakeLabel(Panel1, "Label20", {226, 9, 72, 16}, QStringLiteral("已用时间:"), 16);
+    Label21 = MakeLabel(Panel1, "Label21", {299, 9, 56, 16}, {}, 16, false, kBlue);
+    Fill(Label21, Rgb(kLimeRgb));
+    Label16 = MakeLabel(Panel1, "Label16", {414, 8, 72, 16}, QStringLiteral("考生姓名:"), 16);
+    Label17 = MakeLabel(Panel1, "Label17", {493, 8, 8, 16}, {}, 16);
+    Label18 = MakeLabel(Panel1, "Label18", {578, 7, 40, 16}, QStringLiteral("学号:"), 16);
+    Label19 = MakeLabel(Panel1, "Label19", {619, 7, 8, 16}, {}, 16);
+    Pap1 = MakeButtonPanel(Panel1, "Pap1", {755, 6, 60, 20}, QStringLiteral("暂停"), defaultFont);
+    Pap2 = MakeButtonPanel(Panel1, "Pap2", {819, 6, 60, 20}, QStringLiteral("继续"), defaultFont);
+    Pap1->setClickHandler([this] { Pap1Click(); });
+    Pap2->setClickHandler([this] { Pap2Click(); });
+
+    // The counter strip.
+    Panel2 = MakePanel(Panel1, "Panel2", {16, 32, 865, 33}, Rgb(kPanelRgb), true);
+    Label1 = MakeLabel(Panel2, "Label1", {8, 8, 68, 16}, QStringLiteral("总字数："), 16, true);
+    Label2 = MakeLabel(Panel2, "Label2", {67, 6, 12, 21}, {}, 21, true, kBlue);
+    Label3 =
+        MakeLabel(Panel2, "Label3", {144, 8, 102, 16}, QStringLiteral("其中字符数："), 16, true);
+    Label4 = MakeLabel(Panel2, "Label4", {248, 8, 12, 21}, {}, 21, true, kBlue);
+    Label5 = MakeLabel(Panel2, "Label5", {296, 8, 68, 16}, QStringLiteral("汉字数："), 16, true);
+    Label6 = MakeLabel(Panel2, "Label6", {360, 8, 11, 21}, {}, 21, false, kBlue);
+    Label7 = MakeLabel(Panel2, "Label7", {424, 8, 85, 16}, QStringLiteral("正确字符："), 16, true);
+    Label8 = MakeLabel(Panel2, "Label8", {504, 8, 11, 21}, {}, 21, false, kBlue);
+    Label9 = MakeLabel(Panel2, "Label9", {568, 8, 85, 16}, QStringLiteral("正确汉字："), 16, true);
+    Label10 = MakeLabel(Panel2, "Label10", {656, 8, 11, 21}, {}, 21, false, kBlue);
+    Label11 = MakeLabel(Panel2, "Label11", {728, 8, 51, 16}, QStringLiteral("得分："), 16, true);
+    Label12 = MakeLabel(Panel2, "Label12", {776, 8, 12, 21}, {}, 21, true, kBlue);
+
+    // The source view and the answer box.
+    RichEdit1 = new SourceView(Panel1);
+    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    RichEdit1->setGeometry(16, 64, 865, 225);
+    RichEdit1->setFont(SongFont(19));
+    RichEdit1->setMousePressHandler([this] { RichEdit1MouseDown(); });
+
+    Memo1 = new AnswerEdit(Panel1);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(16, 296, 865, 281);
+    Memo1->setFont(SongFont(19));
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setTabChangesFocus(true);
+    Memo1->setSourceLineLength([this](int line) { return RichEdit1->lineByteLength(line); });
+    Memo1->setChangeHandler([this] { Memo1Change(); });
+
+    Lab1 =
+        MakeLabel<ClickLabel>(this, "Lab1", {816, 629, 65, 13}, QStringLiteral("选择输入法"), 13);
+    Fill(Lab1, Rgb(kYellowRgb));
+    Lab1->setCursor(Qt::PointingHandCursor);
+    Lab1->setClickHandler([this] { Lab1Click(); });
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(exam::kClockPeriodMs);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+
+    // Tab order: the source view, then the answer box; nothing else takes the
+    // focus. The source view has it when the window first becomes active.
+    QWidget::setTabOrder(RichEdit1, Memo1);
+    RichEdit1->setFocus();
+}
+
+void TForm1::FormCreate() {
+    // 1. The input-method menu PopupMenu1 is filled here, from the platform's
+    //    list of input methods.
+
+    // 2. The source text. A failed load is shown in the error box; the window
+    //    is still set up, with an empty source.
+    if (!Guarded([this] { RichEdit1->setSourceText(exam::LoadSourceFile()); })) {
+        RichEdit1->setSourceText({});
+    }
+
+    // 3. The answer box refuses cut, copy and paste by itself (AnswerEdit).
+
+    // 4. The clock: off, with its initial texts.
+    Guarded([this] {
+        SetClockEnabled(false);
+        SetLabelText(Label::Label14, exam::kInitialRemaining);
+        SetLabelText(Label::Label21, exam::kInitialElapsed);
+    });
+
+    // 5. Count the source into the state and its three counters.
+    Guarded([this] {
+        const exam::SourceCounts counts = exam::CountSource(state_, RichEdit1->gbkText());
+        SetCaption(Label4, Decimal(counts.ascii));
+        SetCaption(Label6, Decimal(counts.hanzi));
+        SetCaption(Label2, Decimal(counts.total));
+    });
+
+    // 6. Rounded corners: Pap1 and Pap2 10 x 10, the window and Panel1 40 x 40.
+}
+
+bool TForm1::LoadPicture(QLabel* target, const QString& path) {
+    return Guarded([&] { target->setPixmap(QPixmap::fromImage(LoadJpeg(path))); });
+}
+
+// ---- What the engine asks of the window -------------------------------------
+
+void TForm1::SetClockEnabled(bool on) {
+    if (!on) {
+        Timer1->stop();
+        return;
+    }
+    // A running clock keeps its rhythm.
+    if (!Timer1->isActive()) {
+        Timer1->start();
+        if (!Timer1->isActive()) {
+            throw exam::TimerError();
+        }
+    }
+}
+
+void TForm1::MarkSource(int offset, exam::Mark mark) {
+    RichEdit1->markSource(offset, mark);
+    if (mark == exam::Mark::UnderlineOn) {
+        underlined_ = offset;
+    }
+}
+
+QLabel* TForm1::LabelOf(Label label) const {
+    switch (label) {
+    case Label::Label2:
+        return Label2;
+    case Label::Label4:
+        return Label4;
+    case Label::Label6:
+        return Label6;
+    case Label::Label8:
+        return Label8;
+    case Label::Label10:
+        return Label10;
+    case Label::Label12:
+        return Label12;
+    case Label::Label14:
+        return Label14;
+    case Label::Label21:
+        return Label21;
+    }
+    return Label2;
+}
+
+void TForm1::SetLabelText(Label label, const std::string& text) {
+    SetCaption(LabelOf(label), platform::FromGbk(text));
+}
+
+std::string TForm1::LabelText(Label label) const {
+    return platform::ToGbk(LabelOf(label)->text());
+}
+
+void TForm1::DisableAnswer() {
+    Memo1->setEnabled(false);
+}
+
+bool TForm1::AnswerDisabled() const {
+    return !Memo1->isEnabled();
+}
+
+void TForm1::SetAnswerReadOnly(bool readOnly) {
+    Memo1->setReadOnly(readOnly);
+}
+
+// ---- Handlers ----------------------------------------------------------------
+
+void TForm1::Memo1Change() {
+    underlined_ = -1;
+    // The marks of one change are laid out together, and the underlined
+    // character is kept in sight even when the change fails half-way.
+    struct Batch {
+        explicit Batch(TForm1& form) : form_(form), cursor_(form.RichEdit1->document()) {
+            cursor_.beginEditBlock();
+        }
+        ~Batch() {
+            cursor_.endEditBlock();
+            if (form_.underlined_ >= 0) {
+                form_.RichEdit1->keepInSight(form_.underlined_);
+            }
+        }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+        TForm1& form_;
+        QTextCursor cursor_;
+    } batch(*this);
+    // An error escapes to the answer box, which shows it and knows the change failed.
+    exam::CompareAnswer(state_, *this, Memo1->gbkText());
+}
+
+void TForm1::RichEdit1MouseDown() {
+    if (LabelText(Label::Label6) != LabelText(Label::Label10)) {
+        Memo1->moveCaretToEnd();
+        Memo1->setFocus(Qt::MouseFocusReason);
+    }
+}
+
+void TForm1::Timer1Timer() {
+    Guarded([this] { exam::Timer1Timer(*this, locale_); });
+}
+
+void TForm1::Pap1Click() {
+    Guarded([this] { exam::Pap1Click(*this); });
+}
+
+void TForm1::Pap2Click() {
+    Guarded([this] { exam::Pap2Click(*this, locale_); });
+}
+
+void TForm1::Image1Click() {
+    const QString question = QStringLiteral("您确定要结束考试吗?") + QChar('\r') +
+                             QStringLiteral("你还剩：") + Label14->text() +
+                             QStringLiteral("时间。");
+    if (ShowMessageBox({BoxKind::Question, QStringLiteral("提示"), question}, this) ==
+        BoxAnswer::Ok) {
+        QCoreApplication::exit(0);
+    }
+}
+
+void TForm1::Image2Click() {
+    // Every window of the program goes to the task bar; the clock runs on.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible()) {
+            window->showMinimized();
+        }
+    }
+}
+
+void TForm1::Lab1Click() {
+    PopupMenu1->popup(QCursor::pos());
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LocaleChange) {
+        locale_ = platform::SystemTimeLocale();
+    }
+    QWidget::changeEvent(event);
+}
+
+} // namespace qarvel::ui

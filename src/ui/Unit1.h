@@ -1,0 +1,109 @@
+#pragma once
+
+#include "exam/ExamState.h"
+#include "exam/ExamView.h"
+#include "exam/TimeText.h"
+
+#include <QWidget>
+
+class QFrame;
+class QLabel;
+class QMenu;
+class QTimer;
+
+namespace qarvel::ui {
+
+class AnswerEdit;
+class ClickLabel;
+class SourceView;
+
+// Colours of the exam window.
+inline constexpr unsigned kHighlightRgb = 0x3399FF; // the system highlight colour
+inline constexpr unsigned kLimeRgb = 0x00FF00;
+inline constexpr unsigned kYellowRgb = 0xFFFF00;
+inline constexpr unsigned kPanelRgb = 0xF0F0F0; // the panel (button face) colour
+
+// The exam window Form1: the title strip, the clocks, the counters, the source
+// view RichEdit1 with its marks and the answer box Memo1. It owns the exam's
+// state and is the view the exam engine works through.
+class TForm1 : public QWidget, public exam::ExamView {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    [[nodiscard]] const exam::ExamState& state() const { return state_; }
+
+    // What the engine asks of the window.
+    void SetClockEnabled(bool on) override;
+    void MarkSource(int offset, exam::Mark mark) override;
+    void SetLabelText(exam::Label label, const std::string& text) override;
+    [[nodiscard]] std::string LabelText(exam::Label label) const override;
+    void DisableAnswer() override;
+    [[nodiscard]] bool AnswerDisabled() const override;
+    void SetAnswerReadOnly(bool readOnly) override;
+
+    // Handlers of the window's controls.
+    void Memo1Change();
+    void RichEdit1MouseDown();
+    void Timer1Timer();
+    void Pap1Click();
+    void Pap2Click();
+    void Image1Click();
+    void Image2Click();
+    void Lab1Click();
+
+    // Shows a JPEG picture in `target`. A picture that cannot be read is shown
+    // in the error box and `target` stays blank; returns false then.
+    static bool LoadPicture(QLabel* target, const QString& path);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void CreateControls();
+    void FormCreate();
+    [[nodiscard]] QLabel* LabelOf(exam::Label label) const;
+
+    exam::ExamState state_;
+    exam::TimeLocale locale_;
+    int underlined_ = -1; // the offset underlined by the latest change, or -1
+
+    QFrame* Panel4 = nullptr;
+    QLabel* Image3 = nullptr;
+    QLabel* Label13 = nullptr;
+    QFrame* Panel3 = nullptr;
+    ClickLabel* Image2 = nullptr;
+    ClickLabel* Image1 = nullptr;
+    QFrame* Panel1 = nullptr;
+    QLabel* Label15 = nullptr;
+    QLabel* Label14 = nullptr;
+    QLabel* Label20 = nullptr;
+    QLabel* Label21 = nullptr;
+    QLabel* Label16 = nullptr;
+    QLabel* Label17 = nullptr;
+    QLabel* Label18 = nullptr;
+    QLabel* Label19 = nullptr;
+    ClickLabel* Pap1 = nullptr;
+    ClickLabel* Pap2 = nullptr;
+    QFrame* Panel2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* Label11 = nullptr;
+    QLabel* Label12 = nullptr;
+    SourceView* RichEdit1 = nullptr;
+    AnswerEdit* Memo1 = nullptr;
+    ClickLabel* Lab1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+};
+
+} // namespace qarvel::ui

@@ -1,0 +1,447 @@
+// The exam window driven as an examinee drives it: keys, input-method commits
+// and mouse clicks on the real controls, found by their names.
+#include "ui/Unit1.h"
+
+#include "UiTestSupport.h"
+#include "ui/AnswerEdit.h"
+#include "ui/Application.h"
+#include "ui/SourceView.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+using namespace qarvel::ui;
+using namespace qarvel::ui::testing;
+
+namespace {
+
+// 汉 字 a b CR LF 第 二 行: offsets 0 2 4 5 6 7 8 10 12, positions 0 1 2 3 4 5 6 7.
+const std::string kSource = Gbk("汉字ab\r\n第二行");
+
+} // namespace
+
+class Unit1Test : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<WorkingFolder> folder_;
+    std::unique_ptr<BoxRecorder> recorder_;
+    std::unique_ptr<TForm1> form_;
+
+    // A fresh exam window on `source` (none: no source file), shown and active.
+    void Open(const std::string* source = &kSource) {
+        form_.reset();
+        recorder_.reset();
+        folder_.reset();
+        recorder_ = std::make_unique<BoxRecorder>();
+        folder_ = std::make_unique<WorkingFolder>(source);
+        form_ = std::make_unique<TForm1>();
+        form_->show();
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    }
+
+    template <class T = QWidget> T* Find(const char* name) const {
+        T* widget = form_->findChild<T*>(QLatin1String(name));
+        if (widget == nullptr) {
+            qFatal("no control %s", name);
+        }
+        return widget;
+    }
+    QString Text(const char* label) const { return Find<QLabel>(label)->text(); }
+    AnswerEdit* Memo() const { return Find<AnswerEdit>("Memo1"); }
+    SourceView* View() const { return Find<SourceView>("RichEdit1"); }
+    QTimer* Timer() const { return Find<QTimer>("Timer1"); }
+    Look At(int offset) const { return LookAtOffset(View(), offset); }
+    QString Answer() const { return Memo()->toPlainText(); }
+
+private slots:
+    void cleanup() {
+        form_.reset();
+        recorder_.reset();
+        folder_.reset();
+    }
+
+    void layoutFollowsTheDesign_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("parent");
+        QTest::addColumn<QRect>("geometry");
+        QTest::newRow("Panel4") << "Panel4"
+                                << "Form1" << QRect(0, 0, 921, 32);
+        QTest::newRow("Image3") << "Image3"
+                                << "Panel4" << QRect(22, 0, 32, 32);
+        QTest::newRow("Panel3") << "Panel3"
+                                << "Panel4" << QRect(854, 6, 51, 21);
+        QTest::newRow("Image2") << "Image2"
+                                << "Panel3" << QRect(2, 3, 21, 17);
+        QTest::newRow("Image1") << "Image1"
+                                << "Panel3" << QRect(24, 3, 21, 17);
+        QTest::newRow("Panel1") << "Panel1"
+                                << "Form1" << QRect(11, 33, 897, 593);
+        QTest::newRow("Pap1") << "Pap1"
+                              << "Panel1" << QRect(755, 6, 60, 20);
+        QTest::newRow("Pap2") << "Pap2"
+                              << "Panel1" << QRect(819, 6, 60, 20);
+        QTest::newRow("Panel2") << "Panel2"
+                                << "Panel1" << QRect(16, 32, 865, 33);
+        QTest::newRow("RichEdit1") << "RichEdit1"
+                                   << "Panel1" << QRect(16, 64, 865, 225);
+        QTest::newRow("Memo1") << "Memo1"
+                               << "Panel1" << QRect(16, 296, 865, 281);
+    }
+    void layoutFollowsTheDesign() {
+        QFETCH(QString, name);
+        QFETCH(QString, parent);
+        QFETCH(QRect, geometry);
+        Open();
+        const QWidget* widget = Find(name.toLatin1().constData());
+        QCOMPARE(widget->parentWidget()->objectName(), parent);
+        QCOMPARE(widget->geometry(), geometry);
+    }
+
+    void labelsCarryTheirTextFontAndColour_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("parent");
+        QTest::addColumn<QPoint>("position");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("pixels");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<QColor>("colour");
+        auto row = [](const char* name, const char* parent, QPoint at, const char* text, int pixels,
+                      bool bold, QColor colour) {
+            QTest::newRow(name) << QString(name) << QString(parent) << at << QString::fromUtf8(text)
+                                << pixels << bold << colour;
+        };
+        row("Label13", "Panel4", {56, 8}, "Qarvel考试1.0", 19, true, kBlack);
+        row("Label15", "Panel1", {42, 9}, "剩余时间：", 16, false, kBlack);
+        row("Label14", "Panel1", {125, 10}, "00:30:00", 16, false, kRed);
+        row("Label20", "Panel1", {226, 9}, "已用时间:", 16, false, kBlack);
+        row("Label21", "Panel1", {299, 9}, "00:00:00", 16, false, kBlue);
+        row("Label16", "Panel1", {414, 8}, "考生姓名:", 16, false, kBlack);
+        row("Label17", "Panel1", {493, 8}, "", 16, false, kBlack);
+        row("Label18", "Panel1", {578, 7}, "学号:", 16, false, kBlack);
+        row("Label19", "Panel1", {619, 7}, "", 16, false, kBlack);
+        row("Label1", "Panel2", {8, 8}, "总字数：", 16, true, kBlack);
+        row("Label2", "Panel2", {67, 6}, "7", 21, true, kBlue);
+        row("Label3", "Panel2", {144, 8}, "其中字符数：", 16, true, kBlack);
+        row("Label4", "Panel2", {248, 8}, "2", 21, true, kBlue);
+        row("Label5", "Panel2", {296, 8}, "汉字数：", 16, true, kBlack);
+        row("Label6", "Panel2", {360, 8}, "5", 21, false, kBlue);
+        row("Label7", "Panel2", {424, 8}, "正确字符：", 16, true, kBlack);
+        row("Label8", "Panel2", {504, 8}, "", 21, false, kBlue);
+        row("Label9", "Panel2", {568, 8}, "正确汉字：", 16, true, kBlack);
+        row("Label10", "Panel2", {656, 8}, "", 21, false, kBlue);
+        row("Label11", "Panel2", {728, 8}, "得分：", 16, true, kBlack);
+        row("Label12", "Panel2", {776, 8}, "", 21, true, kBlue);
+        row("Lab1", "Form1", {816, 629}, "选择输入法", 13, false, kBlack);
+    }
+    void labelsCarryTheirTextFontAndColour() {
+        QFETCH(QString, name);
+        QFETCH(QString, parent);
+        QFETCH(QPoint, position);
+        QFETCH(QString, text);
+        QFETCH(int, pixels);
+        QFETCH(bool, bold);
+        QFETCH(QColor, colour);
+        Open();
+        const auto* label = Find<QLabel>(name.toLatin1().constData());
+        QCOMPARE(label->parentWidget()->objectName(), parent);
+        QCOMPARE(label->pos(), position);
+        QCOMPARE(label->text(), text);
+        QCOMPARE(label->font().pixelSize(), pixels);
+        QCOMPARE(label->font().bold(), bold);
+        QCOMPARE(label->palette().color(QPalette::WindowText), colour);
+        // Labels grow to their text.
+        if (!text.isEmpty()) {
+            QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(text));
+            QVERIFY(label->height() >= label->fontMetrics().height());
+        }
+    }
+
+    void windowHasNoPlatformFrameAndStartsInTheSourceView() {
+        Open();
+        QCOMPARE(form_->objectName(), QStringLiteral("Form1"));
+        QCOMPARE(form_->windowTitle(), QStringLiteral("Qarvel"));
+        QVERIFY(form_->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(form_->size(), QSize(922, 648));
+        QVERIFY(!form_->windowIcon().isNull());
+        QVERIFY(!Find<QLabel>("Image1")->pixmap().isNull());
+        QVERIFY(!Find<QLabel>("Image2")->pixmap().isNull());
+        QCOMPARE(Find<QLabel>("Image1")->pixmap().size(), QSize(21, 17));
+        QVERIFY(recorder_->boxes.empty());
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        QCOMPARE(QApplication::focusWidget(), View());
+        // Tab goes from the source view to the answer box and back.
+        QTest::keyClick(View(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), Memo());
+        QTest::keyClick(Memo(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), View());
+    }
+
+    void creationCountsTheSourceWithTheClockOff() {
+        Open();
+        QCOMPARE(Text("Label14"), QStringLiteral("00:30:00"));
+        QCOMPARE(Text("Label21"), QStringLiteral("00:00:00"));
+        QCOMPARE(Text("Label4"), QStringLiteral("2"));
+        QCOMPARE(Text("Label6"), QStringLiteral("5"));
+        QCOMPARE(Text("Label2"), QStringLiteral("7"));
+        QVERIFY(!Timer()->isActive());
+        QCOMPARE(form_->state().SourceText, kSource);
+        QCOMPARE(View()->toPlainText(), QStringLiteral("汉字ab\n第二行"));
+    }
+
+    void failedLoadShowsTheErrorAndStillSetsTheWindowUp() {
+        Open(nullptr);
+        QCOMPARE(recorder_->boxes.size(), std::size_t{1});
+        const BoxRequest& box = recorder_->boxes.front();
+        QCOMPARE(box.kind, BoxKind::Error);
+        QCOMPARE(box.caption, ApplicationTitle());
+        QCOMPARE(box.text, QStringLiteral("Cannot open file \"%1/vexo/2.txt\". No such file or "
+                                          "directory.")
+                               .arg(folder_->path()));
+        QCOMPARE(Text("Label14"), QStringLiteral("00:30:00"));
+        QCOMPARE(Text("Label21"), QStringLiteral("00:00:00"));
+        QCOMPARE(Text("Label4"), QStringLiteral("0"));
+        QCOMPARE(Text("Label6"), QStringLiteral("0"));
+        QCOMPARE(Text("Label2"), QStringLiteral("0"));
+        QVERIFY(!Timer()->isActive());
+        QVERIFY(View()->toPlainText().isEmpty());
+        // The clock can tick on these labels.
+        form_->Timer1Timer();
+        QCOMPARE(Text("Label14"), QStringLiteral("00:29:59"));
+        QCOMPARE(recorder_->boxes.size(), std::size_t{1});
+        // With nothing to count, each change shows the score's error and the program goes on.
+        TypeKey(Memo(), QStringLiteral("a"));
+        QCOMPARE(recorder_->boxes.size(), std::size_t{2});
+        QCOMPARE(recorder_->boxes.back().text, QStringLiteral("Invalid floating point operation."));
+        QCOMPARE(Answer(), QStringLiteral("a"));
+    }
+
+    void typingMarksTheSourceAndCounts() {
+        Open();
+        Memo()->setFocus();
+        TypeKey(Memo(), QStringLiteral("汉"));
+        QCOMPARE(At(0).colour, kBlue);
+        QVERIFY(!At(0).underline);
+        QVERIFY(At(2).underline); // 字, the next character
+        QCOMPARE(Text("Label10"), QStringLiteral("1"));
+        QCOMPARE(Text("Label12"), QStringLiteral("14")); // 1 of 7
+        QVERIFY(Timer()->isActive());
+
+        Commit(Memo(), QStringLiteral("子")); // 字 is D7 D6, 子 D7 D3: wrong
+        QCOMPARE(At(2).colour, kRed);
+        QVERIFY(At(4).underline);
+        QCOMPARE(Text("Label10"), QStringLiteral("1"));
+
+        QTest::keyClick(Memo(), Qt::Key_Backspace); // deleting the wrong character
+        QCOMPARE(Answer(), QStringLiteral("汉"));
+        QCOMPARE(At(0).colour, kBlue);
+        QVERIFY(At(2).underline);
+        QVERIFY(!At(4).underline);
+        QCOMPARE(At(4).colour, kBlack);
+
+        // A phrase committed at once judges every character in turn.
+        Commit(Memo(), QStringLiteral("字ab"));
+        QCOMPARE(Answer(), QStringLiteral("汉字ab"));
+        QCOMPARE(At(2).colour, kBlue);
+        QCOMPARE(At(4).colour, kBlue);
+        QCOMPARE(At(5).colour, kBlue);
+        QVERIFY(!At(5).underline);
+        QVERIFY(At(6).underline); // the line break
+        QCOMPARE(Text("Label10"), QStringLiteral("2"));
+        QCOMPARE(Text("Label8"), QStringLiteral("2"));
+        QCOMPARE(Text("Label12"), QStringLiteral("57")); // 4 of 7
+        // Nothing but colour and underline changes.
+        QCOMPARE(LookAt(View()->document(), 0).colour, kBlue);
+        QTextCursor cursor(View()->document());
+        cursor.setPosition(1);
+        QCOMPARE(cursor.charFormat().font().pixelSize(), 19);
+    }
+
+    void enterAndBackspaceFollowTheRules() {
+        Open();
+        Memo()->setFocus();
+        Commit(Memo(), QStringLiteral("汉字ab"));
+        QTest::keyClick(Memo(), Qt::Key_Return);
+        QCOMPARE(Answer(), QStringLiteral("汉字ab\n"));
+        QCOMPARE(Memo()->gbkText(), Gbk("汉字ab\r\n"));
+        TypeKey(Memo(), QStringLiteral("第"));
+        QCOMPARE(At(8).colour, kBlue);
+        QVERIFY(At(10).underline);
+        QCOMPARE(Text("Label10"), QStringLiteral("3"));
+        QTest::keyClick(Memo(), Qt::Key_Backspace);
+        QTest::keyClick(Memo(), Qt::Key_Backspace); // at the start of line 1: the line break goes
+        QCOMPARE(Answer(), QStringLiteral("汉字ab"));
+        // Caret keys do not move the caret: typing still goes to the end.
+        QTest::keyClick(Memo(), Qt::Key_Home);
+        QTest::keyClick(Memo(), Qt::Key_Left);
+        TypeKey(Memo(), QStringLiteral("c"));
+        QCOMPARE(Answer(), QStringLiteral("汉字abc"));
+    }
+
+    void aClickMidAnswerThenTypingGoesToTheEnd() {
+        Open();
+        Memo()->setFocus();
+        Commit(Memo(), QStringLiteral("汉字"));
+        const QRect first = Memo()->cursorRect(QTextCursor(Memo()->document()));
+        QTest::mouseClick(Memo()->viewport(), Qt::LeftButton, {}, first.center());
+        TypeKey(Memo(), QStringLiteral("a"));
+        QCOMPARE(Answer(), QStringLiteral("汉字a"));
+        QCOMPARE(At(4).colour, kBlue);
+    }
+
+    void aClickInTheSourceSendsTheFocusBackUntilComplete() {
+        Open();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        QCOMPARE(QApplication::focusWidget(), View());
+        Memo()->setFocus();
+        Commit(Memo(), QStringLiteral("汉"));
+        View()->setFocus();
+        QTest::mouseClick(View()->viewport(), Qt::LeftButton, {}, QPoint(30, 10));
+        QCOMPARE(QApplication::focusWidget(), Memo());
+        QCOMPARE(Memo()->textCursor().position(), 1);
+
+        // One Chinese character in the source: typing it completes the exam.
+        const std::string one = Gbk("汉abc");
+        Open(&one);
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        Memo()->setFocus();
+        TypeKey(Memo(), QStringLiteral("汉"));
+        QVERIFY(!Memo()->isEnabled());
+        QVERIFY(!Timer()->isActive());
+        View()->setFocus();
+        QTest::mouseClick(View()->viewport(), Qt::LeftButton, {}, QPoint(30, 10));
+        QCOMPARE(QApplication::focusWidget(), View());
+    }
+
+    void pauseContinueAndTimeUp() {
+        Open();
+        Memo()->setFocus();
+        TypeKey(Memo(), QStringLiteral("汉"));
+        QVERIFY(Timer()->isActive());
+        QTest::mouseClick(Find("Pap1"), Qt::LeftButton);
+        QVERIFY(!Timer()->isActive());
+        QVERIFY(Memo()->isReadOnly());
+        TypeKey(Memo(), QStringLiteral("字"));
+        QCOMPARE(Answer(), QStringLiteral("汉"));
+        QTest::mouseClick(Find("Pap2"), Qt::LeftButton);
+        QVERIFY(Timer()->isActive());
+        QVERIFY(!Memo()->isReadOnly());
+
+        form_->SetLabelText(qarvel::exam::Label::Label14, "00:00:03");
+        for (int i = 0; i < 3; ++i) {
+            form_->Timer1Timer();
+        }
+        QCOMPARE(Text("Label14"), QStringLiteral("00:00:00"));
+        QCOMPARE(Text("Label21"), QStringLiteral("00:00:03"));
+        QVERIFY(Memo()->isReadOnly());
+        QVERIFY(!Timer()->isActive());
+        QVERIFY(recorder_->boxes.empty());
+    }
+
+    void theTimerTicksAndKeepsItsRhythm() {
+        Open();
+        Memo()->setFocus();
+        TypeKey(Memo(), QStringLiteral("汉"));
+        QVERIFY(Timer()->isActive());
+        QCOMPARE(Timer()->interval(), 1000);
+        QTest::qWait(400);
+        const int left = Timer()->remainingTime();
+        TypeKey(Memo(), QStringLiteral("字")); // switching on while on does not restart it
+        QVERIFY2(Timer()->remainingTime() <= left, "the running timer was restarted");
+        QTRY_COMPARE_WITH_TIMEOUT(Text("Label21"), QStringLiteral("00:00:01"), 2000);
+        QCOMPARE(Text("Label14"), QStringLiteral("00:29:59"));
+    }
+
+    void minimisingKeepsTheClockRunning() {
+        Open();
+        TypeKey(Memo(), QStringLiteral("汉"));
+        QTest::mouseClick(Find("Image2"), Qt::LeftButton);
+        QVERIFY(form_->windowState().testFlag(Qt::WindowMinimized));
+        QVERIFY(Timer()->isActive());
+    }
+
+    void theCloseQuestionCancelled() {
+        Open();
+        recorder_.reset();
+        recorder_ = std::make_unique<BoxRecorder>(BoxAnswer::Cancel);
+        Commit(Memo(), QStringLiteral("汉"));
+        form_->SetLabelText(qarvel::exam::Label::Label14, "00:29:41");
+        bool quit = false;
+        QObject guard;
+        connect(qApp, &QCoreApplication::aboutToQuit, &guard, [&] { quit = true; });
+        QTest::mouseClick(Find("Image1"), Qt::LeftButton);
+        QCOMPARE(recorder_->boxes.size(), std::size_t{1});
+        const BoxRequest& box = recorder_->boxes.front();
+        QCOMPARE(box.kind, BoxKind::Question);
+        QCOMPARE(box.caption, QStringLiteral("提示"));
+        QCOMPARE(box.text, QStringLiteral("您确定要结束考试吗?\r你还剩：00:29:41时间。"));
+        QTest::qWait(50);
+        QVERIFY(!quit);
+        QVERIFY(form_->isVisible());
+        QCOMPARE(Answer(), QStringLiteral("汉"));
+        QCOMPARE(At(0).colour, kBlue);
+    }
+
+    void theCloseQuestionConfirmedEndsTheProgram() {
+        Open();
+        QTimer::singleShot(0, this, [this] { QTest::mouseClick(Find("Image1"), Qt::LeftButton); });
+        QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(recorder_->boxes.size(), std::size_t{1});
+    }
+
+    void aCorruptPictureIsShownInTheErrorBox() {
+        Open();
+        QTemporaryDir dir;
+        const QString garbage = dir.filePath(QStringLiteral("garbage.jpg"));
+        const QString truncated = dir.filePath(QStringLiteral("truncated.jpg"));
+        QFile original(QStringLiteral(":/pictures/close.jpg"));
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        const QByteArray bytes = original.readAll();
+        for (const auto& [path, content] :
+             {std::pair{garbage, QByteArray("\x89PNG not a picture at all")},
+              std::pair{truncated, bytes.left(bytes.size() / 2)}}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        QLabel target;
+        for (const QString& path : {garbage, truncated}) {
+            recorder_->boxes.clear();
+            QVERIFY(!TForm1::LoadPicture(&target, path));
+            QCOMPARE(recorder_->boxes.size(), std::size_t{1});
+            QCOMPARE(recorder_->boxes.front().kind, BoxKind::Error);
+            QVERIFY2(
+                recorder_->boxes.front().text.startsWith(
+                    QStringLiteral("Cannot read picture \"%1\": ").arg(QFileInfo(path).fileName())),
+                qPrintable(recorder_->boxes.front().text));
+            QVERIFY(target.pixmap().isNull());
+        }
+    }
+
+    void anEscapingErrorIsShownAndTheProgramGoesOn() {
+        Open();
+        class Throwing : public QObject {
+        protected:
+            bool event(QEvent*) override { throw std::runtime_error("Broken handler"); }
+        } throwing;
+        QEvent event(QEvent::User);
+        QApplication::sendEvent(&throwing, &event);
+        QCOMPARE(recorder_->boxes.size(), std::size_t{1});
+        QCOMPARE(recorder_->boxes.front().text, QStringLiteral("Broken handler."));
+        TypeKey(Memo(), QStringLiteral("汉"));
+        QCOMPARE(Text("Label10"), QStringLiteral("1"));
+    }
+};
+
+int main(int argc, char** argv) {
+    Application app(argc, argv);
+    Unit1Test test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "Unit1Test.moc"
