@@ -160,8 +160,9 @@ void SourceView::keepInSight(int offset) {
     QScrollBar* bar = verticalScrollBar();
     // Keep the line after the character in sight too, so the examinee reads ahead.
     const int below = at.bottom() + at.height();
-    if (at.top() < 0) {
-        bar->setValue(bar->value() + at.top());
+    const int margin = static_cast<int>(document()->documentMargin());
+    if (at.top() < margin) {
+        bar->setValue(bar->value() + at.top() - margin);
     } else if (below > height) {
         bar->setValue(bar->value() + below - height);
     }

@@ -49,6 +49,16 @@ void Fill(QWidget* widget, const QColor& colour) {
     widget->setAutoFillBackground(true);
 }
 
+// A raised bevel: a white edge at the top and left, a grey one at the bottom and right.
+void Raise(QFrame* frame) {
+    frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    frame->setLineWidth(1);
+    QPalette palette = frame->palette();
+    palette.setColor(QPalette::Light, QColor(255, 255, 255));
+    palette.setColor(QPalette::Dark, QColor(160, 160, 160));
+    frame->setPalette(palette);
+}
+
 // A panel without bevel, or with a raised one.
 QFrame* MakePanel(QWidget* parent, const char* name, QRect geometry, const QColor& colour,
                   bool raised = false) {
@@ -57,8 +67,7 @@ QFrame* MakePanel(QWidget* parent, const char* name, QRect geometry, const QColo
     panel->setGeometry(geometry);
     Fill(panel, colour);
     if (raised) {
-        panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-        panel->setLineWidth(1);
+        Raise(panel);
     }
     return panel;
 }
@@ -102,9 +111,8 @@ ClickLabel* MakeButtonPanel(QWidget* parent, const char* name, QRect geometry, c
     panel->setGeometry(geometry);
     panel->setFont(font);
     panel->setAlignment(Qt::AlignCenter);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel->setLineWidth(1);
     Fill(panel, Rgb(kYellowRgb));
+    Raise(panel);
     return panel;
 }
 

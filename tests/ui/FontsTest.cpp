@@ -1,0 +1,58 @@
+// The face that stands for "宋体" covers the sample source and the window's captions.
+#include "ui/Fonts.h"
+
+#include "exam/Gbk.h"
+
+#include <QFile>
+#include <QFontDatabase>
+#include <QRawFont>
+#include <QtTest>
+
+using namespace qarvel::ui;
+
+class FontsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aSongFaceIsPreferred() {
+        const QString family = SongFamily();
+        QVERIFY2(!family.isEmpty(), "no Chinese font installed");
+        const QStringList installed = QFontDatabase::families();
+        if (installed.contains(QStringLiteral("SimSun"))) {
+            QCOMPARE(family, QStringLiteral("SimSun"));
+        } else if (installed.contains(QStringLiteral("AR PL UMing CN"))) {
+            QCOMPARE(family, QStringLiteral("AR PL UMing CN"));
+        }
+        QCOMPARE(SongFont(19).pixelSize(), 19);
+        QVERIFY(SongFont(16, true).bold());
+        QCOMPARE(QFontInfo(SongFont(19)).family(), family);
+    }
+
+    void everyCharacterOfTheSampleHasAGlyph() {
+        QFile file(qEnvironmentVariable("QARVEL_SOURCE_DIR") + QStringLiteral("/vexo/2.txt"));
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+        const QByteArray gbk = file.readAll();
+        const std::string utf8 =
+            qarvel::exam::GbkToUtf8({gbk.constData(), std::size_t(gbk.size())});
+        QString text = QString::fromStdString(utf8);
+        QVERIFY(text.size() > 100);
+        // The window's own captions too.
+        text += QStringLiteral(
+            "Qarvel考试1.0剩余时间：已用时间:考生姓名:学号:暂停继续总字数：其中字符数：汉字"
+            "数：正确字符：正确汉字：得分：选择输入法0123456789");
+        for (const bool bold : {false, true}) {
+            const QRawFont raw = QRawFont::fromFont(SongFont(19, bold));
+            QVERIFY(raw.isValid());
+            QString missing;
+            for (const char32_t ch : text.toUcs4()) {
+                if (ch != '\r' && ch != '\n' && !raw.supportsCharacter(ch)) {
+                    missing += QString::fromUcs4(&ch, 1);
+                }
+            }
+            QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("no glyph for: ") + missing));
+        }
+    }
+};
+
+QTEST_MAIN(FontsTest)
+#include "FontsTest.moc"

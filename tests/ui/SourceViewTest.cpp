@@ -1,0 +1,172 @@
+// The source view: one character per GBK character group, marks addressed by
+// byte offset, the view kept on the underlined character, lines as laid out.
+#include "ui/SourceView.h"
+
+#include "UiTestSupport.h"
+#include "ui/Fonts.h"
+
+#include <QScrollBar>
+#include <QtTest>
+
+using namespace qarvel::ui;
+using namespace qarvel::ui::testing;
+using qarvel::exam::Mark;
+
+namespace {
+
+// a | 汉 | CR LF | 丂 (81 40) | 80 | FF | 81 20 (no such character) | b | B0 (cut short)
+// offsets 0 | 1 2 | 3 4 | 5 6 | 7 | 8 | 9 10 | 11 | 12
+// positions 0 | 1 | 2 | 3 | 4 | 5 | 6 | 7 | 8
+const std::string kMixed = std::string("a") + Gbk("汉") + "\r\n" + "\x81\x40" + "\x80" + "\xFF" +
+                           "\x81\x20" + "b" + "\xB0";
+
+std::unique_ptr<SourceView> MakeView(const std::string& source) {
+    auto view = std::make_unique<SourceView>();
+    view->resize(865, 225);
+    view->setFont(SongFont(19));
+    view->setSourceText(source);
+    view->show();
+    return view;
+}
+
+} // namespace
+
+class SourceViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyGroupIsOneCharacter() {
+        const auto view = MakeView(kMixed);
+        const QTextDocument* doc = view->document();
+        QCOMPARE(doc->characterCount() - 1, 9);
+        QCOMPARE(doc->characterAt(0), QChar('a'));
+        QCOMPARE(doc->characterAt(1), QChar(u'汉'));
+        QCOMPARE(doc->characterAt(2), QChar(QChar::ParagraphSeparator));
+        QCOMPARE(doc->characterAt(3), QChar(u'丂'));
+        QCOMPARE(doc->characterAt(5), QChar(QChar::ReplacementCharacter));
+        QCOMPARE(doc->characterAt(6), QChar(QChar::ReplacementCharacter));
+        QCOMPARE(doc->characterAt(7), QChar('b'));
+        QCOMPARE(doc->characterAt(8), QChar(QChar::ReplacementCharacter));
+        QCOMPARE(view->gbkText(), kMixed);
+        // Every character starts black and plain.
+        for (int p = 0; p < 9; ++p) {
+            QCOMPARE(LookAt(doc, p).colour, kBlack);
+            QVERIFY(!LookAt(doc, p).underline);
+        }
+    }
+
+    void offsetsAddressCharacters_data() {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("position");
+        const int expected[] = {0, 1, 2, 2, 3, 3, 4, 4, 5, 6, 7, 7, 8};
+        for (int offset = 0; offset < 13; ++offset) {
+            QTest::addRow("offset %d", offset) << offset << expected[offset];
+        }
+        QTest::newRow("before the source") << -1 << -1;
+        QTest::newRow("at its end") << 13 << -1;
+        QTest::newRow("far beyond") << 100000 << -1;
+    }
+    // The second byte of a double-byte character and the LF of a line break
+    // address the character after them; outside offsets address nothing.
+    void offsetsAddressCharacters() {
+        QFETCH(int, offset);
+        QFETCH(int, position);
+        const auto view = MakeView(kMixed);
+        QCOMPARE(view->positionAt(offset), position);
+        view->markSource(offset, Mark::Red);
+        view->markSource(offset, Mark::UnderlineOn);
+        for (int p = 0; p < 9; ++p) {
+            const Look look = LookAt(view->document(), p);
+            QCOMPARE(look.colour, p == position ? kRed : kBlack);
+            QCOMPARE(look.underline, p == position);
+        }
+    }
+
+    void theSecondByteOfTheLastCharacterAddressesNothing() {
+        const auto view = MakeView(Gbk("汉字"));
+        QCOMPARE(view->positionAt(2), 1);
+        QCOMPARE(view->positionAt(3), -1);
+        view->markSource(3, Mark::Blue);
+        QCOMPARE(LookAt(view->document(), 1).colour, kBlack);
+    }
+
+    void marksChangeOnlyColourAndUnderline() {
+        const auto view = MakeView(Gbk("汉字"));
+        QTextCursor bold(view->document());
+        bold.setPosition(0);
+        bold.setPosition(1, QTextCursor::KeepAnchor);
+        QTextCharFormat format;
+        format.setFontWeight(QFont::Bold);
+        bold.mergeCharFormat(format);
+        view->markSource(0, Mark::Blue);
+        view->markSource(0, Mark::UnderlineOn);
+        view->markSource(0, Mark::UnderlineOff);
+        QTextCursor at(view->document());
+        at.setPosition(1);
+        QCOMPARE(at.charFormat().fontWeight(), int(QFont::Bold));
+        QCOMPARE(at.charFormat().foreground().color(), kBlue);
+        QVERIFY(!at.charFormat().fontUnderline());
+        QCOMPARE(at.charFormat().font().pixelSize(), 19);
+        view->markSource(0, Mark::Black);
+        QCOMPARE(LookAt(view->document(), 0).colour, kBlack);
+    }
+
+    void theUnderlinedCharacterIsKeptInSight() {
+        std::string source;
+        for (int line = 0; line < 200; ++line) {
+            source += Gbk("第") + std::to_string(line) + Gbk("行") + "\r\n";
+        }
+        const auto view = MakeView(source);
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        const int caret = view->textCursor().position();
+        const int offset = static_cast<int>(source.size()) - 8;
+        view->keepInSight(offset);
+        QVERIFY(view->verticalScrollBar()->value() > 0);
+        QTextCursor cursor(view->document());
+        cursor.setPosition(view->positionAt(offset));
+        const QRect at = view->cursorRect(cursor);
+        QVERIFY(at.top() >= 0 && at.bottom() <= view->viewport()->height());
+        QCOMPARE(view->textCursor().position(), caret);
+        // Back to the start.
+        view->keepInSight(0);
+        QCOMPARE(view->verticalScrollBar()->value(), 0);
+    }
+
+    void lineLengthsComeFromTheViewsOwnLayout() {
+        const auto view = MakeView(Gbk("汉字ab\r\n第二行"));
+        QCOMPARE(view->lineByteLength(0), 6);
+        QCOMPARE(view->lineByteLength(1), 6);
+        QCOMPARE(view->lineByteLength(2), 0);
+        QCOMPARE(view->lineByteLength(-1), 0);
+
+        std::string longLine;
+        for (int i = 0; i < 150; ++i) {
+            longLine += Gbk("汉");
+        }
+        const auto wrapped = MakeView(longLine);
+        const int first = wrapped->lineByteLength(0);
+        QVERIFY2(first > 0 && first < 300, qPrintable(QString::number(first)));
+        int total = 0;
+        for (int line = 0; line < 10; ++line) {
+            total += wrapped->lineByteLength(line);
+        }
+        QCOMPARE(total, 300);
+    }
+
+    void aPressHandsOverAfterTheViewsOwnHandling() {
+        const auto view = MakeView(Gbk("汉字"));
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        view->clearFocus();
+        int calls = 0;
+        view->setMousePressHandler([&] {
+            ++calls;
+            QVERIFY(view->hasFocus()); // the view took the press first
+        });
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(calls, 1);
+    }
+};
+
+QTEST_MAIN(SourceViewTest)
+#include "SourceViewTest.moc"
