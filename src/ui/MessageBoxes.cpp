@@ -1,5 +1,6 @@
 #include "MessageBoxes.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -78,6 +79,13 @@ BoxAnswer ShowMessageBox(const BoxRequest& request, QWidget* parent) {
             const QRect area = screen->availableGeometry();
             box.move(area.center() - box.rect().center());
         }
+    }
+    // The buttons speak the program's language.
+    if (QAbstractButton* ok = box.button(QMessageBox::Ok)) {
+        ok->setText(QStringLiteral("确定"));
+    }
+    if (QAbstractButton* cancel = box.button(QMessageBox::Cancel)) {
+        cancel->setText(QStringLiteral("取消"));
     }
     return box.exec() == QMessageBox::Ok ? BoxAnswer::Ok : BoxAnswer::Cancel;
 }

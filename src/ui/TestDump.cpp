@@ -64,10 +64,13 @@ private:
             const QTextDocument* doc = view->document();
             const int count = std::min(kSourceCharacters, doc->characterCount() - 1);
             for (int p = 0; p < count; ++p) {
+                const QChar ch = doc->characterAt(p);
                 QTextCursor cursor(const_cast<QTextDocument*>(doc));
                 cursor.setPosition(p + 1);
-                const QTextCharFormat format = cursor.charFormat();
-                const QChar ch = doc->characterAt(p);
+                // A paragraph break keeps its format as the next block's.
+                const QTextCharFormat format = ch == QChar::ParagraphSeparator
+                                                   ? doc->findBlock(p).next().charFormat()
+                                                   : cursor.charFormat();
                 out +=
                     QStringLiteral("source%1=%2 %3 %4\n")
                         .arg(p)
