@@ -73,18 +73,29 @@ std::optional<std::vector<QVariantList>> ReadStructArray(const QVariant& value) 
 }
 
 QVariantList ReadVariantStruct(const QVariant& value) {
+    // Unwrap variants (a property of type "v" arrives wrapped twice).
     QVariant inner = value;
-    if (inner.metaType() == QMetaType::fromType<QDBusVariant>()) {
-        inner = inner.value<QDBusVariant>().variant();
+    for (int depth = 0; depth < 4; ++depth) {
+        if (inner.metaType() == QMetaType::fromType<QDBusVariant>()) {
+            inner = inner.value<QDBusVariant>().variant();
+            continue;
+        }
+        if (inner.metaType() != QMetaType::fromType<QDBusArgument>()) {
+            return {};
+        }
+        const auto arg = inner.value<QDBusArgument>();
+        if (arg.currentType() == QDBusArgument::VariantType) {
+            QDBusVariant wrapped;
+            arg >> wrapped;
+            inner = wrapped.variant();
+            continue;
+        }
+        if (arg.currentType() != QDBusArgument::StructureType) {
+            return {};
+        }
+        return ReadStructFields(arg);
     }
-    if (inner.metaType() != QMetaType::fromType<QDBusArgument>()) {
-        return {};
-    }
-    const auto arg = inner.value<QDBusArgument>();
-    if (arg.currentType() != QDBusArgument::StructureType) {
-        return {};
-    }
-    return ReadStructFields(arg);
+    return {};
 }
 
 } // namespace qarvel::platform::dbus

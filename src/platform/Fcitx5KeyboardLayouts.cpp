@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <QWidget>
 
 namespace qarvel::platform {
 
@@ -29,10 +30,15 @@ QDBusMessage ControllerCall(const QString& method, const QVariantList& arguments
 
 // Whether the widget with the keyboard focus takes input-method text (an
 // editable answer box does; a read-only or disabled one, or a button, not).
+// Qt 6 text widgets answer the ImEnabled query with true even when read-only;
+// their WA_InputMethodEnabled attribute tells whether they take text.
 bool FocusAcceptsInputMethod() {
     QObject* focus = QGuiApplication::focusObject();
     if (focus == nullptr) {
         return false;
+    }
+    if (const auto* widget = qobject_cast<const QWidget*>(focus)) {
+        return widget->isEnabled() && widget->testAttribute(Qt::WA_InputMethodEnabled);
     }
     QInputMethodQueryEvent query(Qt::ImEnabled);
     QCoreApplication::sendEvent(focus, &query);
