@@ -10,6 +10,7 @@ packages=(
   xvfb xdotool dbus-x11 x11-utils imagemagick
   fonts-wqy-microhei fonts-arphic-uming
   fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
+  ibus ibus-libpinyin
 )
 
 missing=()
