@@ -11,9 +11,11 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
 #include <sys/types.h>
+#endif
 
 namespace qarvel::platform {
 
@@ -52,6 +54,17 @@ QString AddressFilePath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/ibus/bus/") + machineId + QLatin1Char('-') + host + QLatin1Char('-') +
            number;
+}
+
+bool ProcessRuns(qint64 pid) {
+    if (pid <= 0) {
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+#else
+    return true;
+#endif
 }
 
 // Runs gsettings to read one key; its printed value, or "" on any failure.
@@ -94,8 +107,7 @@ std::optional<QString> IbusKeyboardLayouts::BusAddress() {
         }
     }
     // A file left behind by a daemon that has gone names a dead address.
-    if (address.isEmpty() || pid <= 0 ||
-        (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)) {
+    if (address.isEmpty() || !ProcessRuns(pid)) {
         return std::nullopt;
     }
     return address;

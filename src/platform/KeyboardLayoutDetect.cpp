@@ -1,5 +1,7 @@
 #include "platform/KeyboardLayoutService.h"
 
+#include <QtGlobal>
+
 #ifdef Q_OS_WIN
 #include "platform/WindowsKeyboardLayouts.h"
 #else
