@@ -1,0 +1,371 @@
+#include "Unit2.h"
+
+#include "Fonts.h"
+#include "MessageBoxes.h"
+#include "Rounding.h"
+#include "TitleStrip.h"
+#include "exam/TimeText.h"
+#include "platform/GbkText.h"
+#include "platform/LocaleWords.h"
+
+#include <QCoreApplication>
+#include <QFrame>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <algorithm>
+#include <exception>
+
+// The pictures live in this library's resources.
+static void RegisterPictures() {
+    Q_INIT_RESOURCE(pictures);
+}
+
+namespace qarvel::ui {
+namespace {
+
+// The system highlight colour: the exam window's kHighlightRgb.
+constexpr QRgb kHighlight = 0x3399FF;
+
+constexpr const char* kIconPath = ":/pictures/icon.png";
+
+QColor Highlight() {
+    return QColor::fromRgb(kHighlight);
+}
+
+void Fill(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+void SetTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::ButtonText, colour);
+    widget->setPalette(palette);
+}
+
+// A label sizes itself to its text: it never clips it, whatever face stands in
+// for the designed one.
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QFont& font,
+                  const QRect& rect) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setFont(font);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    SetTextColour(label, Qt::black);
+    label->setGeometry(rect);
+    const QSize fit = label->sizeHint();
+    label->resize(std::max(rect.width(), fit.width()), std::max(rect.height(), fit.height()));
+    return label;
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& text, const QFont& font,
+                    const QRect& rect) {
+    auto* edit = new QLineEdit(text, parent);
+    edit->setObjectName(QLatin1String(name));
+    edit->setFont(font);
+    edit->setGeometry(rect);
+    return edit;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, const QFont& font,
+                        const QRect& rect) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setFont(font);
+    button->setGeometry(rect);
+    // Enter in an edit field never presses a button; a button with the focus
+    // takes Enter itself (see eventFilter).
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+// The program icon; a drawn stand-in when the picture is missing.
+QPixmap IconPicture(QSize size) {
+    QPixmap icon(QString::fromLatin1(kIconPath));
+    if (!icon.isNull()) {
+        return icon.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    QPixmap drawn(size);
+    drawn.fill(Qt::transparent);
+    QPainter painter(&drawn);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawRoundedRect(QRectF(1, 1, size.width() - 2, size.height() - 2), 6, 6);
+    QFont font;
+    font.setPixelSize(size.height() * 2 / 3);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(Highlight());
+    painter.drawText(drawn.rect(), Qt::AlignCenter, QStringLiteral("Q"));
+    return drawn;
+}
+
+// Leading and trailing characters 0 to 32 (blanks and control characters) removed.
+QString TrimControls(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= 32) {
+        ++begin;
+    }
+    while (end > begin && text[end - 1].unicode() <= 32) {
+        --end;
+    }
+    return text.mid(begin, end - begin);
+}
+
+// The characters a key press types, as the window system would deliver them to
+// a key-press handler: Backspace (8; 127 with Ctrl), Enter (13), Escape (27),
+// Ctrl with a letter (1 to 26: Ctrl+V is 22) and the printable text of the key.
+// Empty for keys that type nothing (arrows, Delete, Insert, function keys).
+QString TypedText(const QKeyEvent& key) {
+    const Qt::KeyboardModifiers mods = key.modifiers();
+    const bool ctrl = mods.testFlag(Qt::ControlModifier) && !mods.testFlag(Qt::AltModifier);
+    switch (key.key()) {
+    case Qt::Key_Backspace:
+        return QString(QChar(ctrl ? 127 : 8));
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return QString(QChar(13));
+    case Qt::Key_Escape:
+        return QString(QChar(27));
+    default:
+        break;
+    }
+    if (ctrl && key.key() >= Qt::Key_A && key.key() <= Qt::Key_Z) {
+        return QString(QChar(key.key() - Qt::Key_A + 1));
+    }
+    QString typed;
+    for (const QChar c : key.text()) {
+        if (c.unicode() >= 32 && c.unicode() != 127) {
+            typed += c;
+        }
+    }
+    return typed;
+}
+
+} // namespace
+
+TForm2::TForm2(QWidget* examWindow, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), examWindow_(examWindow),
+      locale_(platform::SystemTimeLocale()) {
+    RegisterPictures();
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("考生进入"));
+    QFont defaultFont = font();
+    defaultFont.setPixelSize(11);
+    setFont(defaultFont);
+    Fill(this, Highlight());
+    setFixedSize(558, 320);
+    move(357, 121);
+    CreateControls();
+}
+
+void TForm2::CreateControls() {
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameShape(QFrame::NoFrame);
+    Panel1->setGeometry(0, 0, 561, 41);
+    Fill(Panel1, Highlight());
+
+    Image1 = new QLabel(Panel1);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(16, 3, 33, 33);
+    Image1->setPixmap(IconPicture(Image1->size()));
+
+    Label6 =
+        MakeLabel(Panel1, "Label6", QStringLiteral("Qarvel登录"), SongFont(16), {53, 11, 96, 16});
+    Label1 = MakeLabel(this, "Label1", QStringLiteral("考生登录"), SongFont(27, true),
+                       {216, 56, 112, 27});
+    Label2 = MakeLabel(this, "Label2", QStringLiteral("考生姓名:"), SongFont(19, true),
+                       {120, 108, 91, 19});
+    Edit1 = MakeEdit(this, "Edit1", QString(), SongFont(19), {224, 104, 129, 27});
+    Label3 = MakeLabel(this, "Label3", QStringLiteral("学   号:"), SongFont(19, true),
+                       {130, 157, 84, 19});
+    Edit2 = MakeEdit(this, "Edit2", QString(), SongFont(19), {224, 152, 129, 27});
+    Label4 = MakeLabel(this, "Label4", QStringLiteral("考试时间:"), SongFont(19, true),
+                       {121, 202, 91, 19});
+    Edit3 = MakeEdit(this, "Edit3", QStringLiteral("00:30:00"), SongFont(19, true),
+                     {224, 200, 129, 27});
+    Label5 = MakeLabel(this, "Label5", QStringLiteral("时间格式（时：分：秒）"), SongFont(13),
+                       {360, 208, 143, 13});
+    Button1 =
+        MakeButton(this, "Button1", QStringLiteral("开始考试"), SongFont(19), {152, 256, 89, 25});
+    SetTextColour(Button1, Qt::black);
+    Button2 = MakeButton(this, "Button2", QStringLiteral("退出"), SongFont(19), {304, 256, 75, 25});
+
+    // Only digits (and ":") can be typed into these two: an input method has
+    // nothing to compose there.
+    Edit2->setAttribute(Qt::WA_InputMethodEnabled, false);
+    Edit3->setAttribute(Qt::WA_InputMethodEnabled, false);
+
+    setTabOrder(Edit1, Edit2);
+    setTabOrder(Edit2, Button1);
+    setTabOrder(Button1, Edit3);
+    setTabOrder(Edit3, Button2);
+
+    for (QWidget* control :
+         {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Edit2), static_cast<QWidget*>(Edit3),
+          static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button2)}) {
+        control->installEventFilter(this);
+    }
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    MakeTitleStrip(Panel1, [this](QMouseEvent* event) { Panel1MouseDown(event); });
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TForm2::FormShow() {
+    ApplyRoundedRegion(this, 50, 50);
+    ApplyRoundedRegion(Button1, 10, 10);
+    ApplyRoundedRegion(Button2, 10, 10);
+    Edit1->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void TForm2::keyPressEvent(QKeyEvent* event) {
+    // The window has no cancel button: Escape does not close it.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Edit1 && event->type() == QEvent::KeyPress) {
+        int key = static_cast<QKeyEvent*>(event)->key();
+        Edit1KeyDown(key);
+        return key == 0;
+    }
+    if (watched == Edit2) {
+        return FilterTyping(Edit2, &TForm2::Edit2KeyPress, event);
+    }
+    if (watched == Edit3) {
+        return FilterTyping(Edit3, &TForm2::Edit3KeyPress, event);
+    }
+    if ((watched == Button1 || watched == Button2) && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat()) {
+            static_cast<QPushButton*>(watched)->click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool TForm2::FilterTyping(QLineEdit* edit, void (TForm2::*keyPress)(QChar&), QEvent* event) {
+    QString typed;
+    if (event->type() == QEvent::KeyPress) {
+        typed = TypedText(*static_cast<QKeyEvent*>(event));
+        if (typed.isEmpty()) {
+            return false; // a key that types nothing acts as usual
+        }
+    } else if (event->type() == QEvent::InputMethod) {
+        auto* input = static_cast<QInputMethodEvent*>(event);
+        if (input->preeditString().isEmpty() && input->commitString().isEmpty()) {
+            return false;
+        }
+        typed = input->commitString();
+    } else {
+        return false;
+    }
+    QString kept;
+    for (QChar c : typed) {
+        (this->*keyPress)(c);
+        if (!c.isNull()) {
+            kept += c;
+        }
+    }
+    if (event->type() == QEvent::KeyPress && kept == typed) {
+        return false;
+    }
+    // Some or all of it was refused (or it came from an input method): only
+    // what is left reaches the field.
+    if (!kept.isEmpty()) {
+        edit->insert(kept);
+    }
+    event->accept();
+    return true;
+}
+
+void TForm2::Edit1KeyDown(int& key) {
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        Edit2->setFocus(Qt::TabFocusReason);
+    }
+}
+
+void TForm2::Edit2KeyPress(QChar& key) {
+    const char16_t c = key.unicode();
+    if (c != 8 && (c < u'0' || c > u'9')) {
+        key = QChar();
+    }
+}
+
+void TForm2::Edit3KeyPress(QChar& key) {
+    const char16_t c = key.unicode();
+    if (c != 8 && (c < 48 || c > 58)) {
+        key = QChar();
+    }
+}
+
+void TForm2::Button1Click() {
+    const QString name = TrimControls(Edit1->text());
+    if (name.isEmpty()) {
+        ShowPlainMessage(QStringLiteral("考生姓名不能为空。"));
+        return;
+    }
+    SetExamLabel("Label17", name);
+    SetExamLabel("Label19", TrimControls(Edit2->text()));
+    try {
+        const QString duration = Edit3->text();
+        exam::ParseTimeText(platform::ToGbk(duration), locale_);
+        SetExamLabel("Label14", TrimControls(duration));
+        accept(); // hides the window and ends its modal loop
+        emit examStarted();
+        if (examWindow_ != nullptr) {
+            examWindow_->show();
+            examWindow_->raise();
+            examWindow_->activateWindow();
+        }
+    } catch (const std::exception&) {
+        ShowPlainMessage(QStringLiteral("不是时间格式"));
+    }
+}
+
+void TForm2::Button2Click() {
+    done(QDialog::Rejected);
+    // Ends every event loop that runs now; the queued quit ends the main loop
+    // as well when it has not started yet.
+    QCoreApplication::exit(0);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                              Qt::QueuedConnection);
+}
+
+void TForm2::Panel1MouseDown(QMouseEvent* event) {
+    StartWindowMove(Panel1, *event);
+}
+
+void TForm2::SetExamLabel(const char* name, const QString& text) {
+    if (examWindow_ == nullptr) {
+        return;
+    }
+    if (auto* label = examWindow_->findChild<QLabel*>(QLatin1String(name))) {
+        label->setText(text);
+    }
+}
+
+} // namespace qarvel::ui
