@@ -17,6 +17,12 @@ struct InputMethodEntry {
 
 // The input methods of this desktop, sorted by name; built once at start-up
 // and unchanged afterwards. Indexes run from 0 to count() - 1.
+//
+// At start-up (the service must live as long as the list):
+//   layouts = platform::DetectKeyboardLayoutService();   // at most ~300 ms
+//   list = platform::BuildInputMethodList(*layouts);
+// then one menu item per entry i, captioned list.at(i).text and tagged i; a
+// choice calls list.activate(tag).
 class InputMethodList {
 public:
     InputMethodList() = default; // empty, nothing to activate
