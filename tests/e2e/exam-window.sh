@@ -20,6 +20,9 @@ for tool in xdotool fcitx5-remote import iconv; do
     command -v "$tool" >/dev/null || { echo "$tool not installed, skipping" >&2; exit 77; }
 done
 
+# The real window system of the sandbox, whatever the caller's environment says.
+export QT_QPA_PLATFORM=xcb
+
 work=$(mktemp -d "${TMPDIR:-/tmp}/qarvel-e2e.XXXXXX")
 qarvel_pid=""
 cleanup() {
@@ -47,7 +50,7 @@ wait_for() { # wait_for <seconds> <command...>
     shift
     until "$@"; do
         [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.1
+        sleep 0.02
     done
 }
 dump_says() { [ "$(value "$1")" = "$2" ]; }

@@ -9,7 +9,9 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -384,6 +386,27 @@ private slots:
         QVERIFY(form_->isVisible());
         QCOMPARE(Answer(), QStringLiteral("汉"));
         QCOMPARE(At(0).colour, kBlue);
+    }
+
+    // The real dialog: its modal loop lets the clock tick; Cancel changes nothing.
+    void theClockRunsWhileTheCloseQuestionIsOpen() {
+        Open();
+        recorder_.reset(); // the real message boxes
+        TypeKey(Memo(), QStringLiteral("汉"));
+        QString buttons;
+        QTimer::singleShot(1300, this, [&buttons] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            buttons = box->button(QMessageBox::Ok)->text() + QChar('/') +
+                      box->button(QMessageBox::Cancel)->text();
+            box->button(QMessageBox::Cancel)->click();
+        });
+        QTest::mouseClick(Find("Image1"), Qt::LeftButton);
+        QCOMPARE(buttons, QStringLiteral("确定/取消"));
+        QCOMPARE(Text("Label21"), QStringLiteral("00:00:01"));
+        QVERIFY(Timer()->isActive());
+        QVERIFY(form_->isVisible());
+        QCOMPARE(Answer(), QStringLiteral("汉"));
     }
 
     void theCloseQuestionConfirmedEndsTheProgram() {
