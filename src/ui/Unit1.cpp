@@ -14,6 +14,7 @@
 #include "platform/GbkText.h"
 #include "platform/LocaleWords.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
@@ -120,7 +121,16 @@ QString Decimal(std::int32_t value) {
     return QString::number(value);
 }
 
+TForm1::KeyboardLayoutFactory& LayoutFactory() {
+    static TForm1::KeyboardLayoutFactory factory;
+    return factory;
+}
+
 } // namespace
+
+void TForm1::SetKeyboardLayoutFactory(KeyboardLayoutFactory factory) {
+    LayoutFactory() = std::move(factory);
+}
 
 TForm1::TForm1(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), locale_(platform::SystemTimeLocale()) {
@@ -238,8 +248,21 @@ void TForm1::CreateControls() {
 }
 
 void TForm1::FormCreate() {
-    // 1. The input-method menu PopupMenu1 is filled here, from the platform's
-    //    list of input methods.
+    // 1. The input-method menu: one item per input method of the desktop, in
+    //    the list's order, tagged with its index.
+    Guarded([this] {
+        layouts_ = LayoutFactory() ? LayoutFactory()() : platform::DetectKeyboardLayoutService();
+        if (!layouts_) {
+            layouts_ = std::make_unique<platform::NoKeyboardLayouts>();
+        }
+        inputMethods_ = platform::BuildInputMethodList(*layouts_);
+        for (int i = 0; i < inputMethods_.count(); ++i) {
+            QAction* item = PopupMenu1->addAction(inputMethods_.at(i).text);
+            item->setData(i);
+            connect(item, &QAction::triggered, this,
+                    [this, item] { Guarded([&] { ImeMenuItemClick(item); }); });
+        }
+    });
 
     // 2. The source text. A failed load is shown in the error box; the window
     //    is still set up, with an empty source.
@@ -400,7 +423,13 @@ void TForm1::Image2Click() {
 }
 
 void TForm1::Lab1Click() {
+    // The menu's top-left corner at the pointer.
     PopupMenu1->popup(QCursor::pos());
+}
+
+void TForm1::ImeMenuItemClick(QAction* item) {
+    // Only the input method changes: the focus stays where it was.
+    inputMethods_.activate(item->data().toInt());
 }
 
 void TForm1::changeEvent(QEvent* event) {

@@ -3,9 +3,14 @@
 #include "exam/ExamState.h"
 #include "exam/ExamView.h"
 #include "exam/TimeText.h"
+#include "platform/InputMethodList.h"
+#include "platform/KeyboardLayoutService.h"
 
 #include <QWidget>
+#include <functional>
+#include <memory>
 
+class QAction;
 class QFrame;
 class QLabel;
 class QMenu;
@@ -52,6 +57,13 @@ public:
     void Image1Click();
     void Image2Click();
     void Lab1Click();
+    void ImeMenuItemClick(QAction* item);
+
+    // Where the window finds the desktop's input methods. By default the
+    // running fcitx5 or ibus; tests install a scripted service. Takes effect
+    // for windows created afterwards; an empty factory restores the default.
+    using KeyboardLayoutFactory = std::function<std::unique_ptr<platform::KeyboardLayoutService>()>;
+    static void SetKeyboardLayoutFactory(KeyboardLayoutFactory factory);
 
     // Shows a JPEG picture in `target`. A picture that cannot be read is shown
     // in the error box and `target` stays blank; returns false then.
@@ -66,6 +78,9 @@ private:
     [[nodiscard]] QLabel* LabelOf(exam::Label label) const;
 
     exam::ExamState state_;
+    // The input methods of the menu; the list uses the service, which must outlive it.
+    std::unique_ptr<platform::KeyboardLayoutService> layouts_;
+    platform::InputMethodList inputMethods_;
     exam::TimeLocale locale_;
     int underlined_ = -1; // the offset underlined by the latest change, or -1
 
