@@ -58,6 +58,7 @@ private:
                        .arg(int(memo->isReadOnly()));
         }
         const QWidget* focus = QApplication::focusWidget();
+        out += QStringLiteral("changes=%1\n").arg(form_->property("changeCount").toInt());
         out += QStringLiteral("focus=%1\n").arg(focus ? focus->objectName() : QString());
         out += QStringLiteral("shownMs=%1\n").arg(shownMs_);
         if (const auto* view = form_->findChild<QTextEdit*>(QStringLiteral("RichEdit1"))) {

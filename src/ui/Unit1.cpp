@@ -362,6 +362,7 @@ void TForm1::SetAnswerReadOnly(bool readOnly) {
 // ---- Handlers ----------------------------------------------------------------
 
 void TForm1::Memo1Change() {
+    ++changeCount_;
     underlined_ = -1;
     // The marks of one change are laid out together, and the underlined
     // character is kept in sight even when the change fails half-way.

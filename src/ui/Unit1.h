@@ -33,11 +33,14 @@ inline constexpr unsigned kPanelRgb = 0xF0F0F0; // the panel (button face) colou
 // state and is the view the exam engine works through.
 class TForm1 : public QWidget, public exam::ExamView {
     Q_OBJECT
+    // How many changes of the answer the window has judged (for diagnostics).
+    Q_PROPERTY(int changeCount READ changeCount)
 public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
     [[nodiscard]] const exam::ExamState& state() const { return state_; }
+    [[nodiscard]] int changeCount() const { return changeCount_; }
 
     // What the engine asks of the window.
     void SetClockEnabled(bool on) override;
@@ -82,6 +85,7 @@ private:
     std::unique_ptr<platform::KeyboardLayoutService> layouts_;
     platform::InputMethodList inputMethods_;
     exam::TimeLocale locale_;
+    int changeCount_ = 0;
     int underlined_ = -1; // the offset underlined by the latest change, or -1
 
     QFrame* Panel4 = nullptr;

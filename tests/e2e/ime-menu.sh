@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# ime-menu.sh <qarvel binary> <artifacts folder>
+#
+# End-to-end test of the input-method menu with a real fcitx5. Runs inside
+# with-fcitx5.sh. Starts the real program on a source beginning with 你好, signs
+# in, gives the answer box the focus, opens the menu with a click on 选择输入法,
+# checks that it lists Pinyin and not the keyboard layout, chooses Pinyin, and
+# types "nihao " with xdotool: 你好 arrives as two changes, both characters blue,
+# Label10 "2". Leaves <artifacts>/ime-menu.png.
+set -uo pipefail
+
+qarvel=$(realpath "$1")
+artifacts=$(realpath -m "$2")
+mkdir -p "$artifacts"
+[ -n "${QARVEL_FCITX5_SANDBOX:-}" ] || { echo "run me inside with-fcitx5.sh" >&2; exit 2; }
+for tool in xdotool fcitx5-remote import iconv; do
+    command -v "$tool" >/dev/null || { echo "$tool not installed, skipping" >&2; exit 77; }
+done
+export QT_QPA_PLATFORM=xcb
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/qarvel-ime.XXXXXX")
+qarvel_pid=""
+cleanup() {
+    [ -n "$qarvel_pid" ] && kill "$qarvel_pid" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    [ -f "$work/dump.txt" ] && { echo "--- dump" >&2; cat "$work/dump.txt" >&2; }
+    [ -s "$work/qarvel.log" ] && { echo "--- program output" >&2; cat "$work/qarvel.log" >&2; }
+    import -window root "$artifacts/ime-menu-failed.png" 2>/dev/null
+    exit 1
+}
+value() { sed -n "s/^$1=//p" "$work/dump.txt" 2>/dev/null; }
+wait_for() { # wait_for <seconds> <command...>
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.02
+    done
+}
+dump_says() { [ "$(value "$1")" = "$2" ]; }
+visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
+
+mkdir -p "$work/vexo"
+printf '你好世界\r\n' | iconv -f UTF-8 -t GBK >"$work/vexo/2.txt"
+
+(cd "$work" && exec env QARVEL_TEST_DUMP="$work/dump.txt" "$qarvel") >"$work/qarvel.log" 2>&1 &
+qarvel_pid=$!
+
+# Sign in when the login window comes first.
+wait_for 20 sh -c "xdotool search --onlyvisible --name '^(考生进入|Qarvel)\$' >/dev/null" ||
+    fail "no window"
+login=$(visible '^考生进入$')
+if [ -n "$login" ]; then
+    xdotool type --delay 20 'Test'
+    # 开始考试: Button1 at 152,256, 89 x 25.
+    xdotool mousemove --window "$login" 196 268 click 1
+fi
+wait_for 10 sh -c "xdotool search --onlyvisible --name '^Qarvel\$' >/dev/null" || fail "no exam window"
+window=$(visible '^Qarvel$')
+wait_for 10 test -s "$work/dump.txt" || fail "no test dump"
+
+# The answer box takes the focus: Memo1 lies at 16,296 in Panel1 at 11,33.
+xdotool mousemove --window "$window" 300 400 click 1
+wait_for 5 dump_says focus Memo1 || fail "the answer box did not take the focus"
+wait_for 10 sh -c '[ "$(fcitx5-remote)" != 0 ]' || fail "no input context"
+[ "$(fcitx5-remote -n)" != pinyin ] || fail "pinyin is on before any choice"
+
+# 选择输入法 (Lab1 at 816,629, 65 x 13): the menu opens with its corner at the pointer.
+xdotool mousemove --window "$window" 840 635 click 1
+sleep 0.3
+import -window root "$artifacts/ime-menu.png"
+# Its one item, Pinyin, lies just below and right of the pointer.
+xdotool mousemove_relative 30 10 click 1
+wait_for 10 sh -c '[ "$(fcitx5-remote -n)" = pinyin ]' || fail "the menu did not switch to pinyin"
+wait_for 5 dump_says focus Memo1 || fail "the focus left the answer box"
+
+xdotool type --delay 20 'nihao '
+wait_for 5 dump_says answer '你好' || fail "answer after nihao: $(value answer)"
+wait_for 2 dump_says changes 2 || fail "changes: $(value changes)"
+[ "$(value Label10)" = 2 ] || fail "Label10=$(value Label10)"
+for i in 0 1; do
+    [ "$(value source$i | cut -d' ' -f2-)" = "#0000ff 0" ] || fail "source$i: $(value source$i)"
+done
+echo "PASS"
