@@ -77,6 +77,18 @@ void BM_CompareAnswerAtLength(benchmark::State& st) {
 }
 BENCHMARK(BM_CompareAnswerAtLength)->Arg(100)->Arg(1000)->Arg(5000)->Arg(10000)->Arg(20000);
 
+// The yardstick: comparing two answers of the same length byte by byte.
+void BM_MemcmpBaseline(benchmark::State& st) {
+    const auto bytes = static_cast<std::size_t>(st.range(0)) * 2;
+    const std::string a = MakeSource(static_cast<int>(st.range(0))).substr(0, bytes);
+    std::string b = a;
+    b.back() = 'x';
+    for (auto _ : st) {
+        benchmark::DoNotOptimize(a.compare(b));
+    }
+}
+BENCHMARK(BM_MemcmpBaseline)->Arg(100)->Arg(1000)->Arg(5000)->Arg(10000)->Arg(20000);
+
 // A whole exam of n characters typed one by one: time per change.
 void BM_TypeWholeSource(benchmark::State& st) {
     const int chars = static_cast<int>(st.range(0));
