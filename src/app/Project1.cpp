@@ -1,23 +1,39 @@
-// The program: the application object and the exam window.
+// The program: the application object, the exam window and the login window.
+#include "DisplayCheck.h"
 #include "ui/Application.h"
 #include "ui/TestDump.h"
 #include "ui/Unit1.h"
+#include "ui/Unit2.h"
 
 #include <QIcon>
 #include <chrono>
+#include <cstdio>
+#include <string>
 
 int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
+    // Without a display Qt would abort; say why in one line instead.
+    if (const std::string problem = qarvel::app::DisplayProblem(argc, argv); !problem.empty()) {
+        std::fprintf(stderr, "qarvel: %s\n", problem.c_str());
+        return 1;
+    }
     qarvel::ui::Application app(argc, argv);
     app.setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
+    // The program ends by its own commands or with the exam window, never
+    // because the login window closed while the exam window is not yet shown.
+    QApplication::setQuitOnLastWindowClosed(false);
+    qarvel::ui::InstallTestDump(nullptr, start);
 
-    // The exam window. Creating it loads and counts the source text; a failure
-    // there is shown in the error box and the window still comes up.
-    qarvel::ui::TForm1 form;
-    qarvel::ui::InstallTestDump(&form, start);
+    // The exam window first: creating it loads and counts the source text; a
+    // failure there is shown in the error box and start-up goes on.
+    qarvel::ui::TForm1 form1;
+    qarvel::ui::InstallTestDump(&form1, start);
+    // Then the login window, whose show comes later.
+    qarvel::ui::TForm2 form2(&form1);
+    form1.SetLoginWindow(&form2);
 
-    // The login window opens from here, before the exam window comes on screen.
-    form.show();
-    form.activateWindow();
+    // The loop's first task: show the exam window, which opens the login
+    // window modally and comes on screen itself when the login has closed.
+    QMetaObject::invokeMethod(&form1, &QWidget::show, Qt::QueuedConnection);
     return app.exec();
 }

@@ -7,12 +7,20 @@ class QWidget;
 
 namespace qarvel::ui {
 
-// A test aid for the end-to-end test, off unless the environment variable
-// QARVEL_TEST_DUMP names a file. Then, every 200 ms, the exam window's visible
-// state is written there as "key=value" lines: the counter and clock labels,
-// the answer (UTF-8, "\r" and "\n" escaped), the focused control, the colour and
-// underline of the first source characters, and the time from `start` to the
-// window's first paint.
+// A test aid for the end-to-end tests, off unless the environment variable
+// QARVEL_TEST_DUMP names a file. Then, every 200 ms, what is on screen is
+// written there as "key=value" lines:
+// - the exam window `form`: its counter, clock and examinee labels, the answer
+//   (UTF-8, "\r" and "\n" escaped), the focused control, the colour and
+//   underline of the first source characters, and the time from `start` to
+//   its first paint (shownMs, -1 before);
+// - every window: "windows=" the visible top-level windows by object name (or
+//   class name) in name order, "active=" the active one, "painted.NAME=" the
+//   time from `start` to a window's first paint, and "NAME.CHILD=" the texts of
+//   the named labels and single-line edits of each visible window but `form`.
+// Called with a null `form` before the exam window exists, the dump starts at
+// once (message boxes shown while the exam window is being made are written);
+// a later call with the exam window adds it.
 void InstallTestDump(QWidget* form, std::chrono::steady_clock::time_point start);
 
 } // namespace qarvel::ui

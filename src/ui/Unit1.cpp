@@ -5,7 +5,10 @@
 #include "Fonts.h"
 #include "JpegImage.h"
 #include "MessageBoxes.h"
+#include "Rounding.h"
 #include "SourceView.h"
+#include "TitleStrip.h"
+#include "Unit2.h"
 #include "exam/CompareAnswer.h"
 #include "exam/Errors.h"
 #include "exam/ExamClock.h"
@@ -16,11 +19,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCursor>
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QTextCursor>
 #include <QTimer>
 
@@ -176,6 +181,13 @@ void TForm1::CreateControls() {
     LoadPicture(Image1, QStringLiteral(":/pictures/close.jpg"));
     Image2->setClickHandler([this] { Image2Click(); });
     Image1->setClickHandler([this] { Image1Click(); });
+    // The pictures show no text of their own: screen readers say these names.
+    Image3->setAccessibleName(QStringLiteral("图标"));
+    Image2->setAccessibleName(QStringLiteral("最小化"));
+    Image1->setAccessibleName(QStringLiteral("关闭"));
+    // Presses on the strip's free area move the window; the title, the icon
+    // and the pictures' panel take their presses themselves.
+    MakeTitleStrip(Panel4, [this](QMouseEvent* event) { Panel4MouseDown(event); });
 
     // The exam area.
     Panel1 = MakePanel(this, "Panel1", {11, 33, 897, 593}, Rgb(kLimeRgb));
@@ -212,12 +224,14 @@ void TForm1::CreateControls() {
     // The source view and the answer box.
     RichEdit1 = new SourceView(Panel1);
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    RichEdit1->setAccessibleName(QStringLiteral("原文"));
     RichEdit1->setGeometry(16, 64, 865, 225);
     RichEdit1->setFont(SongFont(19));
     RichEdit1->setMousePressHandler([this] { RichEdit1MouseDown(); });
 
     Memo1 = new AnswerEdit(Panel1);
     Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setAccessibleName(QStringLiteral("答案"));
     Memo1->setGeometry(16, 296, 865, 281);
     Memo1->setFont(SongFont(19));
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -288,6 +302,14 @@ void TForm1::FormCreate() {
     });
 
     // 6. Rounded corners: Pap1 and Pap2 10 x 10, the window and Panel1 40 x 40.
+    RoundControl(Pap1, 10, 10);
+    RoundControl(Pap2, 10, 10);
+    RoundControl(this, 40, 40);
+    RoundControl(Panel1, 40, 40);
+}
+
+void TForm1::RoundControl(QWidget* control, int ellipseWidth, int ellipseHeight) {
+    ApplyRoundedRegion(control, ellipseWidth, ellipseHeight);
 }
 
 bool TForm1::LoadPicture(QLabel* target, const QString& path) {
@@ -431,6 +453,47 @@ void TForm1::Lab1Click() {
 void TForm1::ImeMenuItemClick(QAction* item) {
     // Only the input method changes: the focus stays where it was.
     inputMethods_.activate(item->data().toInt());
+}
+
+void TForm1::Panel4MouseDown(QMouseEvent* event) {
+    StartWindowMove(Panel4, *event);
+}
+
+// ---- Coming on screen and going ----------------------------------------------
+
+void TForm1::SetLoginWindow(TForm2* login) {
+    login_ = login;
+}
+
+void TForm1::setVisible(bool visible) {
+    const bool first = visible && !formShown_ && !isVisible();
+    if (first) {
+        formShown_ = true;
+        FormShow();
+    }
+    if (visible && ending_) {
+        return; // the program ends without this window ever on screen
+    }
+    QWidget::setVisible(visible);
+    if (first) {
+        raise();
+        activateWindow();
+    }
+}
+
+void TForm1::FormShow() {
+    // The login's modal loop runs here, while this window is not yet on
+    // screen. A start copies the examinee's data into the labels; a close by
+    // the window system copies nothing; "退出" ends the program.
+    if (TForm2* login = login_.data()) {
+        ending_ = login->exec() == TForm2::kExitChosen;
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    // Every running loop ends, a message box's too, and the program with them.
+    QCoreApplication::exit(0);
 }
 
 void TForm1::changeEvent(QEvent* event) {

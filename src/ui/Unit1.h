@@ -6,6 +6,7 @@
 #include "platform/InputMethodList.h"
 #include "platform/KeyboardLayoutService.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -14,6 +15,7 @@ class QAction;
 class QFrame;
 class QLabel;
 class QMenu;
+class QMouseEvent;
 class QTimer;
 
 namespace qarvel::ui {
@@ -21,6 +23,7 @@ namespace qarvel::ui {
 class AnswerEdit;
 class ClickLabel;
 class SourceView;
+class TForm2;
 
 // Colours of the exam window.
 inline constexpr unsigned kHighlightRgb = 0x3399FF; // the system highlight colour
@@ -68,12 +71,31 @@ public:
     using KeyboardLayoutFactory = std::function<std::unique_ptr<platform::KeyboardLayoutService>()>;
     static void SetKeyboardLayoutFactory(KeyboardLayoutFactory factory);
 
+    // The login window that FormShow opens; none in tests of the window alone.
+    void SetLoginWindow(TForm2* login);
+
+    // Shows the window. The first time, FormShow runs first and the window
+    // comes on screen only after it: not at all when the examinee chose to
+    // end the program from the login window.
+    void setVisible(bool visible) override;
+
+    // Opens the login window modally; the window is not on screen meanwhile.
+    void FormShow();
+    // Starts moving the window by its title strip.
+    void Panel4MouseDown(QMouseEvent* event);
+
+    // Rounds the corners of `control` (this window or one of the controls of
+    // either window) with corner ellipses `ellipseWidth` by `ellipseHeight`.
+    void RoundControl(QWidget* control, int ellipseWidth, int ellipseHeight);
+
     // Shows a JPEG picture in `target`. A picture that cannot be read is shown
     // in the error box and `target` stays blank; returns false then.
     static bool LoadPicture(QLabel* target, const QString& path);
 
 protected:
     void changeEvent(QEvent* event) override;
+    // A close of the main window ends the program at once.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateControls();
@@ -87,6 +109,9 @@ private:
     exam::TimeLocale locale_;
     int changeCount_ = 0;
     int underlined_ = -1; // the offset underlined by the latest change, or -1
+    QPointer<TForm2> login_;
+    bool formShown_ = false; // FormShow has run (it runs once)
+    bool ending_ = false;    // the login ended the program: never come on screen
 
     QFrame* Panel4 = nullptr;
     QLabel* Image3 = nullptr;

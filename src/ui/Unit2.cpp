@@ -4,6 +4,7 @@
 #include "MessageBoxes.h"
 #include "Rounding.h"
 #include "TitleStrip.h"
+#include "Unit1.h"
 #include "exam/TimeText.h"
 #include "platform/GbkText.h"
 #include "platform/LocaleWords.h"
@@ -182,6 +183,7 @@ void TForm2::CreateControls() {
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(16, 3, 33, 33);
     Image1->setPixmap(IconPicture(Image1->size()));
+    Image1->setAccessibleName(QStringLiteral("图标"));
 
     Label6 =
         MakeLabel(Panel1, "Label6", QStringLiteral("Qarvel登录"), SongFont(16), {53, 11, 96, 16});
@@ -208,6 +210,10 @@ void TForm2::CreateControls() {
     // nothing to compose there.
     Edit2->setAttribute(Qt::WA_InputMethodEnabled, false);
     Edit3->setAttribute(Qt::WA_InputMethodEnabled, false);
+    // The fields' captions are labels beside them: screen readers say these names.
+    Edit1->setAccessibleName(QStringLiteral("考生姓名"));
+    Edit2->setAccessibleName(QStringLiteral("学号"));
+    Edit3->setAccessibleName(QStringLiteral("考试时间"));
 
     setTabOrder(Edit1, Edit2);
     setTabOrder(Edit2, Button1);
@@ -230,9 +236,19 @@ void TForm2::showEvent(QShowEvent* event) {
 }
 
 void TForm2::FormShow() {
-    ApplyRoundedRegion(this, 50, 50);
-    ApplyRoundedRegion(Button1, 10, 10);
-    ApplyRoundedRegion(Button2, 10, 10);
+    // The exam window's RoundControl does the rounding; without an exam window
+    // the same routine is called directly.
+    auto* exam = qobject_cast<TForm1*>(examWindow_.data());
+    const auto round = [exam](QWidget* control, int width, int height) {
+        if (exam != nullptr) {
+            exam->RoundControl(control, width, height);
+        } else {
+            ApplyRoundedRegion(control, width, height);
+        }
+    };
+    round(this, 50, 50);
+    round(Button1, 10, 10);
+    round(Button2, 10, 10);
     Edit1->setFocus(Qt::ActiveWindowFocusReason);
 }
 
@@ -347,7 +363,7 @@ void TForm2::Button1Click() {
 }
 
 void TForm2::Button2Click() {
-    done(QDialog::Rejected);
+    done(kExitChosen);
     // Ends every event loop that runs now; the queued quit ends the main loop
     // as well when it has not started yet.
     QCoreApplication::exit(0);
@@ -365,6 +381,8 @@ void TForm2::SetExamLabel(const char* name, const QString& text) {
     }
     if (auto* label = examWindow_->findChild<QLabel*>(QLatin1String(name))) {
         label->setText(text);
+        // The exam window's labels size themselves to their text.
+        label->resize(label->sizeHint());
     }
 }
 

@@ -19,14 +19,17 @@ namespace qarvel::ui {
 // copies the name, the number and the duration into the exam window's labels
 // Label17, Label19 and Label14, closes this window (exec() returns Accepted),
 // emits examStarted() and asks the exam window to come to the front. "退出"
-// terminates the application. Any other close (the window system's) returns
-// Rejected with nothing copied.
+// terminates the application (exec() returns kExitChosen). Any other close
+// (the window system's) returns Rejected with nothing copied.
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
     // `examWindow` holds the labels named Label14, Label17 and Label19; it may
     // be null (nothing is copied then).
     explicit TForm2(QWidget* examWindow, QWidget* parent = nullptr);
+
+    // What exec() returns when the examinee chose "退出".
+    static constexpr int kExitChosen = 2;
 
     // The words for reading the duration; the user's locale unless set here.
     void SetTimeLocale(const exam::TimeLocale& locale) { locale_ = locale; }

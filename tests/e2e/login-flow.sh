@@ -1,0 +1,263 @@
+#!/usr/bin/env bash
+# login-flow.sh <qarvel binary> <close-window tool> <repository> <artifacts folder>
+#
+# The program from start to end, as an examinee meets it, in an Xvfb display of
+# its own without a window manager (lib/sandbox.sh). The program is started the
+# way scripts/run.sh starts it: from the repository, whose vexo/2.txt is the
+# sample source text. Runs, each a fresh process:
+#   1. the login window comes alone; a name, a number and a duration typed;
+#      "开始考试"; the exam window comes, active, with the source counted and
+#      the examinee's data; typing starts the clock; the title strip drags the
+#      window; the close picture with Cancel changes nothing, with OK ends the
+#      program (status 0);
+#   2. "退出" ends the program (status 0) without the exam window ever shown;
+#   3. the login closed by the window system (WM_DELETE_WINDOW) copies nothing
+#      and the exam window is usable; closing the exam window the same way ends
+#      the program at once (status 0);
+#   4. without vexo/2.txt the open error, naming the full path, comes before
+#      any window; then the login and an empty exam window.
+# Reads the program's state from its test dump (QARVEL_TEST_DUMP). Leaves
+# screenshots of both windows in <artifacts>/login-flow-*.png.
+set -uo pipefail
+
+if [ $# -ne 4 ]; then
+    echo "usage: $0 <qarvel> <close-window> <repository> <artifacts>" >&2
+    exit 2
+fi
+qarvel=$(realpath "$1")
+close_window=$(realpath "$2")
+repository=$(realpath "$3")
+artifacts=$(realpath -m "$4")
+mkdir -p "$artifacts"
+
+. "$(dirname "$0")/lib/sandbox.sh"
+sandbox_name=login-flow
+sandbox_require xdotool import
+sandbox_begin login-flow
+export QT_QPA_PLATFORM=xcb
+unset QT_IM_MODULE XMODIFIERS
+
+qarvel_pid=""
+run=""
+dump=""
+log=""
+
+fail() {
+    echo "FAIL ($run): $*" >&2
+    [ -f "$dump" ] && { echo "--- dump" >&2; grep -v '^source' "$dump" >&2; }
+    [ -s "$log" ] && { echo "--- program output" >&2; cat "$log" >&2; }
+    import -window root "$artifacts/login-flow-$run-failed.png" 2>/dev/null
+    [ -n "$qarvel_pid" ] && kill "$qarvel_pid" 2>/dev/null
+    exit 1
+}
+
+# wait_for <seconds> <command...>: polls until the command succeeds.
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.02
+    done
+}
+value() { sed -n "s/^$1=//p" "$dump" 2>/dev/null; }
+dump_says() { [ "$(value "$1")" = "$2" ]; }
+dump_differs() { [ -s "$dump" ] && [ "$(value "$1")" != "$2" ]; }
+# The program's windows on screen (Qt names their class after the program).
+visible_windows() { xdotool search --onlyvisible --class '^qarvel$' 2>/dev/null; }
+visible_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
+only_window_named() {
+    local ids
+    ids=$(visible_windows)
+    [ "$(echo "$ids" | grep -c .)" = 1 ] && [ "$(xdotool getwindowname "$ids")" = "$1" ]
+}
+running() { kill -0 "$qarvel_pid" 2>/dev/null; }
+ended() { ! running; }
+position() { xdotool getwindowgeometry --shell "$1" | sed -n 's/^[XY]=//p' | paste -sd,; }
+at_position() { [ "$(position "$1")" = "$2" ]; }
+
+# start <run name> <working folder>: the program as a user starts it.
+start() {
+    run=$1
+    dump="$sandbox/$run.dump"
+    log="$sandbox/$run.log"
+    (cd "$2" && exec env QARVEL_TEST_DUMP="$dump" "$qarvel") >"$log" 2>&1 &
+    qarvel_pid=$!
+}
+
+# expect_exit: the program ends by itself, with status 0.
+expect_exit() {
+    wait_for 5 ended || fail "the program did not end"
+    wait "$qarvel_pid"
+    local status=$?
+    qarvel_pid=""
+    [ $status -eq 0 ] || fail "exit status $status"
+}
+
+# The login window alone on screen, with its fields as the dump shows them.
+await_login() {
+    wait_for 20 only_window_named 考生进入 || fail "the login window is not alone on screen"
+    login=$(visible_named '^考生进入$')
+    wait_for 5 dump_says windows Form2 || fail "windows: $(value windows)"
+}
+
+# Button1 "开始考试" at 152,256 (89 x 25) and Button2 "退出" at 304,256 (75 x 25).
+click_start() { xdotool mousemove --window "$login" 196 268 click 1; }
+click_exit() { xdotool mousemove --window "$login" 341 268 click 1; }
+
+# The exam window on screen, alone, active and focused.
+await_exam() {
+    wait_for 10 only_window_named Qarvel || fail "the exam window is not alone on screen"
+    exam=$(visible_named '^Qarvel$')
+    wait_for 5 dump_says windows Form1 || fail "windows: $(value windows)"
+    wait_for 5 dump_says active Form1 || fail "the exam window is not active"
+    wait_for 5 sh -c "[ \"\$(xdotool getwindowfocus)\" = $exam ]" ||
+        fail "the exam window has no keyboard focus"
+}
+
+# Clicks the answer box (Memo1 at 16,296 in Panel1 at 11,33) and types.
+type_answer() {
+    xdotool mousemove --window "$exam" 300 400 click 1
+    wait_for 5 dump_says focus Memo1 || fail "the answer box did not take the focus"
+    xdotool type --delay 20 "$1"
+    wait_for 5 dump_says answer "$1" || fail "answer: $(value answer)"
+}
+
+# The close picture: Image1 at 24,3 in Panel3 at 854,6 of the title strip.
+click_close_picture() {
+    xdotool mousemove --window "$exam" 888 16 click 1
+    wait_for 5 sh -c "xdotool search --onlyvisible --name '^提示\$' >/dev/null" ||
+        fail "no close question"
+}
+
+# ---- 1. Login, exam, clock, drag, close question ------------------------------
+start login-exam "$repository"
+await_login
+dump_says Form2.Edit3 00:30:00 || fail "duration field: $(value Form2.Edit3)"
+# Nothing else of the program is on screen for a while, the exam window least.
+for _ in $(seq 10); do
+    only_window_named 考生进入 || fail "another window came up beside the login"
+    sleep 0.05
+done
+import -window root "$artifacts/login-flow-login.png"
+
+# Name, Enter to the number, the number; then the duration field (Edit3 at
+# 224,200, 129 x 27) emptied with Backspace and typed anew.
+xdotool mousemove --window "$login" 288 117 click 1
+xdotool type --delay 20 ' Li Lei '
+xdotool key Return
+xdotool type --delay 20 '20240917'
+xdotool mousemove --window "$login" 340 213 click 1
+xdotool key End
+for _ in $(seq 8); do xdotool key BackSpace; done
+xdotool type --delay 20 '0:45:00'
+wait_for 5 dump_says Form2.Edit3 0:45:00 || fail "duration field: $(value Form2.Edit3)"
+dump_says Form2.Edit1 ' Li Lei ' || fail "name field: $(value Form2.Edit1)"
+dump_says Form2.Edit2 20240917 || fail "number field: $(value Form2.Edit2)"
+import -window root "$artifacts/login-flow-login-filled.png"
+
+click_start
+await_exam
+dump_says Label17 'Li Lei' || fail "name: $(value Label17)"
+dump_says Label19 20240917 || fail "number: $(value Label19)"
+dump_says Label14 0:45:00 || fail "remaining time: $(value Label14)"
+dump_says Label21 00:00:00 || fail "elapsed time: $(value Label21)"
+total=$(value Label2)
+ascii=$(value Label4)
+hanzi=$(value Label6)
+[[ "$total" =~ ^[1-9][0-9]*$ && "$ascii" =~ ^[0-9]+$ && "$hanzi" =~ ^[0-9]+$ ]] ||
+    fail "source counts: $total $ascii $hanzi"
+[ $((ascii + hanzi)) -eq "$total" ] || fail "source counts: $total != $ascii + $hanzi"
+echo "login on screen $(value painted.Form2) ms, exam window $(value painted.Form1) ms after start"
+# The clock is off until the answer first changes.
+sleep 1.2
+dump_says Label21 00:00:00 || fail "the clock ran before any typing"
+import -window root "$artifacts/login-flow-exam.png"
+
+type_answer abc
+wait_for 5 dump_differs Label21 00:00:00 || fail "the clock does not run"
+wait_for 2 dump_says Label14 00:44:59 || fail "remaining time: $(value Label14)"
+
+# The title strip's free area drags the window; its title text does not.
+before=$(position "$exam")
+xdotool mousemove --window "$exam" 60 12 mousedown 1
+xdotool mousemove_relative -- 30 20
+xdotool mouseup 1
+sleep 0.2
+[ "$(position "$exam")" = "$before" ] || fail "a drag on the title text moved the window"
+xdotool mousemove --window "$exam" 500 16 mousedown 1
+xdotool mousemove_relative -- 20 10
+xdotool mousemove_relative -- 20 20
+xdotool mouseup 1
+IFS=, read -r x y <<<"$before"
+wait_for 5 at_position "$exam" "$((x + 40)),$((y + 30))" ||
+    fail "the window moved from $before to $(position "$exam"), not by 40,30"
+
+# Cancel (Escape) leaves everything as it was and the clock running.
+click_close_picture
+import -window root "$artifacts/login-flow-close-question.png"
+xdotool key Escape
+wait_for 5 sh -c "! xdotool search --onlyvisible --name '^提示\$' >/dev/null" ||
+    fail "the close question stayed"
+sleep 0.5
+running || fail "Cancel ended the program"
+dump_says answer abc || fail "answer after Cancel: $(value answer)"
+dump_says windows Form1 || fail "windows after Cancel: $(value windows)"
+elapsed=$(value Label21)
+wait_for 3 dump_differs Label21 "$elapsed" || fail "the clock stopped"
+# OK (Enter) ends the program.
+click_close_picture
+xdotool key Return
+expect_exit
+
+# ---- 2. "退出" ------------------------------------------------------------------
+start exit "$repository"
+await_login
+click_exit
+expect_exit
+[ -z "$(value painted.Form1)" ] || fail "the exam window was shown after 退出"
+
+# ---- 3. Window-system closes ------------------------------------------------------
+start platform-close "$repository"
+await_login
+xdotool type --delay 20 'Wang'
+wait_for 5 dump_says Form2.Edit1 Wang || fail "name field: $(value Form2.Edit1)"
+"$close_window" "$login" || fail "could not ask the login window to close"
+await_exam
+dump_says Label17 '' || fail "name copied: $(value Label17)"
+dump_says Label19 '' || fail "number copied: $(value Label19)"
+dump_says Label14 00:30:00 || fail "remaining time: $(value Label14)"
+dump_says answerEnabled 1 || fail "the answer box is disabled"
+dump_says answerReadOnly 0 || fail "the answer box is read-only"
+type_answer x
+wait_for 5 dump_differs Label21 00:00:00 || fail "the clock does not run"
+"$close_window" "$exam" || fail "could not ask the exam window to close"
+expect_exit
+
+# ---- 4. No source text --------------------------------------------------------------
+empty="$sandbox/empty"
+mkdir -p "$empty"
+start no-source "$empty"
+wait_for 20 sh -c "xdotool search --onlyvisible --class '^qarvel\$' >/dev/null" || fail "no window"
+wait_for 5 dump_says windows QMessageBox || fail "the error box is not first: $(value windows)"
+[ "$(visible_windows | grep -c .)" = 1 ] || fail "more than the error box on screen"
+message=$(value QMessageBox.qt_msgbox_label)
+case "$message" in
+"Cannot open file \"$empty/vexo/2.txt\". "*) ;;
+*) fail "error box text: $message" ;;
+esac
+import -window root "$artifacts/login-flow-no-source-error.png"
+xdotool key Return
+await_login
+xdotool type --delay 20 'Zhao'
+click_start
+await_exam
+for label in Label2 Label4 Label6; do
+    dump_says $label 0 || fail "$label=$(value $label)"
+done
+dump_says Label17 Zhao || fail "name: $(value Label17)"
+import -window root "$artifacts/login-flow-no-source-exam.png"
+"$close_window" "$exam" || fail "could not ask the exam window to close"
+expect_exit
+
+echo "PASS"
