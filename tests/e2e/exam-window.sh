@@ -58,6 +58,11 @@ dump_says() { [ "$(value "$1")" = "$2" ]; }
 started=$(date +%s%N)
 (cd "$work" && exec env QARVEL_TEST_DUMP="$work/dump.txt" "$qarvel") >"$work/qarvel.log" 2>&1 &
 qarvel_pid=$!
+# The login window comes first: a name, then 开始考试 (Button1 at 152,256, 89 x 25).
+wait_for 20 xdotool search --onlyvisible --name '^考生进入$' >/dev/null || fail "no login window"
+login=$(xdotool search --onlyvisible --name '^考生进入$' | head -n 1)
+xdotool type --delay 20 'Test'
+xdotool mousemove --window "$login" 196 268 click 1
 wait_for 20 xdotool search --onlyvisible --name '^Qarvel$' >/dev/null || fail "no window"
 visible=$(date +%s%N)
 wait_for 10 test -s "$work/dump.txt" || fail "no test dump"
