@@ -1,0 +1,370 @@
+// The two windows together, as the program body puts them: the login opens
+// modally before the exam window is shown, the ways it closes, the ways the
+// program ends; the exam window's rounded corners, its title strip, and the
+// names screen readers say for controls without text.
+#include "UiTestSupport.h"
+#include "ui/AnswerEdit.h"
+#include "ui/Rounding.h"
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+
+#include <QAccessible>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+#include <QtTest>
+#include <memory>
+
+using namespace qarvel::ui;
+using namespace qarvel::ui::testing;
+
+namespace {
+
+const std::string kSource = Gbk("汉字ab\r\n第二行");
+
+template <class T = QWidget> T* Find(const QWidget* window, const char* name) {
+    T* widget = window->findChild<T*>(QLatin1String(name));
+    if (widget == nullptr) {
+        qFatal("no control %s", name);
+    }
+    return widget;
+}
+
+QString Text(const QWidget* window, const char* label) {
+    return Find<QLabel>(window, label)->text();
+}
+
+QStringList VisibleWindows() {
+    QStringList names;
+    for (const QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible()) {
+            names << window->objectName();
+        }
+    }
+    names.sort();
+    return names;
+}
+
+// Keys into a line edit, one per character; "\b" is Backspace, "\r" Enter.
+void Type(QWidget* target, const QString& text) {
+    for (const QChar c : text) {
+        if (c == QChar('\b')) {
+            QTest::keyClick(target, Qt::Key_Backspace);
+        } else if (c == QChar('\r')) {
+            QTest::keyClick(target, Qt::Key_Return);
+        } else {
+            TypeKey(target, QString(c));
+        }
+    }
+}
+
+} // namespace
+
+class WindowFlowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<WorkingFolder> folder_;
+    std::unique_ptr<BoxRecorder> recorder_;
+    std::unique_ptr<TForm1> exam_;
+    std::unique_ptr<TForm2> login_;
+
+    // The two windows as the program makes them: the exam window first, then
+    // the login window, which the exam window opens when it is shown.
+    void Make(bool withLogin = true) {
+        Reset();
+        recorder_ = std::make_unique<BoxRecorder>();
+        folder_ = std::make_unique<WorkingFolder>(&kSource);
+        exam_ = std::make_unique<TForm1>();
+        login_ = std::make_unique<TForm2>(exam_.get());
+        if (withLogin) {
+            exam_->SetLoginWindow(login_.get());
+        }
+    }
+    void Reset() {
+        login_.reset();
+        exam_.reset();
+        recorder_.reset();
+        folder_.reset();
+    }
+
+private slots:
+    void cleanup() { Reset(); }
+
+    void roundControlCutsTheCorners_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("ellipse");
+        QTest::newRow("the window") << "Form1" << 40;
+        QTest::newRow("Panel1") << "Panel1" << 40;
+        QTest::newRow("Pap1") << "Pap1" << 10;
+        QTest::newRow("Pap2") << "Pap2" << 10;
+    }
+    void roundControlCutsTheCorners() {
+        QFETCH(QString, name);
+        QFETCH(int, ellipse);
+        Make(false);
+        exam_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(exam_.get()));
+        const QWidget* control = name == QLatin1String("Form1")
+                                     ? exam_.get()
+                                     : Find(exam_.get(), name.toLatin1().constData());
+        const QSize size = control->size();
+        const QRegion mask = control->mask();
+        QCOMPARE(mask, RoundedRegion(size, ellipse, ellipse));
+        const int w = size.width() - 1;
+        const int h = size.height() - 1;
+        // The corner pixels, and a few pixels in along the diagonal of a large corner.
+        const int in = ellipse / 16;
+        for (const QPoint corner : {QPoint(0, 0), QPoint(w, 0), QPoint(0, h), QPoint(w, h),
+                                    QPoint(in, in), QPoint(w - in, h - in)}) {
+            QVERIFY2(!mask.contains(corner),
+                     qPrintable(QStringLiteral("%1,%2 is inside").arg(corner.x()).arg(corner.y())));
+        }
+        for (const QPoint inside : {QPoint(w / 2, h / 2), QPoint(w / 2, 0), QPoint(0, h / 2),
+                                    QPoint(ellipse / 2, ellipse / 2)}) {
+            QVERIFY2(
+                mask.contains(inside),
+                qPrintable(QStringLiteral("%1,%2 is outside").arg(inside.x()).arg(inside.y())));
+        }
+    }
+
+    // A press in a cut-off corner of the exam area goes to what lies beneath it.
+    void theExamAreasCornersBelongToTheWindowBeneath() {
+        Make(false);
+        exam_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(exam_.get()));
+        const QWidget* panel = Find(exam_.get(), "Panel1");
+        const QWidget* atCorner = exam_->childAt(panel->geometry().topLeft() + QPoint(1, 1));
+        QVERIFY(atCorner == nullptr || !panel->isAncestorOf(atCorner));
+        const QWidget* atCentre = exam_->childAt(panel->geometry().center());
+        QVERIFY(atCentre != nullptr && (atCentre == panel || panel->isAncestorOf(atCentre)));
+    }
+
+    void controlsWithoutTextHaveSpokenNames_data() {
+        QTest::addColumn<bool>("inLogin");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        auto row = [](bool inLogin, const char* control, const char* name) {
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(inLogin ? QStringLiteral("Form2")
+                                                                         : QStringLiteral("Form1"),
+                                                                 QLatin1String(control))))
+                << inLogin << QString::fromLatin1(control) << QString::fromUtf8(name);
+        };
+        row(false, "Image1", "关闭");
+        row(false, "Image2", "最小化");
+        row(false, "Image3", "图标");
+        row(false, "RichEdit1", "原文");
+        row(false, "Memo1", "答案");
+        row(true, "Image1", "图标");
+        row(true, "Edit1", "考生姓名");
+        row(true, "Edit2", "学号");
+        row(true, "Edit3", "考试时间");
+        // Labels and buttons are read by their own text.
+        row(false, "Label13", "Qarvel考试1.0");
+        row(false, "Pap1", "暂停");
+        row(false, "Lab1", "选择输入法");
+        row(true, "Label2", "考生姓名:");
+        row(true, "Button1", "开始考试");
+        row(true, "Button2", "退出");
+    }
+    void controlsWithoutTextHaveSpokenNames() {
+        QFETCH(bool, inLogin);
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        Make(false);
+        const QWidget* window = inLogin ? static_cast<QWidget*>(login_.get()) : exam_.get();
+        QWidget* widget = Find(window, control.toLatin1().constData());
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(accessible != nullptr);
+        QCOMPARE(accessible->text(QAccessible::Name), name);
+    }
+
+    // The examinee signs in through the login's own controls while the exam
+    // window waits, not yet shown; then the exam window comes, active, with
+    // the examinee's data. The login opens once only.
+    void theLoginComesFirstAndHandsOver() {
+        Make();
+        QStringList steps;
+        QStringList windowsDuringLogin;
+        bool examShownDuringLogin = true;
+        QRegion loginMask;
+        QTimer::singleShot(0, login_.get(), [&] {
+            steps << QStringLiteral("login");
+            examShownDuringLogin =
+                exam_->isVisible() || (exam_->windowHandle() && exam_->windowHandle()->isVisible());
+            windowsDuringLogin = VisibleWindows();
+            QCOMPARE(QApplication::activeModalWidget(), login_.get());
+            loginMask = login_->mask();
+            QLineEdit* name = Find<QLineEdit>(login_.get(), "Edit1");
+            QTest::mouseClick(name, Qt::LeftButton);
+            Commit(name, QStringLiteral("欧阳长名字"));
+            Type(name, QStringLiteral("\r"));
+            Type(Find(login_.get(), "Edit2"), QStringLiteral("2024x0917"));
+            Type(Find(login_.get(), "Edit3"), QStringLiteral("\b\b\b\b\b\b\b\b1:5"));
+            QTest::mouseClick(Find(login_.get(), "Button1"), Qt::LeftButton);
+        });
+        exam_->show();
+        steps << QStringLiteral("shown");
+
+        QCOMPARE(steps, (QStringList{QStringLiteral("login"), QStringLiteral("shown")}));
+        QVERIFY(!examShownDuringLogin);
+        QCOMPARE(windowsDuringLogin, QStringList{QStringLiteral("Form2")});
+        QCOMPARE(loginMask, RoundedRegion(login_->size(), 50, 50));
+        QCOMPARE(VisibleWindows(), QStringList{QStringLiteral("Form1")});
+        QVERIFY(QTest::qWaitForWindowActive(exam_.get()));
+        QCOMPARE(QApplication::focusWidget(), Find(exam_.get(), "RichEdit1"));
+        QCOMPARE(Text(exam_.get(), "Label17"), QStringLiteral("欧阳长名字"));
+        QCOMPARE(Text(exam_.get(), "Label19"), QStringLiteral("20240917"));
+        QCOMPARE(Text(exam_.get(), "Label14"), QStringLiteral("1:5"));
+        // The examinee's labels grow to their text.
+        for (const char* label : {"Label17", "Label19", "Label14"}) {
+            const QLabel* shown = Find<QLabel>(exam_.get(), label);
+            QVERIFY2(shown->width() >= shown->sizeHint().width(), label);
+        }
+        QVERIFY(recorder_->boxes.empty());
+
+        // Hidden and shown again (minimised and restored, say): no second login.
+        bool reopened = false;
+        QTimer::singleShot(0, login_.get(), [&] {
+            if (login_->isVisible()) {
+                reopened = true;
+                login_->reject();
+            }
+        });
+        exam_->hide();
+        exam_->show();
+        QTest::qWait(20);
+        QVERIFY(!reopened);
+        QVERIFY(exam_->isVisible());
+    }
+
+    // Closed by the window system, the login copies nothing and hands over
+    // all the same: an examinee with no name, the default duration, and an
+    // answer box that takes typing and starts the clock.
+    void aLoginClosedByTheWindowSystemCopiesNothing() {
+        Make();
+        QTimer::singleShot(0, login_.get(), [this] {
+            Commit(Find(login_.get(), "Edit1"), QStringLiteral("张三"));
+            Type(Find(login_.get(), "Edit2"), QStringLiteral("17"));
+            login_->windowHandle()->close(); // as the window manager's close does
+        });
+        exam_->show();
+        QVERIFY(exam_->isVisible());
+        QVERIFY(!login_->isVisible());
+        QCOMPARE(Text(exam_.get(), "Label17"), QString());
+        QCOMPARE(Text(exam_.get(), "Label19"), QString());
+        QCOMPARE(Text(exam_.get(), "Label14"), QStringLiteral("00:30:00"));
+        auto* memo = Find<AnswerEdit>(exam_.get(), "Memo1");
+        QVERIFY(memo->isEnabled() && !memo->isReadOnly());
+        QTest::mouseClick(memo->viewport(), Qt::LeftButton);
+        TypeKey(memo, QStringLiteral("汉"));
+        QCOMPARE(memo->toPlainText(), QStringLiteral("汉"));
+        QVERIFY(Find<QTimer>(exam_.get(), "Timer1")->isActive());
+    }
+
+    void theTitleStripMovesTheWindow_data() {
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::newRow("left") << Qt::LeftButton;
+        QTest::newRow("right") << Qt::RightButton;
+    }
+    void theTitleStripMovesTheWindow() {
+        QFETCH(Qt::MouseButton, button);
+        Make(false);
+        exam_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(exam_.get()));
+        QWidget* strip = Find(exam_.get(), "Panel4");
+        const QPoint start = exam_->pos();
+        const QPoint grip = strip->mapToGlobal(QPoint(500, 16));
+        QTest::mousePress(strip, button, {}, strip->mapFromGlobal(grip));
+        QTest::mouseMove(strip, strip->mapFromGlobal(grip + QPoint(25, 15)));
+        QCOMPARE(exam_->pos(), start + QPoint(25, 15));
+        QTest::mouseRelease(strip, button, {}, strip->mapFromGlobal(grip + QPoint(25, 15)));
+        QCOMPARE(exam_->pos(), start + QPoint(25, 15));
+    }
+
+    // The title, the icon and the pictures' panel take their presses: no move.
+    void pressesOnTheStripsControlsDoNotMove() {
+        Make(false);
+        exam_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(exam_.get()));
+        const QPoint start = exam_->pos();
+        for (const char* name : {"Label13", "Image3", "Panel3"}) {
+            QWidget* control = Find(exam_.get(), name);
+            const QPoint at(1, 1); // on Panel3: beside the pictures
+            const QPoint grip = control->mapToGlobal(at);
+            QTest::mousePress(control, Qt::LeftButton, {}, at);
+            QTest::mouseMove(control, control->mapFromGlobal(grip + QPoint(30, 30)));
+            QTest::mouseRelease(control, Qt::LeftButton, {},
+                                control->mapFromGlobal(grip + QPoint(30, 30)));
+            QVERIFY2(exam_->pos() == start, name);
+        }
+        QVERIFY(recorder_->boxes.empty());
+    }
+
+    // The window system's close of the exam window ends the program at once,
+    // even from inside the close question's own loop.
+    void closingTheExamWindowEndsTheProgram_data() {
+        QTest::addColumn<bool>("questionOpen");
+        QTest::newRow("exam running") << false;
+        QTest::newRow("close question open") << true;
+    }
+    void closingTheExamWindowEndsTheProgram() {
+        QFETCH(bool, questionOpen);
+        Make(false);
+        if (questionOpen) {
+            recorder_.reset(); // the real message box
+        }
+        exam_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(exam_.get()));
+        QTimer::singleShot(0, exam_.get(), [this, questionOpen] {
+            if (questionOpen) {
+                QTimer::singleShot(50, exam_.get(), [this] {
+                    QVERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
+                    exam_->windowHandle()->close();
+                });
+                QTest::mouseClick(Find(exam_.get(), "Image1"), Qt::LeftButton);
+            } else {
+                exam_->windowHandle()->close();
+            }
+        });
+        QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(clock.elapsed() < 3000);
+        QVERIFY(!exam_->isVisible());
+    }
+
+    // Last: "退出" ends the program; the exam window never comes on screen.
+    void exitInTheLoginNeverShowsTheExamWindow() {
+        Make();
+        int shows = 0;
+        struct ShowCounter : QObject {
+            int& count;
+            explicit ShowCounter(int& c) : count(c) {}
+            bool eventFilter(QObject*, QEvent* event) override {
+                count += event->type() == QEvent::Show ? 1 : 0;
+                return false;
+            }
+        } counter(shows);
+        exam_->installEventFilter(&counter);
+        QTimer::singleShot(0, exam_.get(), [this] {
+            QTimer::singleShot(0, login_.get(), [this] {
+                QVERIFY(login_->isVisible());
+                QTest::mouseClick(Find(login_.get(), "Button2"), Qt::LeftButton);
+            });
+            exam_->show();
+        });
+        QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(shows, 0);
+        QVERIFY(!exam_->isVisible());
+        QVERIFY(exam_->windowHandle() == nullptr || !exam_->windowHandle()->isVisible());
+        QVERIFY(!login_->isVisible());
+    }
+};
+
+QTEST_MAIN(WindowFlowTest)
+#include "WindowFlowTest.moc"
