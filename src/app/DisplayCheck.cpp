@@ -1,12 +1,19 @@
 #include "DisplayCheck.h"
 
+#include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <dlfcn.h>
 #include <string_view>
+#include <thread>
 
 namespace qarvel::app {
 namespace {
+
+using Connector = void* (*)(const char*, int*);
+using ErrorOf = int (*)(void*);
+using Disconnector = void (*)(void*);
+
+constexpr int kAttempts = 5;
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
@@ -29,55 +36,71 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// Connects to the X display `display` and lets it go again. libxcb is the one
-// Qt's X11 plug-in loads; the program itself is not linked with it. Returns
-// true also when the library is missing: the plug-in says so itself then.
-bool DisplayOpens(const std::string& display) {
-    void* library = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
-    if (library == nullptr) {
-        return true;
-    }
-    using Connect = void* (*)(const char*, int*);
-    using HasError = int (*)(void*);
-    using Disconnect = void (*)(void*);
-    auto connect = reinterpret_cast<Connect>(dlsym(library, "xcb_connect"));
-    auto hasError = reinterpret_cast<HasError>(dlsym(library, "xcb_connection_has_error"));
-    auto disconnect = reinterpret_cast<Disconnect>(dlsym(library, "xcb_disconnect"));
-    bool opens = true;
-    if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
-        void* connection = connect(display.c_str(), nullptr);
-        opens = hasError(connection) == 0;
-        disconnect(connection); // also frees a connection that failed
-    }
-    dlclose(library);
-    return opens;
-}
-
 } // namespace
 
-std::string DisplayProblem(int argc, char** argv) {
+DisplayProbe::DisplayProbe(int argc, char** argv) {
     const std::string platform = ChosenPlatform(argc, argv);
     const std::string display = Environment("DISPLAY");
     const std::string wayland = Environment("WAYLAND_DISPLAY");
     if (platform.empty()) {
         // Qt's default here is X11, unless the session says Wayland.
         if (!wayland.empty() && Environment("XDG_SESSION_TYPE") == "wayland") {
-            return {};
+            return;
         }
         if (display.empty()) {
-            return wayland.empty() ? "no display to open the windows on (neither DISPLAY nor "
-                                     "WAYLAND_DISPLAY is set); start it from a graphical desktop"
-                                   : "DISPLAY is not set; for Wayland set QT_QPA_PLATFORM=wayland";
+            problem_ = wayland.empty()
+                           ? "no display to open the windows on (neither DISPLAY nor "
+                             "WAYLAND_DISPLAY is set); start it from a graphical desktop"
+                           : "DISPLAY is not set; for Wayland set QT_QPA_PLATFORM=wayland";
+            return;
         }
     } else if (!StartsWith(platform, "xcb") || platform.find(';') != std::string::npos) {
-        return {}; // another platform, or fallbacks chosen on purpose: Qt's business
+        return; // another platform, or fallbacks chosen on purpose: Qt's business
     } else if (display.empty()) {
-        return "no X display to open the windows on: DISPLAY is not set";
+        problem_ = "no X display to open the windows on: DISPLAY is not set";
+        return;
     }
-    if (!DisplayOpens(display)) {
-        return "cannot open the X display \"" + display + "\"";
+    if (!Connect(display)) {
+        problem_ = "cannot open the X display \"" + display + "\"";
     }
-    return {};
+}
+
+DisplayProbe::~DisplayProbe() {
+    if (connection_ != nullptr) {
+        reinterpret_cast<Disconnector>(dlsym(library_, "xcb_disconnect"))(connection_);
+    }
+    if (library_ != nullptr) {
+        dlclose(library_);
+    }
+}
+
+// libxcb is the one Qt's X11 plug-in loads; the program itself is not linked
+// with it. Without the library the plug-in cannot start either, and says so.
+bool DisplayProbe::Connect(const std::string& display) {
+    library_ = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
+    if (library_ == nullptr) {
+        return true;
+    }
+    auto connect = reinterpret_cast<Connector>(dlsym(library_, "xcb_connect"));
+    auto errorOf = reinterpret_cast<ErrorOf>(dlsym(library_, "xcb_connection_has_error"));
+    auto disconnect = reinterpret_cast<Disconnector>(dlsym(library_, "xcb_disconnect"));
+    if (connect == nullptr || errorOf == nullptr || disconnect == nullptr) {
+        return true;
+    }
+    // A server resetting after its last client left refuses connections for a
+    // moment: a few tries before giving up.
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        connection_ = connect(display.c_str(), nullptr);
+        if (errorOf(connection_) == 0) {
+            return true;
+        }
+        disconnect(connection_); // frees a failed connection too
+        connection_ = nullptr;
+    }
+    return false;
 }
 
 } // namespace qarvel::app

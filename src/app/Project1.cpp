@@ -8,16 +8,18 @@
 #include <QIcon>
 #include <chrono>
 #include <cstdio>
-#include <string>
+#include <memory>
 
 int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     // Without a display Qt would abort; say why in one line instead.
-    if (const std::string problem = qarvel::app::DisplayProblem(argc, argv); !problem.empty()) {
-        std::fprintf(stderr, "qarvel: %s\n", problem.c_str());
+    auto probe = std::make_unique<qarvel::app::DisplayProbe>(argc, argv);
+    if (!probe->problem().empty()) {
+        std::fprintf(stderr, "qarvel: %s\n", probe->problem().c_str());
         return 1;
     }
     qarvel::ui::Application app(argc, argv);
+    probe.reset(); // the application holds its own connection now
     app.setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
     // The program ends by its own commands or with the exam window, never
     // because the login window closed while the exam window is not yet shown.

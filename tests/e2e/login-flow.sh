@@ -46,6 +46,8 @@ fail() {
     echo "FAIL ($run): $*" >&2
     [ -f "$dump" ] && { echo "--- dump" >&2; grep -v '^source' "$dump" >&2; }
     [ -s "$log" ] && { echo "--- program output" >&2; cat "$log" >&2; }
+    echo "--- display $DISPLAY: $(xdpyinfo >/dev/null 2>&1 && echo up || echo DOWN)" >&2
+    [ -s "$sandbox/xvfb.log" ] && tail -n 5 "$sandbox/xvfb.log" >&2
     import -window root "$artifacts/login-flow-$run-failed.png" 2>/dev/null
     [ -n "$qarvel_pid" ] && kill "$qarvel_pid" 2>/dev/null
     exit 1

@@ -85,7 +85,9 @@ sandbox_begin() {
     unset IBUS_ADDRESS IBUS_ADDRESS_FILE WAYLAND_DISPLAY SESSION_MANAGER
 
     # An X display of its own; Xvfb picks a free number and writes it to fd 5.
-    Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$sandbox/display" \
+    # No reset when the last client goes: a program started just then would
+    # find the server refusing connections.
+    Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -noreset 5>"$sandbox/display" \
         >"$sandbox/xvfb.log" 2>&1 &
     sandbox_track $!
     local xvfb_pid=$!
