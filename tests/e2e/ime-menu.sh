@@ -18,61 +18,23 @@ for tool in xdotool fcitx5-remote import iconv; do
 done
 export QT_QPA_PLATFORM=xcb
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/qarvel-ime.XXXXXX")
-qarvel_pid=""
-cleanup() {
-    [ -n "$qarvel_pid" ] && kill "$qarvel_pid" 2>/dev/null
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/qarvel-ime.XXXXXX")
+shot_prefix=ime-menu
+. "$(dirname "$0")/lib/qarvel.sh"
+trap 'qarvel_stop; wait 2>/dev/null; rm -rf "$scratch"' EXIT
 
-fail() {
-    echo "FAIL: $*" >&2
-    [ -f "$work/dump.txt" ] && { echo "--- dump" >&2; cat "$work/dump.txt" >&2; }
-    [ -s "$work/qarvel.log" ] && { echo "--- program output" >&2; cat "$work/qarvel.log" >&2; }
-    import -window root "$artifacts/ime-menu-failed.png" 2>/dev/null
-    exit 1
-}
-value() { sed -n "s/^$1=//p" "$work/dump.txt" 2>/dev/null; }
-wait_for() { # wait_for <seconds> <command...>
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.02
-    done
-}
-dump_says() { [ "$(value "$1")" = "$2" ]; }
-visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
-
+work="$scratch/work"
 mkdir -p "$work/vexo"
 printf '你好世界\r\n' | iconv -f UTF-8 -t GBK >"$work/vexo/2.txt"
 
-(cd "$work" && exec env QARVEL_TEST_DUMP="$work/dump.txt" "$qarvel") >"$work/qarvel.log" 2>&1 &
-qarvel_pid=$!
-
-# Sign in when the login window comes first.
-wait_for 20 sh -c "xdotool search --onlyvisible --name '^(考生进入|Qarvel)\$' >/dev/null" ||
-    fail "no window"
-login=$(visible '^考生进入$')
-if [ -n "$login" ]; then
-    xdotool type --delay 20 'Test'
-    # 开始考试: Button1 at 152,256, 89 x 25.
-    xdotool mousemove --window "$login" 196 268 click 1
-fi
-wait_for 10 sh -c "xdotool search --onlyvisible --name '^Qarvel\$' >/dev/null" || fail "no exam window"
-window=$(visible '^Qarvel$')
-wait_for 10 test -s "$work/dump.txt" || fail "no test dump"
-
-# The answer box takes the focus: Memo1 lies at 16,296 in Panel1 at 11,33.
-xdotool mousemove --window "$window" 300 400 click 1
-wait_for 5 dump_says focus Memo1 || fail "the answer box did not take the focus"
+start menu "$work"
+sign_in Test
+focus_answer
 wait_for 10 sh -c '[ "$(fcitx5-remote)" != 0 ]' || fail "no input context"
 [ "$(fcitx5-remote -n)" != pinyin ] || fail "pinyin is on before any choice"
 
 # 选择输入法 (Lab1 at 816,629, 65 x 13): the menu opens with its corner at the pointer.
-xdotool mousemove --window "$window" 840 635 click 1
+xdotool mousemove --window "$exam" 840 635 click 1
 sleep 0.3
 import -window root "$artifacts/ime-menu.png"
 # Its one item, Pinyin, lies just below and right of the pointer.

@@ -37,100 +37,12 @@ sandbox_begin login-flow
 export QT_QPA_PLATFORM=xcb
 unset QT_IM_MODULE XMODIFIERS
 
-qarvel_pid=""
-run=""
-dump=""
-log=""
+scratch=$sandbox
+shot_prefix=login-flow
+. "$(dirname "$0")/lib/qarvel.sh"
 
-fail() {
-    echo "FAIL ($run): $*" >&2
-    [ -f "$dump" ] && { echo "--- dump" >&2; grep -v '^source' "$dump" >&2; }
-    [ -s "$log" ] && { echo "--- program output" >&2; cat "$log" >&2; }
-    echo "--- display $DISPLAY: $(xdpyinfo >/dev/null 2>&1 && echo up || echo DOWN)" >&2
-    [ -s "$sandbox/xvfb.log" ] && tail -n 5 "$sandbox/xvfb.log" >&2
-    import -window root "$artifacts/login-flow-$run-failed.png" 2>/dev/null
-    [ -n "$qarvel_pid" ] && kill "$qarvel_pid" 2>/dev/null
-    exit 1
-}
-
-# wait_for <seconds> <command...>: polls until the command succeeds.
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.02
-    done
-}
-value() { sed -n "s/^$1=//p" "$dump" 2>/dev/null; }
-dump_says() { [ "$(value "$1")" = "$2" ]; }
-dump_differs() { [ -s "$dump" ] && [ "$(value "$1")" != "$2" ]; }
-# The program's windows on screen (Qt names their class after the program).
-visible_windows() { xdotool search --onlyvisible --class '^qarvel$' 2>/dev/null; }
-visible_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
-only_window_named() {
-    local ids
-    ids=$(visible_windows)
-    [ "$(echo "$ids" | grep -c .)" = 1 ] && [ "$(xdotool getwindowname "$ids")" = "$1" ]
-}
-running() { kill -0 "$qarvel_pid" 2>/dev/null; }
-ended() { ! running; }
 position() { xdotool getwindowgeometry --shell "$1" | sed -n 's/^[XY]=//p' | paste -sd,; }
 at_position() { [ "$(position "$1")" = "$2" ]; }
-
-# start <run name> <working folder>: the program as a user starts it.
-start() {
-    run=$1
-    dump="$sandbox/$run.dump"
-    log="$sandbox/$run.log"
-    (cd "$2" && exec env QARVEL_TEST_DUMP="$dump" "$qarvel") >"$log" 2>&1 &
-    qarvel_pid=$!
-}
-
-# expect_exit: the program ends by itself, with status 0.
-expect_exit() {
-    wait_for 5 ended || fail "the program did not end"
-    wait "$qarvel_pid"
-    local status=$?
-    qarvel_pid=""
-    [ $status -eq 0 ] || fail "exit status $status"
-}
-
-# The login window alone on screen, with its fields as the dump shows them.
-await_login() {
-    wait_for 20 only_window_named 考生进入 || fail "the login window is not alone on screen"
-    login=$(visible_named '^考生进入$')
-    wait_for 5 dump_says windows Form2 || fail "windows: $(value windows)"
-}
-
-# Button1 "开始考试" at 152,256 (89 x 25) and Button2 "退出" at 304,256 (75 x 25).
-click_start() { xdotool mousemove --window "$login" 196 268 click 1; }
-click_exit() { xdotool mousemove --window "$login" 341 268 click 1; }
-
-# The exam window on screen, alone, active and focused.
-await_exam() {
-    wait_for 10 only_window_named Qarvel || fail "the exam window is not alone on screen"
-    exam=$(visible_named '^Qarvel$')
-    wait_for 5 dump_says windows Form1 || fail "windows: $(value windows)"
-    wait_for 5 dump_says active Form1 || fail "the exam window is not active"
-    wait_for 5 sh -c "[ \"\$(xdotool getwindowfocus)\" = $exam ]" ||
-        fail "the exam window has no keyboard focus"
-}
-
-# Clicks the answer box (Memo1 at 16,296 in Panel1 at 11,33) and types.
-type_answer() {
-    xdotool mousemove --window "$exam" 300 400 click 1
-    wait_for 5 dump_says focus Memo1 || fail "the answer box did not take the focus"
-    xdotool type --delay 20 "$1"
-    wait_for 5 dump_says answer "$1" || fail "answer: $(value answer)"
-}
-
-# The close picture: Image1 at 24,3 in Panel3 at 854,6 of the title strip.
-click_close_picture() {
-    xdotool mousemove --window "$exam" 888 16 click 1
-    wait_for 5 sh -c "xdotool search --onlyvisible --name '^提示\$' >/dev/null" ||
-        fail "no close question"
-}
 
 # ---- 1. Login, exam, clock, drag, close question ------------------------------
 start login-exam "$repository"
