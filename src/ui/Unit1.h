@@ -2,6 +2,7 @@
 
 #include "exam/ExamState.h"
 #include "exam/ExamView.h"
+#include "Palette.h"
 #include "exam/TimeText.h"
 #include "platform/InputMethodList.h"
 #include "platform/KeyboardLayoutService.h"
@@ -24,12 +25,6 @@ class AnswerEdit;
 class ClickLabel;
 class SourceView;
 class TForm2;
-
-// Colours of the exam window.
-inline constexpr unsigned kHighlightRgb = 0x3399FF; // the system highlight colour
-inline constexpr unsigned kLimeRgb = 0x00FF00;
-inline constexpr unsigned kYellowRgb = 0xFFFF00;
-inline constexpr unsigned kPanelRgb = 0xF0F0F0; // the panel (button face) colour
 
 // The exam window Form1: the title strip, the clocks, the counters, the source
 // view RichEdit1 with its marks and the answer box Memo1. It owns the exam's

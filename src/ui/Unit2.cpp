@@ -2,6 +2,7 @@
 
 #include "Fonts.h"
 #include "MessageBoxes.h"
+#include "Palette.h"
 #include "Rounding.h"
 #include "TitleStrip.h"
 #include "Unit1.h"
@@ -30,13 +31,10 @@ static void RegisterPictures() {
 namespace qarvel::ui {
 namespace {
 
-// The system highlight colour: the exam window's kHighlightRgb.
-constexpr QRgb kHighlight = 0x3399FF;
-
 constexpr const char* kIconPath = ":/pictures/icon.png";
 
 QColor Highlight() {
-    return QColor::fromRgb(kHighlight);
+    return QColor::fromRgb(static_cast<QRgb>(kHighlightRgb));
 }
 
 void Fill(QWidget* widget, const QColor& colour) {

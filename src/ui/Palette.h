@@ -1,0 +1,11 @@
+#pragma once
+
+namespace qarvel::ui {
+
+// Colours of the two windows, as 0xRRGGBB.
+inline constexpr unsigned kHighlightRgb = 0x3399FF; // the system highlight colour
+inline constexpr unsigned kLimeRgb = 0x00FF00;
+inline constexpr unsigned kYellowRgb = 0xFFFF00;
+inline constexpr unsigned kPanelRgb = 0xF0F0F0; // the panel (button face) colour
+
+} // namespace qarvel::ui
