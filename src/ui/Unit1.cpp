@@ -28,6 +28,7 @@
 #include <QMouseEvent>
 #include <QTextCursor>
 #include <QTimer>
+#include <QVariant>
 
 // The pictures are compiled into the windows' library; a static library's
 // resources must be registered by name, from the global namespace.
@@ -78,10 +79,33 @@ QFrame* MakePanel(QWidget* parent, const char* name, QRect geometry, const QColo
     return panel;
 }
 
-// Labels size themselves to their text, from their top-left corner.
+// Labels size themselves to their text, from their top-left corner. Measuring
+// text loads the face at the label's size, and the login window, which comes
+// on screen first, needs few of this window's sizes: while the window is not
+// on screen a label only notes that it must grow, and FitLabels sizes it just
+// before the window is shown.
+constexpr const char* kFitPending = "qarvelFitPending";
+
+void FitToText(QLabel* label) {
+    label->resize(label->sizeHint());
+}
+
 void SetCaption(QLabel* label, const QString& text) {
     label->setText(text);
-    label->resize(label->sizeHint());
+    if (label->window()->isVisible()) {
+        FitToText(label);
+    } else {
+        label->setProperty(kFitPending, true);
+    }
+}
+
+void FitLabels(QWidget* window) {
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->property(kFitPending).toBool()) {
+            label->setProperty(kFitPending, QVariant());
+            FitToText(label);
+        }
+    }
 }
 
 template <class L = QLabel>
@@ -221,7 +245,11 @@ void TForm1::CreateControls() {
     Label11 = MakeLabel(Panel2, "Label11", {728, 8, 51, 16}, QStringLiteral("得分："), 16, true);
     Label12 = MakeLabel(Panel2, "Label12", {776, 8, 12, 21}, {}, 21, true, kBlue);
 
-    // The source view and the answer box.
+    // The source view and the answer box, in the Song face at 19 pixels. A text
+    // control lays its empty document out as it is made, in the face of its
+    // parent: Panel1 has their face (its other controls have faces of their
+    // own), so they measure no face they do not keep.
+    Panel1->setFont(SongFont(19));
     RichEdit1 = new SourceView(Panel1);
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
     RichEdit1->setAccessibleName(QStringLiteral("原文"));
@@ -473,6 +501,9 @@ void TForm1::setVisible(bool visible) {
     }
     if (visible && ending_) {
         return; // the program ends without this window ever on screen
+    }
+    if (visible) {
+        FitLabels(this);
     }
     QWidget::setVisible(visible);
     if (first) {

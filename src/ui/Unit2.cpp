@@ -163,11 +163,16 @@ TForm2::TForm2(QWidget* examWindow, QWidget* parent)
     setWindowTitle(QStringLiteral("考生进入"));
     QFont defaultFont = font();
     defaultFont.setPixelSize(11);
-    setFont(defaultFont);
     Fill(this, Highlight());
     setFixedSize(558, 320);
     move(357, 121);
+    // A line edit lays out its text as it is made, in the face it inherits:
+    // the controls are made while the window has the edits' face, so no face
+    // is loaded that nothing shows. The window's designed default face, which
+    // every control overrides with its own, comes after them.
+    setFont(SongFont(19));
     CreateControls();
+    setFont(defaultFont);
 }
 
 void TForm2::CreateControls() {
