@@ -1,11 +1,13 @@
 // The program: the application object, the exam window and the login window.
 #include "DisplayCheck.h"
 #include "ui/Application.h"
+#include "ui/Pictures.h"
 #include "ui/TestDump.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 
 #include <QIcon>
+#include <QPixmap>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -20,7 +22,7 @@ int main(int argc, char** argv) {
     }
     qarvel::ui::Application app(argc, argv);
     probe.reset(); // the application holds its own connection now
-    app.setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
+    app.setWindowIcon(QIcon(QPixmap::fromImage(qarvel::ui::ProgramIcon())));
     // The program ends by its own commands or with the exam window, never
     // because the login window closed while the exam window is not yet shown.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -5,6 +5,7 @@
 #include "Fonts.h"
 #include "JpegImage.h"
 #include "MessageBoxes.h"
+#include "Pictures.h"
 #include "Rounding.h"
 #include "SourceView.h"
 #include "TitleStrip.h"
@@ -187,7 +188,7 @@ void TForm1::CreateControls() {
     Image3->setObjectName(QStringLiteral("Image3"));
     Image3->setGeometry(22, 0, 32, 32);
     Image3->setScaledContents(true);
-    const QImage icon(QStringLiteral(":/pictures/icon.png"));
+    const QImage& icon = ProgramIcon();
     if (icon.isNull()) {
         ShowErrorBox(QStringLiteral("Cannot read picture \"icon.png\""));
     } else {

@@ -3,6 +3,7 @@
 #include "Fonts.h"
 #include "MessageBoxes.h"
 #include "Palette.h"
+#include "Pictures.h"
 #include "Rounding.h"
 #include "TitleStrip.h"
 #include "Unit1.h"
@@ -30,8 +31,6 @@ static void RegisterPictures() {
 
 namespace qarvel::ui {
 namespace {
-
-constexpr const char* kIconPath = ":/pictures/icon.png";
 
 QColor Highlight() {
     return QColor::fromRgb(static_cast<QRgb>(kHighlightRgb));
@@ -90,9 +89,10 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, 
 
 // The program icon; a drawn stand-in when the picture is missing.
 QPixmap IconPicture(QSize size) {
-    QPixmap icon(QString::fromLatin1(kIconPath));
+    const QImage& icon = ProgramIcon();
     if (!icon.isNull()) {
-        return icon.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        return QPixmap::fromImage(icon).scaled(size, Qt::IgnoreAspectRatio,
+                                               Qt::SmoothTransformation);
     }
     QPixmap drawn(size);
     drawn.fill(Qt::transparent);
