@@ -3,6 +3,9 @@
 #include "LineLayout.h"
 #include "exam/Gbk.h"
 
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <cerrno>
@@ -173,10 +176,32 @@ int SourceView::lineByteLength(int line) const {
 }
 
 void SourceView::mousePressEvent(QMouseEvent* event) {
+    // A press on selected text would start a drag of it: the selection goes first.
+    QTextCursor cursor = textCursor();
+    if (cursor.hasSelection()) {
+        cursor.clearSelection();
+        setTextCursor(cursor);
+    }
     QTextEdit::mousePressEvent(event);
     if (pressHandler_) {
         pressHandler_();
     }
+}
+
+void SourceView::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::Cut)) {
+        event->accept(); // the clipboard keeps what it holds
+        return;
+    }
+    QTextEdit::keyPressEvent(event);
+}
+
+void SourceView::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept(); // no menu, so no Copy entry
+}
+
+QMimeData* SourceView::createMimeDataFromSelection() const {
+    return new QMimeData; // the source's text never leaves the view
 }
 
 } // namespace qarvel::ui

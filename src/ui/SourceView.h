@@ -16,6 +16,10 @@ namespace qarvel::ui {
 // one character (a paragraph break), every other byte is a character by itself.
 // Each such group is converted on its own, so an undecodable group still takes
 // exactly one character of the view ("\uFFFD").
+//
+// The view never gives its text away: copying (Ctrl+C, Ctrl+Insert, copy()),
+// the X11 selection and dragging get nothing from it, and it has no context
+// menu. Selecting with the mouse or the keyboard still works, for reading.
 class SourceView : public QTextEdit {
     Q_OBJECT
 public:
@@ -48,6 +52,9 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    QMimeData* createMimeDataFromSelection() const override;
 
 private:
     std::string gbk_;

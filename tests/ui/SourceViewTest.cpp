@@ -5,8 +5,12 @@
 #include "UiTestSupport.h"
 #include "ui/Fonts.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QtTest>
+#include <memory>
 
 using namespace qarvel::ui;
 using namespace qarvel::ui::testing;
@@ -28,6 +32,12 @@ std::unique_ptr<SourceView> MakeView(const std::string& source) {
     view->show();
     return view;
 }
+
+// The view with its selection's mime data in reach.
+class OpenSourceView : public SourceView {
+public:
+    using SourceView::createMimeDataFromSelection;
+};
 
 } // namespace
 
@@ -151,6 +161,79 @@ private slots:
             total += wrapped->lineByteLength(line);
         }
         QCOMPARE(total, 300);
+    }
+
+    // Every way of copying the whole source leaves the clipboard as it was.
+    void theTextIsNeverCopied_data() {
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<bool>("clipboardKept"); // else emptied, never the source
+        for (const char* key : {"Ctrl+C", "Ctrl+Insert", "Ctrl+X", "Shift+Delete"}) {
+            QTest::newRow(key) << key << true;
+        }
+        QTest::newRow("copy()") << "copy()" << false;
+    }
+    void theTextIsNeverCopied() {
+        QFETCH(QString, route);
+        QFETCH(bool, clipboardKept);
+        const auto view = MakeView(Gbk("你好世界\r\n我们"));
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        view->setFocus();
+        QClipboard* clipboard = QApplication::clipboard();
+        clipboard->setText(QStringLiteral("sentinel"));
+        QTest::keyClick(view.get(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(view->textCursor().selectedText(), QStringLiteral("你好世界\u2029我们"));
+        if (route == QLatin1String("copy()")) {
+            view->copy();
+        } else {
+            const QKeySequence keys(route);
+            QTest::keyClick(view.get(), Qt::Key(keys[0].key()), keys[0].keyboardModifiers());
+        }
+        const QString text = clipboard->text();
+        QVERIFY2(!text.contains(QStringLiteral("你好")), qPrintable(text));
+        if (clipboardKept) {
+            QCOMPARE(text, QStringLiteral("sentinel"));
+        }
+        if (clipboard->supportsSelection()) {
+            QVERIFY(!clipboard->text(QClipboard::Selection).contains(QStringLiteral("你好")));
+        }
+        QCOMPARE(view->gbkText(), Gbk("你好世界\r\n我们"));
+
+        // Whoever asks the view for its selection (copy, drag, X11 selection) gets nothing.
+        OpenSourceView open;
+        open.setSourceText(Gbk("你好"));
+        open.selectAll();
+        const std::unique_ptr<QMimeData> data(open.createMimeDataFromSelection());
+        QVERIFY(data != nullptr);
+        QVERIFY2(data->formats().isEmpty(), qPrintable(data->formats().join(',')));
+    }
+
+    void noContextMenu() {
+        const auto view = MakeView(Gbk("你好"));
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        view->selectAll();
+        const QPoint at(20, 10);
+        QContextMenuEvent e(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view->viewport(), &e);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    }
+
+    // A press on selected text would begin dragging it out: the selection goes.
+    void aPressOnTheSelectionStartsNoDrag() {
+        const auto view = MakeView(Gbk("你好世界"));
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        view->selectAll();
+        QTextCursor second(view->document());
+        second.setPosition(1);
+        const QPoint at = view->cursorRect(second).center();
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at);
+        QVERIFY(!view->textCursor().hasSelection());
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);
+        // Selecting by dragging still works, for reading.
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseMove(view->viewport(), at + QPoint(60, 0));
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at + QPoint(60, 0));
+        QVERIFY(view->textCursor().hasSelection());
     }
 
     void aPressHandsOverAfterTheViewsOwnHandling() {
