@@ -18,6 +18,7 @@
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <utility>
 
 namespace qarvel::ui {
@@ -231,10 +232,38 @@ void AnswerEdit::keyPressEvent(QKeyEvent* e) {
     QPlainTextEdit::keyPressEvent(e);
 }
 
+bool AnswerEdit::showsPreedit() const {
+    const QTextLayout* layout = textCursor().block().layout();
+    return layout != nullptr && !layout->preeditAreaText().isEmpty();
+}
+
+void AnswerEdit::dropPreedit() {
+    if (!showsPreedit()) {
+        return;
+    }
+    clearSelection(); // an input-method event replaces the selection
+    QInputMethodEvent none;
+    QPlainTextEdit::inputMethodEvent(&none);
+}
+
 void AnswerEdit::inputMethodEvent(QInputMethodEvent* e) {
+    e->accept();
+    if (isReadOnly() || !isEnabled()) {
+        dropPreedit();
+        return;
+    }
     const QStringList parts = CodePoints(e->commitString());
-    if (parts.size() < 2 || isReadOnly()) {
+    if (parts.size() < 2) {
         QPlainTextEdit::inputMethodEvent(e);
+        return;
+    }
+    if (!showsPreedit()) {
+        // Not composed here: only the event's pre-edit is taken.
+        if (!e->preeditString().isEmpty()) {
+            clearSelection();
+            QInputMethodEvent preedit(e->preeditString(), e->attributes());
+            QPlainTextEdit::inputMethodEvent(&preedit);
+        }
         return;
     }
     // One commit per character, as if typed one after another. The first one
@@ -252,7 +281,6 @@ void AnswerEdit::inputMethodEvent(QInputMethodEvent* e) {
                              first ? e->replacementLength() : 0);
         QPlainTextEdit::inputMethodEvent(&part);
     }
-    e->accept();
 }
 
 void AnswerEdit::clearSelection() {

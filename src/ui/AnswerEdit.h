@@ -26,6 +26,19 @@ namespace qarvel::ui {
 //  - Cut, copy and paste are refused by every route (keys, context menu, the X11
 //    selection, drag and drop); undo and deleting a selection work.
 //  - While read-only, Enter and Backspace change nothing.
+//  - Input-method commits:
+//    - A commit of one character always passes (Chinese punctuation and digits
+//      come that way, with no pre-edit before them).
+//    - A commit of two or more characters passes only when it ends a composition:
+//      the box shows the input method's pre-edit text (pinyin shows "ni hao"
+//      before it commits 你好) when the commit arrives. Anything else, such as the
+//      input method's own clipboard or a prediction chosen after a commit, was
+//      not composed here and is refused: the answer stays as it is and no change
+//      is reported; a pre-edit in the same event is still shown.
+//    - A commit that passes is one change per character, as if typed.
+//    - While read-only or disabled, commits change nothing and report nothing,
+//      and no pre-edit is shown (one already shown is taken away). The box still
+//      takes input-method events, so the input method stays on it.
 // Lines and columns are those the box shows: paragraphs wrapped at its width.
 class AnswerEdit : public QPlainTextEdit {
     Q_OBJECT
@@ -79,6 +92,10 @@ private:
     // Backspace's first step; false when the change failed.
     bool removeLastByte();
     bool refusesTypedCharacter(const QKeyEvent* e) const;
+    // Whether the caret's line shows input-method pre-edit text.
+    bool showsPreedit() const;
+    // Takes away the pre-edit text shown, leaving the answer as it is.
+    void dropPreedit();
     void clearSelection();
 
     std::function<void()> changeHandler_;

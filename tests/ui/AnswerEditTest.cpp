@@ -83,6 +83,12 @@ private:
         e.setCommitString(commit, replaceFrom, replaceLength);
         QApplication::sendEvent(edit_, &e);
     }
+    // An input method showing `preedit` (no commit).
+    void sendPreedit(const QString& preedit) {
+        QInputMethodEvent e(preedit, {});
+        QApplication::sendEvent(edit_, &e);
+    }
+    QString shownPreedit() const { return edit_->textCursor().block().layout()->preeditAreaText(); }
     QPoint pointAt(int position) const {
         QTextCursor c = edit_->textCursor();
         c.setPosition(position);
@@ -162,6 +168,7 @@ private slots:
         QTest::newRow("space inside a commit passes")
             << "a" << false << " b" << 0 << 0 << "" << QStringList{"a ", "a b"};
     }
+    // Each commit ends a composition: its pre-edit is on show when it arrives.
     void commitIsSplitIntoCharacters() {
         QFETCH(QString, before);
         QFETCH(bool, selectAll);
@@ -173,9 +180,11 @@ private slots:
         setAnswer(before);
         // A typed space here would be refused: the line is as long as the source's.
         edit_->setSourceLineLength([&](int) { return static_cast<int>(G(before).size()); });
+        sendPreedit(QStringLiteral("pinyin"));
         if (selectAll) {
             edit_->selectAll();
         }
+        QVERIFY(changes_.empty());
         sendCommit(commit, preedit, replaceFrom, replaceLength);
         Changes want;
         for (const auto& t : texts) {
@@ -183,6 +192,113 @@ private slots:
         }
         QVERIFY2(changes_ == want, qPrintable(Show(changes_)));
         QCOMPARE(edit_->document()->lastBlock().layout()->preeditAreaText(), preedit);
+    }
+
+    // Steps before the commit: "p:<text>" shows a pre-edit (empty text clears it),
+    // "c:<text>" is an earlier commit, "select" selects the whole answer.
+    void uncomposedCommitsAreRefused_data() {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("commit");
+        QTest::addColumn<QString>("preedit"); // in the commit's own event
+        QTest::addColumn<QString>("after");
+        QTest::newRow("a phrase out of nowhere (the input method's clipboard)")
+            << QStringList{} << "好世界\n我们"
+            << ""
+            << "你";
+        QTest::newRow("pre-edit taken away before the commit")
+            << QStringList{"p:n", "p:"} << "好世界"
+            << ""
+            << "你";
+        QTest::newRow("a second phrase after a commit (prediction)")
+            << QStringList{"p:hao", "c:好"} << "世界"
+            << ""
+            << "你好";
+        QTest::newRow("over a selection") << QStringList{"select"} << "世界"
+                                          << ""
+                                          << "你";
+        QTest::newRow("the event's own pre-edit is still shown") << QStringList{"select"} << "世界"
+                                                                 << "ma"
+                                                                 << "你";
+    }
+    void uncomposedCommitsAreRefused() {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, commit);
+        QFETCH(QString, preedit);
+        QFETCH(QString, after);
+        setAnswer(QStringLiteral("你"));
+        for (const QString& step : steps) {
+            if (step == QLatin1String("select")) {
+                edit_->selectAll();
+            } else if (step.startsWith(QLatin1String("p:"))) {
+                sendPreedit(step.mid(2));
+            } else {
+                sendCommit(step.mid(2));
+            }
+        }
+        changes_.clear();
+        sendCommit(commit, preedit);
+        expectUnchanged(after);
+        QCOMPARE(shownPreedit(), preedit);
+    }
+
+    void oneCharacterPassesWithoutPreedit_data() {
+        QTest::addColumn<QString>("commit");
+        QTest::newRow("Chinese comma") << "，";
+        QTest::newRow("full stop") << "。";
+        QTest::newRow("digit") << "1";
+        QTest::newRow("outside the basic plane") << "𠀀";
+    }
+    void oneCharacterPassesWithoutPreedit() {
+        QFETCH(QString, commit);
+        setAnswer(QStringLiteral("你"));
+        sendCommit(commit);
+        QCOMPARE(edit_->toPlainText(), "你" + commit);
+        QCOMPARE(changes_.size(), size_t(1));
+    }
+
+    void commitsChangeNothingWhileReadOnlyOrDisabled_data() {
+        QTest::addColumn<bool>("disable");
+        QTest::addColumn<bool>("select");
+        QTest::addColumn<QString>("commit");
+        QTest::newRow("paused mid-composition") << false << false << "你好";
+        QTest::newRow("one character") << false << false << "，";
+        QTest::newRow("answer selected") << false << true << "好";
+        QTest::newRow("disabled") << true << false << "你好";
+    }
+    void commitsChangeNothingWhileReadOnlyOrDisabled() {
+        QFETCH(bool, disable);
+        QFETCH(bool, select);
+        QFETCH(QString, commit);
+        setAnswer(QStringLiteral("ab"));
+        sendPreedit(QStringLiteral("ni hao"));
+        if (disable) {
+            edit_->setEnabled(false);
+        } else {
+            edit_->setReadOnly(true);
+        }
+        if (select) {
+            edit_->selectAll();
+        }
+        sendPreedit(QStringLiteral("ni hao m"));
+        sendCommit(commit, QStringLiteral("ma"));
+        sendCommit(QString(), {}, -1, 1); // an input method deleting before the caret
+        expectUnchanged(QStringLiteral("ab"));
+        QCOMPARE(shownPreedit(), QString()); // nothing composes in the box now
+        // Writable again, composing works as before.
+        edit_->setEnabled(true);
+        edit_->setReadOnly(false);
+        sendPreedit(QStringLiteral("ni hao"));
+        sendCommit(QStringLiteral("你好"));
+        QCOMPARE(edit_->toPlainText(), QStringLiteral("ab你好"));
+        QCOMPARE(changes_.size(), size_t(2));
+    }
+
+    void aCompositionOnShowSurvivesAPause() {
+        sendPreedit(QStringLiteral("ni hao"));
+        edit_->setReadOnly(true);
+        edit_->setReadOnly(false);
+        sendCommit(QStringLiteral("你好"));
+        QCOMPARE(edit_->toPlainText(), QStringLiteral("你好"));
     }
 
     void caretKeysAreSwallowed_data() {

@@ -64,8 +64,11 @@ public:
     std::vector<BoxRequest> boxes;
 };
 
-// An input method committing `text` in one go.
+// An input method committing `text` in one go at the end of a composition: its
+// pre-edit is shown first, as pinyin shows the syllables.
 inline void Commit(QWidget* target, const QString& text) {
+    QInputMethodEvent preedit(text, {});
+    QApplication::sendEvent(target, &preedit);
     QInputMethodEvent event;
     event.setCommitString(text);
     QApplication::sendEvent(target, &event);
