@@ -12,18 +12,8 @@
 # Leaves <artifacts>/anti-cheat-*-failed.png on a failure.
 set -uo pipefail
 
-qarvel=$(realpath "$1")
-artifacts=$(realpath -m "$2")
-mkdir -p "$artifacts"
-[ -n "${QARVEL_FCITX5_SANDBOX:-}" ] || { echo "run me inside with-fcitx5.sh" >&2; exit 2; }
-for tool in xdotool xclip fcitx5-remote import iconv; do
-    command -v "$tool" >/dev/null || { echo "$tool not installed, skipping" >&2; exit 77; }
-done
-export QT_QPA_PLATFORM=xcb
-
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/qarvel-cheat.XXXXXX")
-shot_prefix=anti-cheat
 . "$(dirname "$0")/lib/qarvel.sh"
+begin_fcitx5_test anti-cheat "$1" "$2" xclip fcitx5-remote
 clip_pids=()
 stop_clips() {
     local pid
@@ -60,8 +50,7 @@ unchanged_for() {
 }
 
 work="$scratch/work"
-mkdir -p "$work/vexo"
-printf '你好世界\r\n我们是学生，今天考试。\r\n' | iconv -f UTF-8 -t GBK >"$work/vexo/2.txt"
+write_source "$work" $'你好世界\r\n我们是学生，今天考试。\r\n'
 
 start cheat "$work"
 sign_in Test

@@ -12,26 +12,12 @@
 # close picture and the close question, and checks it exited with status 0.
 set -uo pipefail
 
-qarvel=$(realpath "$1")
-artifacts=$(realpath -m "$2")
-mkdir -p "$artifacts"
-[ -n "${QARVEL_FCITX5_SANDBOX:-}" ] || { echo "run me inside with-fcitx5.sh" >&2; exit 2; }
-for tool in xdotool fcitx5-remote import iconv; do
-    command -v "$tool" >/dev/null || { echo "$tool not installed, skipping" >&2; exit 77; }
-done
-
-# The real window system of the sandbox, whatever the caller's environment says.
-export QT_QPA_PLATFORM=xcb
-
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/qarvel-e2e.XXXXXX")
-shot_prefix=exam-window
 . "$(dirname "$0")/lib/qarvel.sh"
-trap 'qarvel_stop; wait 2>/dev/null; rm -rf "$scratch"' EXIT
+begin_fcitx5_test exam-window "$1" "$2" fcitx5-remote
 
 # The sample: its first words give themselves as the first pinyin candidates.
 work="$scratch/work"
-mkdir -p "$work/vexo"
-printf '你好世界\r\n我们是学生，今天考试。\r\n' | iconv -f UTF-8 -t GBK >"$work/vexo/2.txt"
+write_source "$work" $'你好世界\r\n我们是学生，今天考试。\r\n'
 
 started=$(date +%s%N)
 start exam "$work"

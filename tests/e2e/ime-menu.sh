@@ -9,23 +9,11 @@
 # Label10 "2". Leaves <artifacts>/ime-menu.png.
 set -uo pipefail
 
-qarvel=$(realpath "$1")
-artifacts=$(realpath -m "$2")
-mkdir -p "$artifacts"
-[ -n "${QARVEL_FCITX5_SANDBOX:-}" ] || { echo "run me inside with-fcitx5.sh" >&2; exit 2; }
-for tool in xdotool fcitx5-remote import iconv; do
-    command -v "$tool" >/dev/null || { echo "$tool not installed, skipping" >&2; exit 77; }
-done
-export QT_QPA_PLATFORM=xcb
-
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/qarvel-ime.XXXXXX")
-shot_prefix=ime-menu
 . "$(dirname "$0")/lib/qarvel.sh"
-trap 'qarvel_stop; wait 2>/dev/null; rm -rf "$scratch"' EXIT
+begin_fcitx5_test ime-menu "$1" "$2" fcitx5-remote
 
 work="$scratch/work"
-mkdir -p "$work/vexo"
-printf '你好世界\r\n' | iconv -f UTF-8 -t GBK >"$work/vexo/2.txt"
+write_source "$work" $'你好世界\r\n'
 
 start menu "$work"
 sign_in Test

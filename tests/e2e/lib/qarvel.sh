@@ -121,3 +121,30 @@ click_close_picture() {
     wait_for 5 sh -c "xdotool search --onlyvisible --name '^提示\$' >/dev/null" ||
         fail "no close question"
 }
+
+# begin_fcitx5_test <name> <qarvel> <artifacts> <tool...>: the common start of a
+# test that runs inside with-fcitx5.sh: checks the sandbox and the tools (77,
+# skipped, when one is missing), makes `scratch`, and ends the program and
+# removes `scratch` on exit.
+begin_fcitx5_test() {
+    shot_prefix=$1
+    qarvel=$(realpath "$2")
+    artifacts=$(realpath -m "$3")
+    shift 3
+    mkdir -p "$artifacts"
+    [ -n "${QARVEL_FCITX5_SANDBOX:-}" ] || { echo "run me inside with-fcitx5.sh" >&2; exit 2; }
+    local tool
+    for tool in xdotool import iconv "$@"; do
+        command -v "$tool" >/dev/null || { echo "$tool not installed, skipping" >&2; exit 77; }
+    done
+    # The real window system of the sandbox, whatever the caller's environment says.
+    export QT_QPA_PLATFORM=xcb
+    scratch=$(mktemp -d "${TMPDIR:-/tmp}/qarvel-$shot_prefix.XXXXXX")
+    trap 'qarvel_stop; wait 2>/dev/null; rm -rf "$scratch"' EXIT
+}
+
+# write_source <folder> <text>: the folder's vexo/2.txt, the text in GBK.
+write_source() {
+    mkdir -p "$1/vexo"
+    printf '%s' "$2" | iconv -f UTF-8 -t GBK >"$1/vexo/2.txt"
+}
