@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6test6 libqt6dbus6
-  libjpeg-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libjpeg-dev libfontconfig-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool xclip dbus-x11 x11-utils imagemagick
   fonts-wqy-microhei fonts-arphic-uming
   fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
