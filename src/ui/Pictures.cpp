@@ -5,11 +5,16 @@
 
 // The pictures are compiled into the windows' library; a static library's
 // resources must be registered by name, from the global namespace.
-static void RegisterPictures() {
+static void InitPictures() {
     Q_INIT_RESOURCE(pictures);
 }
 
 namespace qarvel::ui {
+
+void RegisterPictures() {
+    static const bool registered = (InitPictures(), true);
+    (void)registered;
+}
 
 const QImage& ProgramIcon() {
     static const QImage icon = [] {

@@ -31,12 +31,6 @@
 #include <QTimer>
 #include <QVariant>
 
-// The pictures are compiled into the windows' library; a static library's
-// resources must be registered by name, from the global namespace.
-static void RegisterPictures() {
-    Q_INIT_RESOURCE(pictures);
-}
-
 namespace qarvel::ui {
 namespace {
 

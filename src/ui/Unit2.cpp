@@ -24,11 +24,6 @@
 #include <algorithm>
 #include <exception>
 
-// The pictures live in this library's resources.
-static void RegisterPictures() {
-    Q_INIT_RESOURCE(pictures);
-}
-
 namespace qarvel::ui {
 namespace {
 
@@ -158,7 +153,6 @@ QString TypedText(const QKeyEvent& key) {
 TForm2::TForm2(QWidget* examWindow, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), examWindow_(examWindow),
       locale_(platform::SystemTimeLocale()) {
-    RegisterPictures();
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("考生进入"));
     QFont defaultFont = font();
