@@ -44,13 +44,6 @@ const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
 const QColor kBlack(0, 0, 0);
 
-void Fill(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
-
 // A raised bevel: a white edge at the top and left, a grey one at the bottom and right.
 void Raise(QFrame* frame) {
     frame->setFrameStyle(QFrame::Panel | QFrame::Raised);

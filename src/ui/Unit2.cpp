@@ -31,13 +31,6 @@ QColor Highlight() {
     return QColor::fromRgb(static_cast<QRgb>(kHighlightRgb));
 }
 
-void Fill(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
-
 void SetTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, colour);
