@@ -250,9 +250,6 @@ void TForm1::CreateControls() {
     Memo1->setAccessibleName(QStringLiteral("答案"));
     Memo1->setGeometry(16, 296, 865, 281);
     Memo1->setFont(SongFont(19));
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Memo1->setTabChangesFocus(true);
     Memo1->setSourceLineLength([this](int line) { return RichEdit1->lineByteLength(line); });
     Memo1->setChangeHandler([this] { Memo1Change(); });
 
