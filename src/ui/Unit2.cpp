@@ -336,19 +336,21 @@ void TForm2::Button1Click() {
     }
     SetExamLabel("Label17", name);
     SetExamLabel("Label19", TrimControls(Edit2->text()));
+    const QString duration = Edit3->text();
     try {
-        const QString duration = Edit3->text();
         exam::ParseTimeText(platform::ToGbk(duration), locale_);
-        SetExamLabel("Label14", TrimControls(duration));
-        accept(); // hides the window and ends its modal loop
-        emit examStarted();
-        if (examWindow_ != nullptr) {
-            examWindow_->show();
-            examWindow_->raise();
-            examWindow_->activateWindow();
-        }
     } catch (const std::exception&) {
         ShowPlainMessage(QStringLiteral("不是时间格式"));
+        return;
+    }
+    // Past the check, an error is the program's own and goes to the error box.
+    SetExamLabel("Label14", TrimControls(duration));
+    accept(); // hides the window and ends its modal loop
+    emit examStarted();
+    if (examWindow_ != nullptr) {
+        examWindow_->show();
+        examWindow_->raise();
+        examWindow_->activateWindow();
     }
 }
 
