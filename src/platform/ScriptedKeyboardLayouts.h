@@ -9,8 +9,8 @@
 namespace qarvel::platform {
 
 // A keyboard-layout service that plays back a fixed set of layouts and records
-// every activation: for tests, and for running the windows without a desktop's
-// input methods.
+// every activation, for tests. (Without a desktop's input methods the windows
+// use NoKeyboardLayouts.)
 class ScriptedKeyboardLayouts final : public KeyboardLayoutService {
 public:
     struct Layout {
