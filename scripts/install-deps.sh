@@ -10,7 +10,7 @@ packages=(
   xvfb xdotool xclip dbus-x11 x11-utils imagemagick
   fonts-wqy-microhei fonts-arphic-uming
   fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
-  ibus ibus-libpinyin
+  ibus ibus-libpinyin libglib2.0-bin
 )
 
 missing=()
