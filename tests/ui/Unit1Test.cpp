@@ -67,7 +67,7 @@ private slots:
         folder_.reset();
     }
 
-    void layoutFollowsTheDesign_data() {
+    void layoutPlacesEveryControl_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("parent");
         QTest::addColumn<QRect>("geometry");
@@ -94,7 +94,7 @@ private slots:
         QTest::newRow("Memo1") << "Memo1"
                                << "Panel1" << QRect(16, 296, 865, 281);
     }
-    void layoutFollowsTheDesign() {
+    void layoutPlacesEveryControl() {
         QFETCH(QString, name);
         QFETCH(QString, parent);
         QFETCH(QRect, geometry);
