@@ -6,9 +6,5 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 cmake --preset dev >/dev/null
-if cmake --build --preset dev -j"$(nproc)" --target qarvel >/dev/null 2>&1; then
-    exec build/dev/src/app/qarvel "$@"
-fi
-# Without the windows, look at the source text in the console.
-cmake --build --preset dev -j"$(nproc)" --target qarvel-source >/dev/null
-exec build/dev/src/console/qarvel-source "$@"
+cmake --build --preset dev -j"$(nproc)" --target qarvel
+exec build/dev/src/app/qarvel "$@"
