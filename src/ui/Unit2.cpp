@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <algorithm>
 #include <exception>
+#include <type_traits>
 
 namespace qarvel::ui {
 namespace {
@@ -53,13 +54,47 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const 
     return label;
 }
 
+// A field for digits: it takes no input method, so keys reach it raw whatever
+// the input method's state (pinyin left on from the name would turn ":" into
+// "："). Qt's line edit answers the input method's "enabled" question from its
+// own state alone, whatever WA_InputMethodEnabled says: the answer is given here.
+class PlainKeysEdit final : public QLineEdit {
+public:
+    using QLineEdit::inputMethodQuery;
+    using QLineEdit::QLineEdit;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override {
+        if (query == Qt::ImEnabled) {
+            return false;
+        }
+        return QLineEdit::inputMethodQuery(query);
+    }
+};
+
+// Every login field takes at most this many characters.
+constexpr int kFieldMaxLength = 32;
+
+template <class Edit = QLineEdit>
 QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& text, const QFont& font,
                     const QRect& rect) {
-    auto* edit = new QLineEdit(text, parent);
+    auto* edit = new Edit(text, parent);
     edit->setObjectName(QLatin1String(name));
     edit->setFont(font);
     edit->setGeometry(rect);
+    edit->setMaxLength(kFieldMaxLength);
+    if constexpr (!std::is_same_v<Edit, QLineEdit>) {
+        edit->setAttribute(Qt::WA_InputMethodEnabled, false);
+    }
     return edit;
+}
+
+// A full-width digit or colon (what an input method in full-width mode types)
+// as its ASCII form; any other character as it is.
+QChar HalfWidth(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= u'\uFF10' && u <= u'\uFF1A') { // ０ to ９, then ：
+        return QChar(static_cast<char16_t>(u - 0xFF10 + u'0'));
+    }
+    return c;
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, const QFont& font,
@@ -184,11 +219,11 @@ void TForm2::CreateControls() {
     Edit1 = MakeEdit(this, "Edit1", QString(), SongFont(19), {224, 104, 129, 27});
     Label3 = MakeLabel(this, "Label3", QStringLiteral("学   号:"), SongFont(19, true),
                        {130, 157, 84, 19});
-    Edit2 = MakeEdit(this, "Edit2", QString(), SongFont(19), {224, 152, 129, 27});
+    Edit2 = MakeEdit<PlainKeysEdit>(this, "Edit2", QString(), SongFont(19), {224, 152, 129, 27});
     Label4 = MakeLabel(this, "Label4", QStringLiteral("考试时间:"), SongFont(19, true),
                        {121, 202, 91, 19});
-    Edit3 = MakeEdit(this, "Edit3", QStringLiteral("00:30:00"), SongFont(19, true),
-                     {224, 200, 129, 27});
+    Edit3 = MakeEdit<PlainKeysEdit>(this, "Edit3", QStringLiteral("00:30:00"), SongFont(19, true),
+                                    {224, 200, 129, 27});
     Label5 = MakeLabel(this, "Label5", QStringLiteral("时间格式（时：分：秒）"), SongFont(13),
                        {360, 208, 143, 13});
     Button1 =
@@ -196,10 +231,6 @@ void TForm2::CreateControls() {
     SetTextColour(Button1, Qt::black);
     Button2 = MakeButton(this, "Button2", QStringLiteral("退出"), SongFont(19), {304, 256, 75, 25});
 
-    // Only digits (and ":") can be typed into these two: an input method has
-    // nothing to compose there.
-    Edit2->setAttribute(Qt::WA_InputMethodEnabled, false);
-    Edit3->setAttribute(Qt::WA_InputMethodEnabled, false);
     // The fields' captions are labels beside them: screen readers say these names.
     Edit1->setAccessibleName(QStringLiteral("考生姓名"));
     Edit2->setAccessibleName(QStringLiteral("学号"));
@@ -291,6 +322,7 @@ bool TForm2::FilterTyping(QLineEdit* edit, void (TForm2::*keyPress)(QChar&), QEv
     }
     QString kept;
     for (QChar c : typed) {
+        c = HalfWidth(c);
         (this->*keyPress)(c);
         if (!c.isNull()) {
             kept += c;

@@ -168,6 +168,14 @@ private slots:
         row("duration: digits and colon", "Edit3", "1a:5;pm ", "1:5");
         row("duration: Backspace works", "Edit3", "1:5\b\b", "1");
         row("name: anything", "Edit1", "张 a1:", "张 a1:");
+        row("number: full-width digits as ASCII", "Edit2", "２０２４：", "2024");
+        row("duration: full-width digits and colon", "Edit3", "０：４５：００", "0:45:00");
+        row("name: full-width kept", "Edit1", "２：", "２：");
+        const QByteArray forty(40, '7');
+        for (const char* field : {"Edit1", "Edit2", "Edit3"}) {
+            row((QByteArray("32 characters at most: ") + field).constData(), field,
+                forty.constData(), forty.left(32).constData());
+        }
     }
     void typedCharactersAreFiltered() {
         QFETCH(QString, field);
@@ -188,7 +196,15 @@ private slots:
         QVERIFY(!number->testAttribute(Qt::WA_InputMethodEnabled));
         Commit(number, QStringLiteral("学号12"));
         QCOMPARE(number->text(), QStringLiteral("12"));
+        QLineEdit* duration = Edit("Edit3");
+        duration->setText(QString());
+        Commit(duration, QStringLiteral("１：２"));
+        QCOMPARE(duration->text(), QStringLiteral("1:2"));
+        // What the input method asks before it takes any key: only the name is its.
         QLineEdit* name = Edit("Edit1");
+        for (QLineEdit* edit : {name, number, duration}) {
+            QCOMPARE(edit->inputMethodQuery(Qt::ImEnabled).toBool(), edit == name);
+        }
         name->setFocus();
         Commit(name, QStringLiteral("张三"));
         QCOMPARE(name->text(), QStringLiteral("张三"));
