@@ -1,17 +1,36 @@
 #!/usr/bin/env bash
-# Installs the Debian packages needed to build, run and test Qarvel.
+# Installs the Debian packages Qarvel needs:
+#   install-deps.sh        (or "run") what building and running the program need;
+#   install-deps.sh test   that, and what the tests and the package checks need.
 # Idempotent: when everything is already installed it returns in a moment.
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools libqt6test6 libqt6dbus6
-  libjpeg-dev libfontconfig-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool xclip dbus-x11 x11-utils imagemagick
+# Building and running: compiler, Qt, the libraries the program links, a
+# Chinese serif face and an input method to type Chinese with.
+run_packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6dbus6
+  libjpeg-dev libfontconfig-dev libxcb1-dev
   fonts-wqy-microhei fonts-arphic-uming
   fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
-  ibus ibus-libpinyin libglib2.0-bin
 )
+
+# Testing: test frameworks, the sanitizer and fuzzing runtime, the X server and
+# tools the end-to-end tests drive the program with, the second input-method
+# framework, and the tools that build and check the Debian package.
+test_packages=(
+  clang libclang-rt-14-dev
+  libqt6test6 libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xdotool xclip dbus-x11 x11-utils imagemagick
+  ibus ibus-libpinyin libglib2.0-bin
+  dpkg-dev fakeroot file lintian desktop-file-utils appstream
+)
+
+case "${1:-run}" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

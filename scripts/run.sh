@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what the program needs, builds it, and starts it from the
-# repository, whose vexo/2.txt is the sample source text.
+# Installs what building and running the program need, builds it (without the
+# tests), and starts it from the repository, whose vexo/2.txt is the sample
+# source text. Arguments go to the program (qarvel --help lists them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
-cmake --preset dev >/dev/null
-cmake --build --preset dev -j"$(nproc)" --target qarvel
-exec build/dev/src/app/qarvel "$@"
+bash scripts/install-deps.sh run
+cmake --preset run >/dev/null
+cmake --build --preset run -j"$(nproc)" --target qarvel
+exec build/run/src/app/qarvel "$@"

@@ -1,4 +1,6 @@
-// The program: the application object, the exam window and the login window.
+// The program: the command line, the application object, the exam window and
+// the login window.
+#include "CommandLine.h"
 #include "DisplayCheck.h"
 #include "ui/Application.h"
 #include "ui/Pictures.h"
@@ -14,6 +16,15 @@
 
 int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
+    // The command line first: --help, --version and mistakes need no display.
+    const qarvel::app::CommandLine line =
+        qarvel::app::ParseCommandLine(qarvel::app::ArgumentsOf(argc, argv));
+    if (line.action != qarvel::app::CommandLine::Action::Run) {
+        const QByteArray text = line.output.toUtf8();
+        std::fputs(text.constData(), line.exitStatus() == 0 ? stdout : stderr);
+        return line.exitStatus();
+    }
+    qarvel::ui::TForm1::SetSourcePath(line.sourcePath);
     // Without a display Qt would abort; say why in one line instead.
     auto probe = std::make_unique<qarvel::app::DisplayProbe>(argc, argv);
     if (!probe->problem().empty()) {

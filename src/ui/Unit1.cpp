@@ -143,10 +143,19 @@ TForm1::KeyboardLayoutFactory& LayoutFactory() {
     return factory;
 }
 
+std::string& SourcePath() {
+    static std::string path = exam::kSourcePath;
+    return path;
+}
+
 } // namespace
 
 void TForm1::SetKeyboardLayoutFactory(KeyboardLayoutFactory factory) {
     LayoutFactory() = std::move(factory);
+}
+
+void TForm1::SetSourcePath(std::string path) {
+    SourcePath() = path.empty() ? std::string(exam::kSourcePath) : std::move(path);
 }
 
 TForm1::TForm1(QWidget* parent)
@@ -293,7 +302,7 @@ void TForm1::FormCreate() {
 
     // 2. The source text. A failed load is shown in the error box; the window
     //    is still set up, with an empty source.
-    if (!Guarded([this] { RichEdit1->setSourceText(exam::LoadSourceFile()); })) {
+    if (!Guarded([this] { RichEdit1->setSourceText(exam::LoadSourceFile(SourcePath())); })) {
         RichEdit1->setSourceText({});
     }
 

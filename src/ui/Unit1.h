@@ -1,8 +1,8 @@
 #pragma once
 
+#include "Palette.h"
 #include "exam/ExamState.h"
 #include "exam/ExamView.h"
-#include "Palette.h"
 #include "exam/TimeText.h"
 #include "platform/InputMethodList.h"
 #include "platform/KeyboardLayoutService.h"
@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QAction;
 class QFrame;
@@ -65,6 +66,10 @@ public:
     // for windows created afterwards; an empty factory restores the default.
     using KeyboardLayoutFactory = std::function<std::unique_ptr<platform::KeyboardLayoutService>()>;
     static void SetKeyboardLayoutFactory(KeyboardLayoutFactory factory);
+
+    // The source text file that windows created afterwards load: by default
+    // vexo/2.txt in the working directory; an empty path restores that.
+    static void SetSourcePath(std::string path);
 
     // The login window that FormShow opens; none in tests of the window alone.
     void SetLoginWindow(TForm2* login);

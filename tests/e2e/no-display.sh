@@ -4,7 +4,8 @@
 # Without a display the program says so in one line on stderr and exits with
 # status 1, instead of Qt's abort: with neither DISPLAY nor WAYLAND_DISPLAY,
 # with the X11 platform chosen and no DISPLAY, and with a DISPLAY that cannot
-# be opened.
+# be opened. Its command line needs no display: --help and --version print and
+# end with status 0, a mistake is one line on stderr and status 2.
 set -uo pipefail
 qarvel=$(realpath "$1")
 work=$(mktemp -d "${TMPDIR:-/tmp}/qarvel-no-display.XXXXXX")
@@ -35,4 +36,26 @@ expect "Wayland only, X11 default" "DISPLAY is not set" WAYLAND_DISPLAY=wayland-
 display=":$((RANDOM % 1000 + 5000))"
 while [ -e "/tmp/.X11-unix/X${display#:}" ]; do display=":$((${display#:} + 1))"; done
 expect "DISPLAY cannot be opened" "cannot open the X display \"$display\"" DISPLAY="$display"
+# command <case> <status> <stdout or stderr> <text it starts with> <arguments...>
+command() {
+    local name=$1 want=$2 stream=$3 text=$4
+    shift 4
+    (cd "$work" && exec env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$qarvel" "$@") \
+        >"$work/stdout" 2>"$work/stderr"
+    local status=$? other=stderr
+    [ "$stream" = stderr ] && other=stdout
+    if [ $status -ne "$want" ] || [ -s "$work/$other" ] ||
+        [[ "$(head -n 1 "$work/$stream")" != "$text"* ]] ||
+        { [ "$stream" = stderr ] && [ "$(wc -l <"$work/stderr")" -ne 1 ]; }; then
+        echo "FAIL $name: status $status, stdout and stderr:" >&2
+        cat "$work/stdout" "$work/stderr" >&2
+        failed=1
+    else
+        echo "ok   $name: $(head -n 1 "$work/$stream")"
+    fi
+}
+command "--help" 0 stdout "用法：qarvel" --help
+command "--version" 0 stdout "qarvel 1." --version
+command "unknown option" 2 stderr "qarvel: 未知选项 “--bogus”" --source x --bogus
+command "--source without a file" 2 stderr "qarvel: 选项缺少值" --source
 exit $failed

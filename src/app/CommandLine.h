@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <string>
+
+namespace qarvel::app {
+
+// What the program was asked to do on its command line. Read before the
+// application object exists, so --help, --version and mistakes need no display.
+struct CommandLine {
+    enum class Action {
+        Run,     // start the windows
+        Help,    // print `output` on stdout, status 0
+        Version, // print `output` on stdout, status 0
+        Fail,    // print `output` (one line) on stderr, status 2
+    };
+    Action action = Action::Run;
+    // The source text to load (--source), as the file system spells it; by
+    // default vexo/2.txt in the working directory.
+    std::string sourcePath;
+    QString output;
+
+    [[nodiscard]] int exitStatus() const { return action == Action::Fail ? 2 : 0; }
+};
+
+// The program's arguments, argv[0] first, as Qt reads them.
+QStringList ArgumentsOf(int argc, char** argv);
+
+// Reads the arguments (the program's name first). Qt's own window-system
+// options (-platform, -style, -display ...) are accepted and left to Qt.
+CommandLine ParseCommandLine(const QStringList& arguments);
+
+// The texts of --help and --version.
+QString HelpText();
+QString VersionText();
+
+} // namespace qarvel::app

@@ -1,0 +1,81 @@
+// The program's command line, read before any window exists.
+#include "app/CommandLine.h"
+
+#include <QtTest>
+
+using qarvel::app::CommandLine;
+using Action = CommandLine::Action;
+
+class CommandLineTest : public QObject {
+    Q_OBJECT
+private slots:
+    void Parses_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("source"); // for Run; for Fail a part of the message
+
+        const auto row = [](const char* name, QStringList args, Action action, QString source) {
+            args.prepend(QStringLiteral("qarvel"));
+            QTest::newRow(name) << args << static_cast<int>(action) << source;
+        };
+        row("nothing", {}, Action::Run, "vexo/2.txt");
+        row("--source FILE", {"--source", "a/b.txt"}, Action::Run, "a/b.txt");
+        row("--source=FILE", {"--source=/x/c.rtf"}, Action::Run, "/x/c.rtf");
+        row("Chinese file name", {"--source", "原文.txt"}, Action::Run, "原文.txt");
+        row("Qt's options pass", {"-platform", "offscreen", "-style=fusion", "-reverse"},
+            Action::Run, "vexo/2.txt");
+        row("last --source wins", {"--source", "a", "--source", "b"}, Action::Run, "b");
+        row("--help", {"--help"}, Action::Help, "");
+        row("-h beside --source", {"--source", "a", "-h"}, Action::Help, "");
+        row("--version", {"--version"}, Action::Version, "");
+        row("-v", {"-v"}, Action::Version, "");
+        row("unknown long", {"--results", "x"}, Action::Fail, "--results");
+        row("unknown short", {"-x"}, Action::Fail, "-x");
+        row("unknown beside --help", {"--help", "--bogus"}, Action::Fail, "--bogus");
+        row("stray argument", {"vexo/3.txt"}, Action::Fail, "vexo/3.txt");
+        row("--source without a file", {"--source"}, Action::Fail, "--source");
+        row("--source empty", {"--source", ""}, Action::Fail, "--source");
+    }
+    void Parses() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, action);
+        QFETCH(QString, source);
+        const CommandLine line = qarvel::app::ParseCommandLine(arguments);
+        QCOMPARE(static_cast<int>(line.action), action);
+        switch (line.action) {
+        case Action::Run:
+            QCOMPARE(QString::fromUtf8(line.sourcePath.c_str()), source);
+            QCOMPARE(line.exitStatus(), 0);
+            break;
+        case Action::Fail:
+            // One line naming the culprit, status 2.
+            QVERIFY2(line.output.contains(source), qPrintable(line.output));
+            QCOMPARE(line.output.count(QLatin1Char('\n')), 1);
+            QVERIFY(line.output.endsWith(QLatin1Char('\n')));
+            QCOMPARE(line.exitStatus(), 2);
+            break;
+        case Action::Help:
+        case Action::Version:
+            QVERIFY(!line.output.isEmpty());
+            QCOMPARE(line.exitStatus(), 0);
+            break;
+        }
+    }
+
+    // Every option is listed with a Chinese line and an English line.
+    void HelpNamesEachOptionTwice() {
+        const QString help = qarvel::app::HelpText();
+        QVERIFY(help.contains(QStringLiteral("用法")) && help.contains(QStringLiteral("Usage")));
+        for (const char* english :
+             {"read the source text from FILE", "show this help", "show the version"}) {
+            QVERIFY2(help.contains(QLatin1String(english)), english);
+        }
+        for (const char* chinese : {"读取原文", "显示本帮助", "显示版本"}) {
+            QVERIFY2(help.contains(QString::fromUtf8(chinese)), chinese);
+        }
+        QVERIFY(qarvel::app::VersionText().startsWith(QStringLiteral("qarvel 1.")));
+    }
+};
+
+QTEST_APPLESS_MAIN(CommandLineTest)
+#include "CommandLineTest.moc"
