@@ -84,9 +84,13 @@ std::string Convert(std::string_view in, const char* to, const char* from) {
 
 } // namespace
 
-std::string Utf8ToGbk(std::string_view utf8) { return Convert(utf8, "GBK", "UTF-8"); }
+std::string Utf8ToGbk(std::string_view utf8) {
+    return Convert(utf8, "GBK", "UTF-8");
+}
 
-std::string GbkToUtf8(std::string_view gbk) { return Convert(gbk, "UTF-8", "GBK"); }
+std::string GbkToUtf8(std::string_view gbk) {
+    return Convert(gbk, "UTF-8", "GBK");
+}
 
 std::string Utf16ToGbk(std::string_view bytes, bool bigEndian) {
     return Convert(bytes, "GBK", bigEndian ? "UTF-16BE" : "UTF-16LE");
@@ -94,6 +98,29 @@ std::string Utf16ToGbk(std::string_view bytes, bool bigEndian) {
 
 std::string ConvertToGbk(std::string_view bytes, const char* fromEncoding) {
     return Convert(bytes, "GBK", fromEncoding);
+}
+
+std::string ConvertToUtf8(std::string_view bytes, const char* fromEncoding) {
+    return Convert(bytes, "UTF-8", fromEncoding);
+}
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+    const auto put = [&out](std::uint32_t byte) { out.push_back(static_cast<char>(byte)); };
+    if (cp < 0x80) {
+        put(cp);
+    } else if (cp < 0x800) {
+        put(0xC0 | cp >> 6);
+        put(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        put(0xE0 | cp >> 12);
+        put(0x80 | (cp >> 6 & 0x3F));
+        put(0x80 | (cp & 0x3F));
+    } else {
+        put(0xF0 | cp >> 18);
+        put(0x80 | (cp >> 12 & 0x3F));
+        put(0x80 | (cp >> 6 & 0x3F));
+        put(0x80 | (cp & 0x3F));
+    }
 }
 
 bool IsValidUtf8(std::string_view s) {

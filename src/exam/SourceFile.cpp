@@ -99,6 +99,8 @@ private:
     int fd_;
 };
 
+} // namespace
+
 // Reads the whole file. Throws FileOpenError when it cannot be opened (a directory
 // included) or is too large, LoadStreamError when reading fails.
 std::string ReadSourceBytes(const std::string& path) {
@@ -157,6 +159,8 @@ std::string ReadSourceBytes(const std::string& path) {
     bytes.resize(used);
     return bytes;
 }
+
+namespace {
 
 // ---------------------------------------------------------------------------
 // Telling UTF-8 from GBK.
@@ -340,7 +344,8 @@ struct GroupState {
 // Reads RTF the way a rich-text view shows it, as GBK text with CR LF breaks.
 class RichTextReader {
 public:
-    explicit RichTextReader(std::string_view rtf) : in_(rtf) {}
+    RichTextReader(std::string_view rtf, std::vector<LostCharacter>* lost)
+        : in_(rtf), lost_(lost) {}
 
     bool Read(std::string& text) {
         if (!in_.starts_with("{\\rtf")) {
@@ -606,6 +611,7 @@ private:
     void Emit(std::string_view gbk) {
         Flush();
         out_ += gbk;
+        lineBreaks_ += std::count(gbk.begin(), gbk.end(), '\n');
     }
 
     void Paragraph() {
@@ -617,7 +623,11 @@ private:
     // double-byte characters and surrogate pairs stay whole) into GBK.
     void Flush() {
         if (!units_.empty()) {
-            AppendShownGbk(out_, Utf16ToGbk(units_, false));
+            const std::string gbk = Utf16ToGbk(units_, false);
+            if (lost_ != nullptr) {
+                NoteLost(gbk);
+            }
+            AppendShownGbk(out_, gbk);
             units_.clear();
         }
         if (run_.empty()) {
@@ -633,7 +643,50 @@ private:
         run_.clear();
     }
 
+    // Adds the characters of the pending units that came out of the conversion
+    // as "?" to `lost_`, when there are any.
+    void NoteLost(const std::string& gbk) {
+        const auto questionUnits = [](const std::string& units) {
+            std::ptrdiff_t n = 0;
+            for (std::size_t i = 0; i + 1 < units.size(); i += 2) {
+                n += units[i] == '?' && units[i + 1] == 0;
+            }
+            return n;
+        };
+        if (std::count(gbk.begin(), gbk.end(), '?') == questionUnits(units_)) {
+            return;
+        }
+        for (std::size_t i = 0; i + 1 < units_.size(); i += 2) {
+            std::size_t size = 2;
+            const auto unit = static_cast<char16_t>(static_cast<unsigned char>(units_[i]) |
+                                                    static_cast<unsigned char>(units_[i + 1]) << 8);
+            if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < units_.size()) {
+                size = 4;
+            }
+            const std::string one = units_.substr(i, size);
+            if (one != std::string("?\0", 2) && Utf16ToGbk(one, false) == "?") {
+                lost_->push_back({static_cast<int>(lineBreaks_) + 1, Utf16ToUtf8(one)});
+            }
+            i += size - 2;
+        }
+    }
+
+    static std::string Utf16ToUtf8(const std::string& units) {
+        std::string utf8;
+        std::uint32_t cp =
+            static_cast<unsigned char>(units[0]) | static_cast<unsigned char>(units[1]) << 8;
+        if (units.size() == 4) {
+            const std::uint32_t low =
+                static_cast<unsigned char>(units[2]) | static_cast<unsigned char>(units[3]) << 8;
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+        }
+        AppendUtf8(utf8, cp);
+        return utf8;
+    }
+
     std::string_view in_;
+    std::vector<LostCharacter>* lost_;
+    std::ptrdiff_t lineBreaks_ = 0;
     std::size_t pos_ = 0;
     std::vector<GroupState> stack_;
     GroupState state_;
@@ -692,33 +745,67 @@ std::string NormaliseLineBreaks(std::string_view block) {
     return out;
 }
 
-std::string DecodeToGbk(std::string_view bytes) {
-    const auto startsWith = [&](std::string_view mark) { return bytes.starts_with(mark); };
+SourceEncoding DetectEncoding(std::string_view bytes) {
     using namespace std::string_view_literals;
-    if (startsWith("\xEF\xBB\xBF"sv)) {
-        return Utf8ToGbk(bytes.substr(3));
+    if (bytes.starts_with("\xEF\xBB\xBF"sv)) {
+        return SourceEncoding::Utf8Bom;
     }
     // UTF-32 first: its little-endian mark begins like UTF-16's.
-    if (startsWith("\xFF\xFE\0\0"sv)) {
-        return ConvertToGbk(bytes.substr(4), "UTF-32LE");
+    if (bytes.starts_with("\xFF\xFE\0\0"sv)) {
+        return SourceEncoding::Utf32Le;
     }
-    if (startsWith("\0\0\xFE\xFF"sv)) {
-        return ConvertToGbk(bytes.substr(4), "UTF-32BE");
+    if (bytes.starts_with("\0\0\xFE\xFF"sv)) {
+        return SourceEncoding::Utf32Be;
     }
-    if (startsWith("\xFF\xFE"sv)) {
-        return Utf16ToGbk(bytes.substr(2), false);
+    if (bytes.starts_with("\xFF\xFE"sv)) {
+        return SourceEncoding::Utf16Le;
     }
-    if (startsWith("\xFE\xFF"sv)) {
-        return Utf16ToGbk(bytes.substr(2), true);
+    if (bytes.starts_with("\xFE\xFF"sv)) {
+        return SourceEncoding::Utf16Be;
     }
-    if (LooksLikeUtf8(bytes)) {
-        return Utf8ToGbk(bytes);
-    }
-    return std::string(bytes);
+    return LooksLikeUtf8(bytes) ? SourceEncoding::Utf8 : SourceEncoding::Gbk;
 }
 
-bool ReadRichText(std::string_view rtf, std::string& text) {
-    return RichTextReader(rtf).Read(text);
+std::size_t ByteOrderMarkSize(SourceEncoding encoding) {
+    switch (encoding) {
+    case SourceEncoding::Utf8Bom:
+        return 3;
+    case SourceEncoding::Utf16Le:
+    case SourceEncoding::Utf16Be:
+        return 2;
+    case SourceEncoding::Utf32Le:
+    case SourceEncoding::Utf32Be:
+        return 4;
+    case SourceEncoding::Gbk:
+    case SourceEncoding::Utf8:
+        break;
+    }
+    return 0;
+}
+
+std::string DecodeToGbk(std::string_view bytes) {
+    const SourceEncoding encoding = DetectEncoding(bytes);
+    const std::string_view text = bytes.substr(ByteOrderMarkSize(encoding));
+    switch (encoding) {
+    case SourceEncoding::Utf8:
+    case SourceEncoding::Utf8Bom:
+        return Utf8ToGbk(text);
+    case SourceEncoding::Utf32Le:
+        return ConvertToGbk(text, "UTF-32LE");
+    case SourceEncoding::Utf32Be:
+        return ConvertToGbk(text, "UTF-32BE");
+    case SourceEncoding::Utf16Le:
+        return Utf16ToGbk(text, false);
+    case SourceEncoding::Utf16Be:
+        return Utf16ToGbk(text, true);
+    case SourceEncoding::Gbk:
+        break;
+    }
+    return std::string(text);
+}
+
+bool ReadRichText(std::string_view rtf, std::string& text, std::vector<LostCharacter>* lost) {
+    return RichTextReader(rtf, lost).Read(text);
 }
 
 std::string SourceTextFromBytes(std::string_view fileBytes) {
