@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# check-package.sh <build folder> <artifacts folder>
+#
+# The Debian package as a lab admin meets it: built with CPack from the build
+# folder, checked by lintian (no errors), installed on this machine with apt,
+# then used as installed:
+#   - qarvel --version, and qarvel-check on the sample and on bad files
+#     (statuses and messages);
+#   - the desktop entry and the AppStream metainfo validated where they lie;
+#   - the installed program started under Xvfb from a folder holding
+#     vexo/2.txt, and from elsewhere with --source: the login window comes, and
+#     the exam window counts what qarvel-check counted;
+# and removed again at the end. Needs root (or sudo without a password);
+# skipped (77) without it or without one of the tools. Screenshots go to
+# <artifacts>/package-*.png.
+set -uo pipefail
+
+if [ $# -ne 2 ]; then
+    echo "usage: $0 <build folder> <artifacts>" >&2
+    exit 2
+fi
+build=$(realpath "$1")
+artifacts=$(realpath -m "$2")
+here=$(dirname "$(realpath "$0")")
+repository=$(realpath "$here/../..")
+mkdir -p "$artifacts"
+
+. "$here/../e2e/lib/sandbox.sh"
+sandbox_name=package
+sandbox_require cpack dpkg-deb apt-get lintian desktop-file-validate appstreamcli xdotool import iconv
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo -n true 2>/dev/null || { echo "package: needs root or sudo, skipping" >&2; exit 77; }
+    SUDO="sudo -n"
+fi
+apt_get() {
+    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 -y -qq "$@"
+}
+
+sandbox_begin package
+export QT_QPA_PLATFORM=xcb
+unset QT_IM_MODULE XMODIFIERS
+installed=0
+remove_package() {
+    [ $installed = 1 ] && apt_get purge qarvel >"$sandbox/remove.log" 2>&1 && installed=0
+}
+trap 'qarvel_stop; remove_package; sandbox_cleanup' EXIT
+
+scratch=$sandbox
+shot_prefix=package
+qarvel=/usr/bin/qarvel
+. "$here/../e2e/lib/qarvel.sh"
+
+# ---- Build and inspect --------------------------------------------------------
+(cd "$build" && cpack -G DEB -B "$sandbox/deb") >"$sandbox/cpack.log" 2>&1 ||
+    fail "cpack failed: $(tail -n 5 "$sandbox/cpack.log")"
+deb=$(ls "$sandbox"/deb/qarvel_*.deb 2>/dev/null | head -n 1)
+[ -f "$deb" ] || fail "no package made"
+field() { dpkg-deb -f "$deb" "$1"; }
+version=$(field Version)
+for want in "Depends:fonts-arphic-uming | fonts-noto-cjk" "Depends:libqt6widgets6" \
+    "Recommends:fcitx5-chinese-addons" "Recommends:fcitx5-frontend-qt6 | ibus" \
+    "Maintainer:@" "Description:汉字录入考试"; do
+    [[ "$(field "${want%%:*}")" == *"${want#*:}"* ]] || fail "${want%%:*}: $(field "${want%%:*}")"
+done
+echo "package $(basename "$deb"): $(stat -c %s "$deb") bytes, Installed-Size $(field Installed-Size) KiB"
+
+lintian --fail-on error --suppress-tags binary-has-unneeded-section "$deb" >"$sandbox/lintian.log" 2>&1 ||
+    fail "lintian: $(grep -E '^E:' "$sandbox/lintian.log")"
+grep -E '^[EW]:' "$sandbox/lintian.log" | sed 's/^/lintian /'
+
+# ---- Install ------------------------------------------------------------------
+installed=1
+apt_get install --no-install-recommends "$deb" >"$sandbox/install.log" 2>&1 ||
+    fail "apt install: $(tail -n 5 "$sandbox/install.log")"
+[ "$(command -v qarvel)" = /usr/bin/qarvel ] || fail "qarvel is not on PATH"
+[ "$(qarvel --version)" = "qarvel $version" ] || fail "qarvel --version: $(qarvel --version)"
+desktop-file-validate /usr/share/applications/org.qarvel.Qarvel.desktop || fail "desktop entry"
+appstreamcli validate --no-net /usr/share/metainfo/org.qarvel.Qarvel.metainfo.xml \
+    >"$sandbox/appstream.log" 2>&1 || fail "metainfo: $(cat "$sandbox/appstream.log")"
+for page in qarvel qarvel-check; do
+    man -w "$page" >/dev/null 2>&1 || fail "no man page for $page"
+done
+for size in 16x16 32x32 48x48 256x256 scalable; do
+    ls /usr/share/icons/hicolor/$size/apps/org.qarvel.Qarvel.* >/dev/null 2>&1 || fail "no $size icon"
+done
+
+# ---- The checker, as a teacher runs it ------------------------------------------
+exam="$sandbox/exam"
+mkdir -p "$exam/vexo"
+cp "$repository/vexo/2.txt" "$exam/vexo/2.txt"
+# check <case> <status> <file or ""> <text the output holds>
+check() {
+    local name=$1 want=$2 file=$3 text=$4
+    (cd "$exam" && exec qarvel-check ${file:+"$file"}) >"$sandbox/check.out" 2>&1
+    local status=$?
+    [ $status -eq "$want" ] || fail "qarvel-check $name: status $status: $(cat "$sandbox/check.out")"
+    grep -qF -- "$text" "$sandbox/check.out" ||
+        fail "qarvel-check $name: no \"$text\" in: $(cat "$sandbox/check.out")"
+}
+check "on the sample" 0 "" "结论：可以用于考试"
+sample_total=$(sed -n 's/^总字数：\([0-9]*\).*/\1/p' "$sandbox/check.out")
+printf '第一行\n\xf0\x9f\x98\x80 二\n' >"$sandbox/emoji.txt"
+check "on an emoji" 1 "$sandbox/emoji.txt" "第 2 行：😀"
+: >"$sandbox/empty.txt"
+check "on an empty file" 1 "$sandbox/empty.txt" "原文是空的"
+printf '\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1\0\0\0\0' >"$sandbox/exam.doc"
+check "on a Word file" 1 "$sandbox/exam.doc" "Word 文档"
+printf 'Hello' >"$sandbox/latin.txt"
+check "on Latin text" 1 "$sandbox/latin.txt" "没有汉字"
+check "on a missing file" 2 "$sandbox/none.txt" "Cannot open file \"$sandbox/none.txt\""
+
+# ---- The installed program ----------------------------------------------------------
+# From the exam folder, as a launcher with a working folder starts it.
+start folder "$exam"
+await_login
+[ "$(value Label2)" = "$sample_total" ] || fail "exam window total $(value Label2), checker $sample_total"
+import -window root "$artifacts/package-login.png"
+click_exit
+expect_exit
+
+# From anywhere, with --source.
+own="$sandbox/own.txt"
+printf '%s\r\n%s' '秋天来了。' 'Autumn' | iconv -f UTF-8 -t GBK >"$own"
+check "on --source's file" 0 "$own" "总字数：11  其中字符数：6  汉字数：5"
+run=source
+dump="$scratch/$run.dump"
+log="$scratch/$run.log"
+(cd "$sandbox" && exec env QARVEL_TEST_DUMP="$dump" qarvel --source "$own") >"$log" 2>&1 &
+qarvel_pid=$!
+sign_in Lin
+[ "$(value Label2)/$(value Label4)/$(value Label6)" = 11/6/5 ] ||
+    fail "counts from --source: $(value Label2)/$(value Label4)/$(value Label6)"
+import -window root "$artifacts/package-exam-source.png"
+click_close_picture
+xdotool key Return
+expect_exit
+
+# ---- Remove -------------------------------------------------------------------
+remove_package || fail "apt purge: $(tail -n 5 "$sandbox/remove.log")"
+[ ! -e /usr/bin/qarvel ] && [ ! -e /usr/share/applications/org.qarvel.Qarvel.desktop ] ||
+    fail "files left after removal"
+echo "PASS"
