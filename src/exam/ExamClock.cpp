@@ -1,7 +1,10 @@
 #include "ExamClock.h"
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace qarvel::exam {
 namespace {
@@ -23,22 +26,42 @@ void StopClock(ExamView& view) {
 
 } // namespace
 
-void Timer1Timer(ExamView& view, const TimeLocale& locale) {
-    const long double step = ClockStep();
-
-    // Remaining time: a second less. Time that has run out stays at zero; it is
-    // never written as a positive time again.
-    const long double remaining = Parsed(view.LabelText(Label::Label14), locale) - step;
-    const std::string zero = FormatTimeText(0, locale);
-    std::string remainingText = FormatTimeText(static_cast<TimeValue>(remaining), locale);
-    const bool timeUp = !(remaining > 0) || remainingText == zero;
-    if (timeUp) {
-        remainingText = zero;
+void Timer1Timer(ExamView& view, const TimeLocale& locale, int seconds) {
+    if (seconds < 1) {
+        return;
     }
-    view.SetLabelText(Label::Label14, remainingText);
+    const long double step = ClockStep();
+    const std::string zero = FormatTimeText(0, locale);
+    // Time that has run out stays at zero; it is never written as a positive
+    // time again.
+    const auto runsOut = [&](long double remaining) {
+        return !(remaining > 0) ||
+               FormatTimeText(static_cast<TimeValue>(remaining), locale) == zero;
+    };
 
-    // Elapsed time: a second more, wrapping to zero after a whole day.
-    const long double elapsed = Parsed(view.LabelText(Label::Label21), locale) + step;
+    // Remaining time: the seconds off, one tick at a time, so a tick that
+    // reaches zero ends the count; once out, later ticks stay out.
+    const long double start = Parsed(view.LabelText(Label::Label14), locale);
+    int ticks = seconds;
+    if (runsOut(start - static_cast<long double>(seconds) * step)) {
+        int low = 1;
+        while (low < ticks) {
+            const int mid = low + (ticks - low) / 2;
+            if (runsOut(start - static_cast<long double>(mid) * step)) {
+                ticks = mid;
+            } else {
+                low = mid + 1;
+            }
+        }
+    }
+    const long double remaining = start - static_cast<long double>(ticks) * step;
+    const bool timeUp = runsOut(remaining);
+    view.SetLabelText(Label::Label14,
+                      timeUp ? zero : FormatTimeText(static_cast<TimeValue>(remaining), locale));
+
+    // Elapsed time: as many seconds more, wrapping to zero after a whole day.
+    const long double elapsed =
+        Parsed(view.LabelText(Label::Label21), locale) + static_cast<long double>(ticks) * step;
     view.SetLabelText(Label::Label21, FormatTimeText(static_cast<TimeValue>(elapsed), locale));
 
     if (timeUp) {
@@ -61,6 +84,39 @@ void Pap2Click(ExamView& view, const TimeLocale& locale) {
     }
     view.SetAnswerReadOnly(false);
     view.SetClockEnabled(true);
+}
+
+MonotonicClock SteadyClock() {
+    return [] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    };
+}
+
+ClockPacer::ClockPacer(MonotonicClock now) : now_(std::move(now)) {}
+
+void ClockPacer::Start() {
+    counted_ = now_();
+    started_ = true;
+}
+
+int ClockPacer::Due() {
+    if (!started_) {
+        Start();
+        return 1;
+    }
+    const std::int64_t passed = now_() - counted_ + kEarlyMs;
+    if (passed < kClockPeriodMs) {
+        return 0;
+    }
+    const std::int64_t seconds = passed / kClockPeriodMs;
+    counted_ += seconds * kClockPeriodMs;
+    return seconds > INT32_MAX ? INT32_MAX : static_cast<int>(seconds);
+}
+
+std::int64_t ClockPacer::Lag() const {
+    return started_ ? now_() - counted_ : 0;
 }
 
 } // namespace qarvel::exam

@@ -30,6 +30,8 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <QVariant>
+#include <cstdint>
+#include <utility>
 
 namespace qarvel::ui {
 namespace {
@@ -148,7 +150,16 @@ std::string& SourcePath() {
     return path;
 }
 
+exam::MonotonicClock& PacingClock() {
+    static exam::MonotonicClock clock;
+    return clock;
+}
+
 } // namespace
+
+void TForm1::SetMonotonicClock(exam::MonotonicClock clock) {
+    PacingClock() = std::move(clock);
+}
 
 void TForm1::SetKeyboardLayoutFactory(KeyboardLayoutFactory factory) {
     LayoutFactory() = std::move(factory);
@@ -159,7 +170,8 @@ void TForm1::SetSourcePath(std::string path) {
 }
 
 TForm1::TForm1(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), locale_(platform::SystemTimeLocale()) {
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), locale_(platform::SystemTimeLocale()),
+      pacer_(PacingClock() ? PacingClock() : exam::SteadyClock()) {
     RegisterPictures();
     CreateControls();
     FormCreate();
@@ -347,7 +359,8 @@ void TForm1::SetClockEnabled(bool on) {
     }
     // A running clock keeps its rhythm.
     if (!Timer1->isActive()) {
-        Timer1->start();
+        pacer_.Start();
+        Timer1->start(exam::kClockPeriodMs);
         if (!Timer1->isActive()) {
             throw exam::TimerError();
         }
@@ -437,7 +450,21 @@ void TForm1::RichEdit1MouseDown() {
 }
 
 void TForm1::Timer1Timer() {
-    Guarded([this] { exam::Timer1Timer(*this, locale_); });
+    // Every whole second really passed since the last counted one: a tick that
+    // came late, or ticks lost while the program was busy, are made up here.
+    const int seconds = pacer_.Due();
+    Guarded([&] { exam::Timer1Timer(*this, locale_, seconds); });
+    // After a late tick the next one comes when the running second is over,
+    // so the labels change on the second again.
+    if (Timer1->isActive()) {
+        constexpr std::int64_t kDriftMs = 20;
+        const std::int64_t lag = pacer_.Lag();
+        const int next =
+            lag > kDriftMs ? exam::kClockPeriodMs - static_cast<int>(lag) : exam::kClockPeriodMs;
+        if (next != Timer1->interval()) {
+            Timer1->start(next);
+        }
+    }
 }
 
 void TForm1::Pap1Click() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Palette.h"
+#include "exam/ExamClock.h"
 #include "exam/ExamState.h"
 #include "exam/ExamView.h"
 #include "exam/TimeText.h"
@@ -71,6 +72,10 @@ public:
     // vexo/2.txt in the working directory; an empty path restores that.
     static void SetSourcePath(std::string path);
 
+    // The monotonic clock that paces the exam's clock; tests install a fake
+    // one. Takes effect for windows created afterwards; empty: the system's.
+    static void SetMonotonicClock(exam::MonotonicClock clock);
+
     // The login window that FormShow opens; none in tests of the window alone.
     void SetLoginWindow(TForm2* login);
 
@@ -107,6 +112,7 @@ private:
     std::unique_ptr<platform::KeyboardLayoutService> layouts_;
     platform::InputMethodList inputMethods_;
     exam::TimeLocale locale_;
+    exam::ClockPacer pacer_;
     int changeCount_ = 0;
     int underlined_ = -1; // the offset underlined by the latest change, or -1
     QPointer<TForm2> login_;

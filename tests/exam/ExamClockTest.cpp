@@ -3,8 +3,11 @@
 #include "RecordingView.h"
 #include "exam/Errors.h"
 
+#include <cstdint>
 #include <gtest/gtest.h>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace qarvel::exam {
 namespace {
@@ -151,6 +154,73 @@ TEST(ExamClock, UnreadableLabelsRaiseTheConversionError) {
     EXPECT_THROW(Pap2Click(paused), ConvertError);
     EXPECT_TRUE(paused.readOnly);
     EXPECT_FALSE(paused.clockOn);
+}
+
+// Several seconds in one tick leave the labels and the clock as that many
+// one-second ticks do, time-up included.
+TEST(ExamClock, ManySecondsInOneTickEqualAsManyTicks) {
+    std::mt19937 random(12);
+    for (int round = 0; round < 300; ++round) {
+        const int remainingSeconds = static_cast<int>(random() % 40);
+        const int seconds = 1 + static_cast<int>(random() % 45);
+        const std::string remaining =
+            FormatTimeText(remainingSeconds / 86400.0) + (random() % 3 == 0 ? ".600" : "");
+        const std::string elapsed = FormatTimeText(static_cast<double>(random() % 86400) / 86400.0);
+        RecordingView one = Running(remaining, elapsed);
+        RecordingView many = Running(remaining, elapsed);
+        for (int i = 0; i < seconds && one.clockOn; ++i) {
+            Timer1Timer(one);
+        }
+        Timer1Timer(many, {}, seconds);
+        ASSERT_EQ(many.labels, one.labels) << remaining << " " << elapsed << " +" << seconds;
+        ASSERT_EQ(many.clockOn, one.clockOn);
+        ASSERT_EQ(many.readOnly, one.readOnly);
+    }
+}
+
+// The pacer counts the whole seconds really passed: late and lost ticks are
+// made up at the next tick, a slightly early tick counts, and the seconds are
+// counted from the start, not from the ticks.
+TEST(ExamClock, PacerCountsRealSeconds) {
+    struct Case {
+        const char* what;
+        std::vector<std::int64_t> ticks; // ms after the start
+        std::vector<int> due;
+    };
+    const std::vector<Case> cases = {
+        {"on time", {1000, 2000, 3000}, {1, 1, 1}},
+        {"a little early or late", {990, 2010, 2995, 4020}, {1, 1, 1, 1}},
+        {"late by half a second", {1500, 2000, 3000}, {1, 1, 1}},
+        {"busy for four seconds", {4700, 5000, 6000}, {4, 1, 1}},
+        {"a merged tick", {1000, 3000}, {1, 2}},
+        {"too early to count", {500, 1000, 1600, 2000}, {0, 1, 0, 1}},
+    };
+    for (const Case& c : cases) {
+        std::int64_t now = 5000;
+        ClockPacer pacer([&now] { return now; });
+        pacer.Start();
+        std::vector<int> due;
+        for (const std::int64_t t : c.ticks) {
+            now = 5000 + t;
+            due.push_back(pacer.Due());
+        }
+        EXPECT_EQ(due, c.due) << c.what;
+    }
+
+    // A restart (continue after a pause) counts from the restart.
+    std::int64_t now = 0;
+    ClockPacer pacer([&now] { return now; });
+    pacer.Start();
+    now = 1700;
+    pacer.Start();
+    now = 2600;
+    EXPECT_EQ(pacer.Due(), 0);
+    now = 2700;
+    EXPECT_EQ(pacer.Due(), 1);
+    EXPECT_EQ(pacer.Lag(), 0);
+    now = 4200;
+    EXPECT_EQ(pacer.Due(), 1);
+    EXPECT_EQ(pacer.Lag(), 500);
 }
 
 } // namespace
