@@ -1,12 +1,15 @@
 #include "Application.h"
 
 #include "MessageBoxes.h"
+#include "Palette.h"
 
 #include <exception>
 
 namespace qarvel::ui {
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    UseProgramLook();
+}
 
 bool Application::notify(QObject* receiver, QEvent* event) {
     try {

@@ -4,6 +4,7 @@
 #include <QPalette>
 #include <QWidget>
 
+
 namespace qarvel::ui {
 
 // Colours of the two windows, as 0xRRGGBB.
@@ -19,5 +20,16 @@ inline void Fill(QWidget* widget, const QColor& colour) {
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
+
+// The program's own light palette: black text on white in text fields, light
+// grey window and button faces. Every role of every group is set, so nothing of
+// the desktop's palette shows through.
+QPalette ProgramPalette();
+
+// Gives the whole program its own style and palette, whatever style or palette
+// the desktop asks for (QT_STYLE_OVERRIDE, -style, a dark desktop theme): the
+// windows, their message boxes and menus look the same everywhere. Call before
+// any window is made.
+void UseProgramLook();
 
 } // namespace qarvel::ui

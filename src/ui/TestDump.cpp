@@ -112,7 +112,7 @@ private:
     QString formState() const {
         QString out;
         for (const char* name : {"Label2", "Label4", "Label6", "Label8", "Label10", "Label12",
-                                 "Label14", "Label17", "Label19", "Label21"}) {
+                                 "Label14", "Label17", "Label19", "Label21", "LabelState"}) {
             if (const auto* label = form_->findChild<QLabel*>(QLatin1String(name))) {
                 out += QStringLiteral("%1=%2\n").arg(QLatin1String(name), label->text());
             }

@@ -31,6 +31,7 @@
 #include <QTimer>
 #include <QVariant>
 #include <cstdint>
+#include <exception>
 #include <utility>
 
 namespace qarvel::ui {
@@ -130,6 +131,9 @@ ClickLabel* MakeButtonPanel(QWidget* parent, const char* name, QRect geometry, c
     panel->setObjectName(QLatin1String(name));
     panel->setGeometry(geometry);
     panel->setFont(font);
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::WindowText, kBlack);
+    panel->setPalette(palette);
     panel->setAlignment(Qt::AlignCenter);
     Fill(panel, Rgb(kYellowRgb));
     Raise(panel);
@@ -218,6 +222,14 @@ void TForm1::CreateControls() {
     Image3->setAccessibleName(QStringLiteral("图标"));
     Image2->setAccessibleName(QStringLiteral("最小化"));
     Image1->setAccessibleName(QStringLiteral("关闭"));
+    // The exam's state in words, in the middle of the strip; hidden while the
+    // examinee can type. It lies over the strip's free area without taking
+    // presses, so the strip still moves the window there.
+    LabelState = MakeLabel(Panel4, "LabelState", {400, 5, 121, 23}, {}, 19, true);
+    LabelState->setAlignment(Qt::AlignCenter);
+    Fill(LabelState, Rgb(kYellowRgb));
+    LabelState->setAttribute(Qt::WA_TransparentForMouseEvents);
+    LabelState->hide();
     // Presses on the strip's free area move the window; the title, the icon
     // and the pictures' panel take their presses themselves.
     MakeTitleStrip(Panel4, [this](QMouseEvent* event) { Panel4MouseDown(event); });
@@ -340,6 +352,7 @@ void TForm1::FormCreate() {
     RoundControl(Pap2, 10, 10);
     RoundControl(this, 40, 40);
     RoundControl(Panel1, 40, 40);
+    ApplyRoundedRegion(LabelState, 10, 10);
 }
 
 void TForm1::RoundControl(QWidget* control, int ellipseWidth, int ellipseHeight) {
@@ -351,6 +364,24 @@ bool TForm1::LoadPicture(QLabel* target, const QString& path) {
 }
 
 // ---- What the engine asks of the window -------------------------------------
+
+void TForm1::ShowExamState() {
+    QString word;
+    if (!Memo1->isEnabled()) {
+        word = QStringLiteral("已完成");
+    } else if (Memo1->isReadOnly()) {
+        // Read-only with no time left is the end of the time, else a pause.
+        bool timeLeft = true;
+        try {
+            timeLeft = exam::ParseTimeText(platform::ToGbk(Label14->text()), locale_) > 0;
+        } catch (const std::exception&) {
+        }
+        word = timeLeft ? QStringLiteral("已暂停") : QStringLiteral("时间到");
+    }
+    // The label keeps its place and size whatever it says: nothing moves.
+    LabelState->setText(word);
+    LabelState->setVisible(!word.isEmpty());
+}
 
 void TForm1::SetClockEnabled(bool on) {
     if (!on) {
@@ -398,6 +429,9 @@ QLabel* TForm1::LabelOf(Label label) const {
 
 void TForm1::SetLabelText(Label label, const std::string& text) {
     SetCaption(LabelOf(label), platform::FromGbk(text));
+    if (label == Label::Label14) {
+        ShowExamState();
+    }
 }
 
 std::string TForm1::LabelText(Label label) const {
@@ -406,6 +440,7 @@ std::string TForm1::LabelText(Label label) const {
 
 void TForm1::DisableAnswer() {
     Memo1->setEnabled(false);
+    ShowExamState();
 }
 
 bool TForm1::AnswerDisabled() const {
@@ -414,6 +449,7 @@ bool TForm1::AnswerDisabled() const {
 
 void TForm1::SetAnswerReadOnly(bool readOnly) {
     Memo1->setReadOnly(readOnly);
+    ShowExamState();
 }
 
 // ---- Handlers ----------------------------------------------------------------

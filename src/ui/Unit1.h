@@ -106,6 +106,9 @@ private:
     void CreateControls();
     void FormCreate();
     [[nodiscard]] QLabel* LabelOf(exam::Label label) const;
+    // Shows the exam's state in words on the title strip: paused, time up or
+    // complete, nothing while the examinee can type.
+    void ShowExamState();
 
     exam::ExamState state_;
     // The input methods of the menu; the list uses the service, which must outlive it.
@@ -152,6 +155,7 @@ private:
     SourceView* RichEdit1 = nullptr;
     AnswerEdit* Memo1 = nullptr;
     ClickLabel* Lab1 = nullptr;
+    QLabel* LabelState = nullptr; // the exam's state in words
     QTimer* Timer1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
 };

@@ -9,6 +9,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QMap>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -60,6 +61,19 @@ class Unit1Test : public QObject {
     QTimer* Timer() const { return Find<QTimer>("Timer1"); }
     Look At(int offset) const { return LookAtOffset(View(), offset); }
     QString Answer() const { return Memo()->toPlainText(); }
+    // The exam's state in words on the title strip, empty when none is shown.
+    QString StateWord() const {
+        const auto* label = Find<QLabel>("LabelState");
+        return label->isVisible() ? label->text() : QString();
+    }
+    // Where every control of the window is.
+    QMap<QString, QRect> Layout() const {
+        QMap<QString, QRect> places;
+        for (const QWidget* w : form_->findChildren<QWidget*>()) {
+            places.insert(w->objectName(), w->geometry());
+        }
+        return places;
+    }
 
 private slots:
     void cleanup() {
@@ -316,6 +330,9 @@ private slots:
         TypeKey(Memo(), QStringLiteral("汉"));
         QVERIFY(!Memo()->isEnabled());
         QVERIFY(!Timer()->isActive());
+        QCOMPARE(StateWord(), QStringLiteral("已完成"));
+        QTest::mouseClick(Find("Pap1"), Qt::LeftButton); // still complete when paused
+        QCOMPARE(StateWord(), QStringLiteral("已完成"));
         View()->setFocus();
         QTest::mouseClick(View()->viewport(), Qt::LeftButton, {}, QPoint(30, 10));
         QCOMPARE(QApplication::focusWidget(), View());
@@ -328,14 +345,19 @@ private slots:
         Memo()->setFocus();
         TypeKey(Memo(), QStringLiteral("汉"));
         QVERIFY(Timer()->isActive());
+        QCOMPARE(StateWord(), QString());
+        const auto layout = Layout();
         QTest::mouseClick(Find("Pap1"), Qt::LeftButton);
         QVERIFY(!Timer()->isActive());
         QVERIFY(Memo()->isReadOnly());
+        QCOMPARE(StateWord(), QStringLiteral("已暂停"));
+        QCOMPARE(Layout(), layout); // the state shows without moving anything
         TypeKey(Memo(), QStringLiteral("字"));
         QCOMPARE(Answer(), QStringLiteral("汉"));
         QTest::mouseClick(Find("Pap2"), Qt::LeftButton);
         QVERIFY(Timer()->isActive());
         QVERIFY(!Memo()->isReadOnly());
+        QCOMPARE(StateWord(), QString());
 
         form_->SetLabelText(qarvel::exam::Label::Label14, "00:00:03");
         for (int i = 0; i < 3; ++i) {
@@ -346,6 +368,10 @@ private slots:
         QCOMPARE(Text("Label21"), QStringLiteral("00:00:03"));
         QVERIFY(Memo()->isReadOnly());
         QVERIFY(!Timer()->isActive());
+        QCOMPARE(StateWord(), QStringLiteral("时间到"));
+        QTest::mouseClick(Find("Pap2"), Qt::LeftButton); // no time to continue with
+        QCOMPARE(StateWord(), QStringLiteral("时间到"));
+        QCOMPARE(Layout(), layout);
         QVERIFY(recorder_->boxes.empty());
     }
 
