@@ -6,23 +6,27 @@
 set -euo pipefail
 
 # Building and running: compiler, Qt, the libraries the program links, a
-# Chinese serif face and an input method to type Chinese with.
+# Chinese serif face with a Latin serif beside it, Qt's Wayland platform and an
+# input method to type Chinese with.
 run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6dbus6
   libjpeg-dev libfontconfig-dev libxcb1-dev
-  fonts-wqy-microhei fonts-arphic-uming
+  fonts-wqy-microhei fonts-arphic-uming fonts-liberation2
+  qt6-wayland
   fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
 )
 
 # Testing: test frameworks, the sanitizer and fuzzing runtime, the X server and
 # tools the end-to-end tests drive the program with, the second input-method
-# framework, and the tools that build and check the Debian package.
+# framework, other desktops (a dark style, a window manager, a Wayland
+# compositor), and the tools that build and check the Debian package.
 test_packages=(
   clang libclang-rt-14-dev
   libqt6test6 libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool xclip dbus-x11 x11-utils imagemagick
   ibus ibus-libpinyin libglib2.0-bin
+  adwaita-qt6 openbox weston
   dpkg-dev fakeroot file lintian desktop-file-utils appstream
 )
 
