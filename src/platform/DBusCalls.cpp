@@ -54,24 +54,6 @@ QVariantList ReadStructFields(const QDBusArgument& arg) {
 
 } // namespace
 
-std::optional<std::vector<QVariantList>> ReadStructArray(const QVariant& value) {
-    if (value.metaType() != QMetaType::fromType<QDBusArgument>()) {
-        return std::nullopt;
-    }
-    const auto arg = value.value<QDBusArgument>();
-    if (arg.currentType() != QDBusArgument::ArrayType ||
-        !arg.currentSignature().startsWith(QStringLiteral("a("))) {
-        return std::nullopt;
-    }
-    std::vector<QVariantList> rows;
-    arg.beginArray();
-    while (!arg.atEnd()) {
-        rows.push_back(ReadStructFields(arg));
-    }
-    arg.endArray();
-    return rows;
-}
-
 QVariantList ReadVariantStruct(const QVariant& value) {
     // Unwrap variants (a property of type "v" arrives wrapped twice).
     QVariant inner = value;

@@ -10,7 +10,6 @@
 #include <QVariant>
 #include <chrono>
 #include <optional>
-#include <vector>
 
 namespace qarvel::platform::dbus {
 
@@ -41,11 +40,6 @@ std::optional<QDBusMessage> CallBefore(const QDBusConnection& bus, const QDBusMe
 // Asks the bus (not the service) whether `name` has an owner. False on any
 // error or timeout.
 bool NameHasOwner(const QDBusConnection& bus, const QString& name, const Deadline& deadline);
-
-// An array of structures, each read as the list of its fields (basic fields as
-// their values, nested containers as QDBusArgument). nullopt when `value` is
-// not an array of structures.
-std::optional<std::vector<QVariantList>> ReadStructArray(const QVariant& value);
 
 // The structure inside a variant (as in the "av" replies of ibus), read as
 // the list of its fields; empty when it holds no structure.

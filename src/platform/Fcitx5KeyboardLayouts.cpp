@@ -3,8 +3,11 @@
 #include "platform/DBusCalls.h"
 #include "platform/GbkText.h"
 
+#include <Fcitx5Qt6DBusAddons/fcitxqtcontrollerproxy.h>
+#include <Fcitx5Qt6DBusAddons/fcitxqtdbustypes.h>
+#include <Fcitx5Qt6DBusAddons/fcitxqtwatcher.h>
 #include <QCoreApplication>
-#include <QDBusPendingCall>
+#include <QDBusConnectionInterface>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QEvent>
@@ -12,9 +15,9 @@
 #include <QHash>
 #include <QInputMethodQueryEvent>
 #include <QObject>
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 
 namespace qarvel::platform {
 
@@ -22,11 +25,9 @@ namespace {
 
 const QString kService = QStringLiteral("org.fcitx.Fcitx5");
 const QString kPath = QStringLiteral("/controller");
-const QString kInterface = QStringLiteral("org.fcitx.Fcitx.Controller1");
 
-QDBusMessage ControllerCall(const QString& method, const QVariantList& arguments = {}) {
-    return dbus::MethodCall(kService, kPath, kInterface, method, arguments);
-}
+// How long an activation call may take once the program runs.
+constexpr int kCallTimeoutMs = 1000;
 
 // Whether the widget with the keyboard focus takes input-method text (an
 // editable answer box does; a read-only or disabled one, or a button, not).
@@ -51,7 +52,8 @@ bool FocusAcceptsInputMethod() {
 // class comment of Fcitx5KeyboardLayouts.
 class Fcitx5Activation final : public QObject {
 public:
-    explicit Fcitx5Activation(const QDBusConnection& bus) : bus_(bus) {
+    Fcitx5Activation(fcitx::FcitxQtWatcher& watcher, fcitx::FcitxQtControllerProxy& controller)
+        : watcher_(watcher), controller_(controller) {
         retry_.setSingleShot(true);
         QObject::connect(&retry_, &QTimer::timeout, this, [this] { apply(); });
     }
@@ -59,7 +61,7 @@ public:
     ~Fcitx5Activation() override { stopWatching(); }
 
     bool choose(const QString& name) {
-        if (!bus_.isConnected()) {
+        if (!watcher_.availability()) {
             return false;
         }
         pending_ = name;
@@ -128,12 +130,14 @@ private:
         retry_.stop();
     }
 
-    void send() const {
-        bus_.asyncCall(ControllerCall(QStringLiteral("SetCurrentIM"), {pending_}));
-    }
+    void send() const { controller_.SetCurrentIM(pending_); }
 
     void apply() {
         if (pending_.isEmpty() || inFlight_) {
+            return;
+        }
+        // fcitx5 has gone: nothing to tell it, and a call would start it again.
+        if (!watcher_.availability()) {
             return;
         }
         // Only while this program holds the keyboard focus is the context
@@ -143,8 +147,7 @@ private:
         }
         send();
         // Sent after SetCurrentIM on the same connection, so answered after it.
-        const QDBusPendingCall check =
-            bus_.asyncCall(ControllerCall(QStringLiteral("CurrentInputMethod")));
+        const QDBusPendingCall check = controller_.CurrentInputMethod();
         inFlight_ = true;
         auto* watcher = new QDBusPendingCallWatcher(check, this);
         QObject::connect(watcher, &QDBusPendingCallWatcher::finished, this,
@@ -175,7 +178,8 @@ private:
         }
     }
 
-    QDBusConnection bus_;
+    fcitx::FcitxQtWatcher& watcher_;
+    fcitx::FcitxQtControllerProxy& controller_;
     QString pending_;
     QTimer retry_;
     QMetaObject::Connection focusConnection_;
@@ -184,71 +188,80 @@ private:
     bool watching_ = false;
 };
 
-const QString& Fcitx5KeyboardLayouts::ConnectionName() {
-    static const QString name = QStringLiteral("fcitx");
-    return name;
-}
-
 std::unique_ptr<Fcitx5KeyboardLayouts> Fcitx5KeyboardLayouts::Load(const QDBusConnection& bus,
                                                                    const dbus::Deadline& deadline) {
     if (!bus.isConnected() || deadline.expired()) {
         return nullptr;
     }
+    fcitx::registerFcitxQtDBusTypes();
+
+    // The watcher asks the bus (never fcitx5) whether fcitx5 runs, with the
+    // bus interface's timeout: bounded by the deadline for that one question.
+    auto watcher = std::make_unique<fcitx::FcitxQtWatcher>(bus);
+    if (QDBusConnectionInterface* busInterface = bus.interface()) {
+        const int timeout = busInterface->timeout();
+        busInterface->setTimeout(std::max(1, deadline.remainingMs()));
+        watcher->watch();
+        busInterface->setTimeout(timeout);
+    }
+    if (!watcher->availability() || deadline.expired()) {
+        return nullptr;
+    }
+
+    auto controller = std::make_unique<fcitx::FcitxQtControllerProxy>(kService, kPath, bus);
+    // Each call's timeout is what is left of the deadline when it goes out.
+    const auto bounded = [&controller, &deadline] {
+        controller->setTimeout(std::max(1, deadline.remainingMs()));
+        return controller.get();
+    };
     // The long list of every input method goes out first and is read last.
-    const QDBusPendingCall available = bus.asyncCall(
-        ControllerCall(QStringLiteral("AvailableInputMethods")), deadline.remainingMs());
+    QDBusPendingReply<fcitx::FcitxQtInputMethodEntryList> available =
+        bounded()->AvailableInputMethods();
+    // fcitx5 keeps its current group first.
+    QDBusPendingReply<QStringList> groups = bounded()->InputMethodGroups();
+    groups.waitForFinished();
+    if (groups.isError() || groups.value().isEmpty()) {
+        return nullptr;
+    }
+    QDBusPendingReply<QString, fcitx::FcitxQtStringKeyValueList> info =
+        bounded()->InputMethodGroupInfo(groups.value().constFirst());
+    info.waitForFinished();
+    if (info.isError()) {
+        return nullptr;
+    }
+    const fcitx::FcitxQtStringKeyValueList items = info.argumentAt<1>();
 
-    const auto group =
-        dbus::CallBefore(bus, ControllerCall(QStringLiteral("CurrentInputMethodGroup")), deadline);
-    if (!group || group->arguments().isEmpty()) {
-        return nullptr;
-    }
-    const auto info = dbus::CallBefore(
-        bus,
-        ControllerCall(QStringLiteral("InputMethodGroupInfo"), {group->arguments().constFirst()}),
-        deadline);
-    if (!info || info->arguments().size() < 2) {
-        return nullptr;
-    }
-    const auto items = dbus::ReadStructArray(info->arguments().at(1));
-    if (!items) {
-        return nullptr;
-    }
-
-    QDBusPendingCall wait = available;
-    wait.waitForFinished(); // bounded by the call's own timeout
+    available.waitForFinished(); // bounded by the call's own timeout
     QHash<QString, QString> displayNames;
-    const QDBusMessage availableReply = available.reply();
-    if (availableReply.type() == QDBusMessage::ReplyMessage &&
-        !availableReply.arguments().isEmpty()) {
-        if (const auto rows = dbus::ReadStructArray(availableReply.arguments().constFirst())) {
-            for (const QVariantList& row : *rows) {
-                if (row.size() >= 2) {
-                    displayNames.insert(row.at(0).toString(), row.at(1).toString());
-                }
-            }
+    if (!available.isError()) {
+        for (const fcitx::FcitxQtInputMethodEntry& entry : available.value()) {
+            displayNames.insert(entry.uniqueName(), entry.name());
         }
     }
+    controller->setTimeout(kCallTimeoutMs);
 
     std::vector<InputMethod> methods;
-    for (const QVariantList& item : *items) {
-        if (item.isEmpty()) {
+    for (const fcitx::FcitxQtStringKeyValue& item : items) {
+        if (item.key().isEmpty()) {
             continue;
         }
         InputMethod im;
-        im.uniqueName = item.constFirst().toString();
+        im.uniqueName = item.key();
         if (const auto it = displayNames.constFind(im.uniqueName); it != displayNames.constEnd()) {
             // An input method without a display name goes by its own name.
             im.displayName = it->isEmpty() ? im.uniqueName : *it;
         }
         methods.push_back(std::move(im));
     }
-    return std::make_unique<Fcitx5KeyboardLayouts>(bus, std::move(methods));
+    return std::make_unique<Fcitx5KeyboardLayouts>(std::move(watcher), std::move(controller),
+                                                   std::move(methods));
 }
 
-Fcitx5KeyboardLayouts::Fcitx5KeyboardLayouts(const QDBusConnection& bus,
-                                             std::vector<InputMethod> group)
-    : bus_(bus), group_(std::move(group)), activation_(std::make_unique<Fcitx5Activation>(bus)) {}
+Fcitx5KeyboardLayouts::Fcitx5KeyboardLayouts(
+    std::unique_ptr<fcitx::FcitxQtWatcher> watcher,
+    std::unique_ptr<fcitx::FcitxQtControllerProxy> controller, std::vector<InputMethod> group)
+    : watcher_(std::move(watcher)), controller_(std::move(controller)), group_(std::move(group)),
+      activation_(std::make_unique<Fcitx5Activation>(*watcher_, *controller_)) {}
 
 Fcitx5KeyboardLayouts::~Fcitx5KeyboardLayouts() = default;
 

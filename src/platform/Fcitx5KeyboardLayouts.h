@@ -8,6 +8,11 @@
 #include <optional>
 #include <vector>
 
+namespace fcitx {
+class FcitxQtControllerProxy;
+class FcitxQtWatcher;
+} // namespace fcitx
+
 namespace qarvel::platform {
 
 namespace dbus {
@@ -16,10 +21,13 @@ class Deadline;
 
 class Fcitx5Activation;
 
-// fcitx5 over D-Bus (org.fcitx.Fcitx5, /controller, org.fcitx.Fcitx.Controller1).
-// The loaded layouts are the input methods of fcitx5's current group, in group
-// order; its keyboard layouts ("keyboard-*") are not input methods; display
-// names come from AvailableInputMethods.
+// fcitx5 through its own Qt library: the controller proxy
+// (org.fcitx.Fcitx.Controller1 at /controller) and the service watcher. The
+// loaded layouts are the input methods of fcitx5's current group (the first of
+// its groups), in group order; its keyboard layouts ("keyboard-*") are not
+// input methods; display names come from AvailableInputMethods. A call goes
+// out only while the watcher sees fcitx5 on the bus: a call to a service that
+// is not running would let the bus start it.
 //
 // Activation uses SetCurrentIM, which fcitx5 applies to its focused (or most
 // recently focused) input context. So that this is the program's own context,
@@ -39,15 +47,14 @@ public:
         std::optional<QString> displayName; // "Pinyin"; nullopt when fcitx5 has none
     };
 
-    // Name of the connection Qt's fcitx5 plug-in uses; shared on purpose.
-    static const QString& ConnectionName();
-
-    // Reads the current group from the fcitx5 on `bus`; nullptr when it does
-    // not answer within the deadline. The caller has checked that fcitx5 runs.
+    // Reads the current group from the fcitx5 on `bus`; nullptr when fcitx5
+    // does not run there or does not answer within the deadline.
     static std::unique_ptr<Fcitx5KeyboardLayouts> Load(const QDBusConnection& bus,
                                                        const dbus::Deadline& deadline);
 
-    Fcitx5KeyboardLayouts(const QDBusConnection& bus, std::vector<InputMethod> group);
+    Fcitx5KeyboardLayouts(std::unique_ptr<fcitx::FcitxQtWatcher> watcher,
+                          std::unique_ptr<fcitx::FcitxQtControllerProxy> controller,
+                          std::vector<InputMethod> group);
     ~Fcitx5KeyboardLayouts() override;
 
     const char* backendName() const override { return "fcitx5"; }
@@ -64,7 +71,8 @@ public:
 private:
     const InputMethod* find(LayoutHandle layout) const;
 
-    QDBusConnection bus_;
+    std::unique_ptr<fcitx::FcitxQtWatcher> watcher_;
+    std::unique_ptr<fcitx::FcitxQtControllerProxy> controller_;
     std::vector<InputMethod> group_;
     std::unique_ptr<Fcitx5Activation> activation_;
 };

@@ -2,14 +2,12 @@
 
 #include "platform/DBusCalls.h"
 #include "platform/GbkText.h"
+#include "platform/IbusEngineSettings.h"
 
 #include <QDBusArgument>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
-#include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -67,24 +65,6 @@ bool ProcessRuns(qint64 pid) {
 #endif
 }
 
-// Runs gsettings to read one key; its printed value, or "" on any failure.
-QString ReadSetting(const QString& schema, const QString& key, const dbus::Deadline& deadline) {
-    const QString program = QStandardPaths::findExecutable(QStringLiteral("gsettings"));
-    if (program.isEmpty() || deadline.expired()) {
-        return {};
-    }
-    QProcess process;
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start(program, {QStringLiteral("get"), schema, key}, QIODevice::ReadOnly);
-    if (!process.waitForFinished(deadline.remainingMs()) ||
-        process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        process.kill();
-        process.waitForFinished(50);
-        return {};
-    }
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
 } // namespace
 
 std::optional<QString> IbusKeyboardLayouts::BusAddress() {
@@ -113,27 +93,10 @@ std::optional<QString> IbusKeyboardLayouts::BusAddress() {
     return address;
 }
 
-QStringList IbusKeyboardLayouts::ConfiguredEngines(const dbus::Deadline& deadline) {
-    // "['xkb:us::eng', 'libpinyin']" or "@as []"
-    static const QRegularExpression quoted(QStringLiteral("'([^']*)'"));
+QStringList IbusKeyboardLayouts::ConfiguredEngines() {
     QStringList engines;
-    const QString preload = ReadSetting(QStringLiteral("org.freedesktop.ibus.general"),
-                                        QStringLiteral("preload-engines"), deadline);
-    for (const auto& match : quoted.globalMatch(preload)) {
-        engines.push_back(match.captured(1));
-    }
-    if (!engines.isEmpty()) {
-        return engines;
-    }
-    // GNOME drives ibus itself: "[('xkb', 'us'), ('ibus', 'libpinyin')]"
-    static const QRegularExpression source(
-        QStringLiteral("\\(\\s*'([^']*)'\\s*,\\s*'([^']*)'\\s*\\)"));
-    const QString sources = ReadSetting(QStringLiteral("org.gnome.desktop.input-sources"),
-                                        QStringLiteral("sources"), deadline);
-    for (const auto& match : source.globalMatch(sources)) {
-        if (match.captured(1) == QLatin1String("ibus")) {
-            engines.push_back(match.captured(2));
-        }
+    for (const std::string& name : ConfiguredIbusEngines()) {
+        engines.push_back(QString::fromStdString(name));
     }
     return engines;
 }
@@ -150,7 +113,7 @@ std::unique_ptr<IbusKeyboardLayouts> IbusKeyboardLayouts::Load(const dbus::Deadl
         return nullptr;
     }
 
-    QStringList names = ConfiguredEngines(deadline);
+    QStringList names = ConfiguredEngines();
     if (names.isEmpty()) {
         // Nothing configured: the engine in use is the one the user has.
         const auto current = dbus::CallBefore(

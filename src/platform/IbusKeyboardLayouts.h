@@ -18,11 +18,10 @@ class Deadline;
 // ibus over its own bus (the address from IBUS_ADDRESS or the address file
 // ibus-daemon writes under ~/.config/ibus/bus). The loaded layouts are the
 // engines the user has set up (the preload-engines setting of ibus, or else
-// GNOME's ibus input sources), in that order; keyboard engines ("xkb:*") are
-// not input methods; display names are the engines' long names. Activation is
-// SetGlobalEngine, which ibus applies to every input context of the desktop,
-// focused or not, so a choice made while the answer box is read-only or
-// disabled holds when it takes input again.
+// GNOME's ibus input sources, read through GSettings), in that order; keyboard engines ("xkb:*")
+// are not input methods; display names are the engines' long names. Activation is SetGlobalEngine,
+// which ibus applies to every input context of the desktop, focused or not, so a choice made while
+// the answer box is read-only or disabled holds when it takes input again.
 class IbusKeyboardLayouts final : public KeyboardLayoutService {
 public:
     struct Engine {
@@ -35,7 +34,7 @@ public:
     static std::optional<QString> BusAddress();
 
     // The engines the user has set up, from the settings; empty when none.
-    static QStringList ConfiguredEngines(const dbus::Deadline& deadline);
+    static QStringList ConfiguredEngines();
 
     // Connects to ibus and reads the engines; nullptr when ibus does not
     // answer within the deadline.
