@@ -29,6 +29,22 @@ constexpr std::array kSongFamilies = {
     "Source Han Serif TC",
 };
 
+// Latin serif faces to pair with a Song face whose own Latin letters are poor,
+// best first: Times-like faces, then wider ones.
+constexpr std::array kLatinSerifs = {
+    "Liberation Serif", "Tinos", "Times New Roman", "Noto Serif", "DejaVu Serif", "FreeSerif",
+};
+
+// Song faces whose own Latin letters, digits and punctuation read right.
+bool HasProperLatin(const QString& song) {
+    for (const char* word : {"SimSun", "Serif CJK", "Han Serif", "Noto Serif SC"}) {
+        if (song.contains(QLatin1String(word), Qt::CaseInsensitive)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 class FontList {
 public:
     explicit FontList(FcPattern* pattern) {
@@ -71,6 +87,19 @@ bool Installed(const char* family) {
     const FontList list(FcPatternBuild(nullptr, FC_FAMILY, FcTypeString, family, nullptr));
     for (int i = 0; i < list.size(); ++i) {
         if (CoversChinese(list.at(i))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// True when a font of exactly this family is installed and has Latin letters.
+bool InstalledLatin(const char* family) {
+    const FontList list(FcPatternBuild(nullptr, FC_FAMILY, FcTypeString, family, nullptr));
+    for (int i = 0; i < list.size(); ++i) {
+        FcLangSet* langs = nullptr;
+        if (FcPatternGetLangSet(list.at(i), FC_LANG, 0, &langs) == FcResultMatch &&
+            FcLangSetHasLang(langs, reinterpret_cast<const FcChar8*>("en")) == FcLangEqual) {
             return true;
         }
     }
@@ -139,16 +168,40 @@ QString ChooseSongFamily() {
     return serif.isEmpty() ? QString() : serif.front();
 }
 
+QString ChooseLatinFamily(const QString& song) {
+    if (FcInit() == FcFalse || HasProperLatin(song)) {
+        return {};
+    }
+    for (const char* family : kLatinSerifs) {
+        if (InstalledLatin(family)) {
+            return QString::fromUtf8(family);
+        }
+    }
+    return {};
+}
+
 QString SongFamily() {
     static const QString family = ChooseSongFamily();
     return family;
 }
 
+QString LatinFamily() {
+    static const QString family = ChooseLatinFamily(SongFamily());
+    return family;
+}
+
 QFont SongFont(int pixels, bool bold) {
     QFont font;
-    const QString family = SongFamily();
-    if (!family.isEmpty()) {
-        font.setFamilies({family});
+    // Letters, digits and Latin punctuation come from the Latin face, which
+    // has no Chinese; everything else falls through to the Song face.
+    QStringList families;
+    for (const QString& family : {LatinFamily(), SongFamily()}) {
+        if (!family.isEmpty()) {
+            families.append(family);
+        }
+    }
+    if (!families.isEmpty()) {
+        font.setFamilies(families);
     }
     font.setStyleHint(QFont::Serif);
     font.setPixelSize(pixels);

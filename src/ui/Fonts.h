@@ -17,7 +17,17 @@ QString SongFamily();
 // The same choice, made afresh (tests).
 QString ChooseSongFamily();
 
-// "宋体" at a character height of `pixels`, as the layouts give font sizes.
+// The Latin serif shown for letters, digits and Latin punctuation beside the
+// Song face `song` (SongFamily()), whose own Latin glyphs may be poor (in AR PL
+// UMing "l" looks like "1"): a Times-like serif when installed (Liberation
+// Serif, ...), else another serif. Empty when the Song face's own Latin glyphs
+// read right (SimSun, Noto Serif CJK, ...) or no Latin serif is installed.
+QString LatinFamily();
+QString ChooseLatinFamily(const QString& song);
+
+// "宋体" at a character height of `pixels`, as the layouts give font sizes:
+// the Latin face first, then the Song face, which draws every character the
+// Latin face lacks (all of Chinese and its full-width punctuation).
 QFont SongFont(int pixels, bool bold = false);
 
 } // namespace qarvel::ui

@@ -5,7 +5,9 @@
 
 #include <QFile>
 #include <QFontDatabase>
+#include <QGlyphRun>
 #include <QRawFont>
+#include <QTextLayout>
 #include <QtTest>
 
 using namespace qarvel::ui;
@@ -25,7 +27,38 @@ private slots:
         }
         QCOMPARE(SongFont(19).pixelSize(), 19);
         QVERIFY(SongFont(16, true).bold());
-        QCOMPARE(QFontInfo(SongFont(19)).family(), family);
+        QCOMPARE(QFontInfo(SongFont(19)).family(),
+                 LatinFamily().isEmpty() ? family : LatinFamily());
+    }
+
+    // Latin letters, digits and punctuation come from the Latin face (in the
+    // Song face "Qarvel" reads "Qarve1"), Chinese and its full-width
+    // punctuation from the Song face, plain and bold.
+    void latinFromTheLatinFaceChineseFromTheSongFace_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("latin");
+        QTest::newRow("letters") << QStringLiteral("Qarvel lI") << true;
+        QTest::newRow("digits") << QStringLiteral("0123456789") << true;
+        QTest::newRow("punctuation") << QStringLiteral(":.,()!?") << true;
+        QTest::newRow("hanzi") << QStringLiteral("考试汉字") << false;
+        QTest::newRow("full-width") << QStringLiteral("：（）。，") << false;
+    }
+    void latinFromTheLatinFaceChineseFromTheSongFace() {
+        QFETCH(QString, text);
+        QFETCH(bool, latin);
+        if (LatinFamily().isEmpty()) {
+            QSKIP("the Song face draws Latin itself");
+        }
+        const QString expected = latin ? LatinFamily() : SongFamily();
+        for (const bool bold : {false, true}) {
+            QTextLayout layout(text, SongFont(19, bold));
+            layout.beginLayout();
+            layout.createLine();
+            layout.endLayout();
+            for (const QGlyphRun& run : layout.glyphRuns()) {
+                QCOMPARE(run.rawFont().familyName(), expected);
+            }
+        }
     }
 
     void everyCharacterOfTheSampleHasAGlyph() {
@@ -41,11 +74,15 @@ private slots:
             "Qarvel考试1.0剩余时间：已用时间:考生姓名:学号:暂停继续总字数：其中字符数：汉字"
             "数：正确字符：正确汉字：得分：选择输入法0123456789");
         for (const bool bold : {false, true}) {
-            const QRawFont raw = QRawFont::fromFont(SongFont(19, bold));
+            QFont song = SongFont(19, bold);
+            song.setFamilies({SongFamily()});
+            const QRawFont raw = QRawFont::fromFont(song);
+            const QRawFont latin = QRawFont::fromFont(SongFont(19, bold));
             QVERIFY(raw.isValid());
             QString missing;
             for (const char32_t ch : text.toUcs4()) {
-                if (ch != '\r' && ch != '\n' && !raw.supportsCharacter(ch)) {
+                if (ch != '\r' && ch != '\n' && !raw.supportsCharacter(ch) &&
+                    !latin.supportsCharacter(ch)) {
                     missing += QString::fromUcs4(&ch, 1);
                 }
             }
