@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <map>
 
 namespace qarvel::exam {
@@ -75,12 +74,15 @@ std::vector<LostCharacter> UndecodableGbk(std::string_view text) {
             ++line;
         } else if (b >= 0x80 &&
                    (size == 1 || GbkToUtf8(text.substr(i, 2)).find('?') != std::string::npos)) {
+            constexpr std::string_view kDigits = "0123456789ABCDEF";
             std::string hex;
             for (std::size_t k = 0; k < size; ++k) {
-                std::array<char, 4> byte{};
-                std::snprintf(byte.data(), byte.size(), "%02X",
-                              static_cast<unsigned>(static_cast<unsigned char>(text[i + k])));
-                hex += (k > 0 ? " " : "") + std::string(byte.data());
+                const auto value = static_cast<unsigned char>(text[i + k]);
+                if (k > 0) {
+                    hex.push_back(' ');
+                }
+                hex.push_back(kDigits[value >> 4]);
+                hex.push_back(kDigits[value & 0xF]);
             }
             found.push_back({line, hex});
         }

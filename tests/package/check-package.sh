@@ -9,7 +9,8 @@
 #   - the desktop entry and the AppStream metainfo validated where they lie;
 #   - the installed program started under Xvfb from a folder holding
 #     vexo/2.txt, and from elsewhere with --source: the login window comes, and
-#     the exam window counts what qarvel-check counted;
+#     the exam window counts what qarvel-check counted; a --source that cannot
+#     be opened gives the open error naming the path tried;
 # and removed again at the end. Needs root (or sudo without a password);
 # skipped (77) without it or without one of the tools. Screenshots go to
 # <artifacts>/package-*.png.
@@ -134,6 +135,23 @@ sign_in Lin
 import -window root "$artifacts/package-exam-source.png"
 click_close_picture
 xdotool key Return
+expect_exit
+
+# A --source that cannot be opened: the exam window's open error, naming the
+# path tried, before any other window.
+run=missing
+dump="$scratch/$run.dump"
+log="$scratch/$run.log"
+(cd "$sandbox" && exec env QARVEL_TEST_DUMP="$dump" qarvel --source none/2.txt) >"$log" 2>&1 &
+qarvel_pid=$!
+wait_for 20 dump_says windows QMessageBox || fail "no error box first: $(value windows)"
+case "$(value QMessageBox.qt_msgbox_label)" in
+"Cannot open file \"$sandbox/none/2.txt\". "*) ;;
+*) fail "error box text: $(value QMessageBox.qt_msgbox_label)" ;;
+esac
+xdotool key Return
+await_login
+click_exit
 expect_exit
 
 # ---- Remove -------------------------------------------------------------------
