@@ -25,9 +25,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QARVEL_HOMEPAGE}")
 # Library dependencies from the binaries; a serif face that holds all of GBK;
-# an input method to type Chinese with.
+# an input method to type Chinese with, and a Latin serif for the letters.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "fcitx5 | ibus, fcitx5-chinese-addons | ibus-libpinyin, fcitx5-frontend-qt6 | ibus")
+    "fcitx5 | ibus, fcitx5-chinese-addons | ibus-libpinyin, fcitx5-frontend-qt6 | ibus, fonts-liberation2")
 include(CPack)
