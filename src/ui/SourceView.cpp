@@ -3,12 +3,19 @@
 #include "LineLayout.h"
 #include "exam/Gbk.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPainter>
+#include <QPainterPath>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
-#include <cerrno>
+#include <QTextLayout>
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <iconv.h>
 
 namespace qarvel::ui {
@@ -16,110 +23,169 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-// One GBK decoder for a whole text; each character group is converted by itself.
-class GroupDecoder {
+// Marks of one character: the colour in the low bits, the underline above.
+constexpr std::uint8_t kColourBits = 0x3;
+constexpr std::uint8_t kBlackMark = 0;
+constexpr std::uint8_t kBlueMark = 1;
+constexpr std::uint8_t kRedMark = 2;
+constexpr std::uint8_t kUnderlineBit = 0x4;
+
+QColor ColourOf(std::uint8_t mark) {
+    switch (mark & kColourBits) {
+    case kBlueMark:
+        return {0, 0, 255};
+    case kRedMark:
+        return {255, 0, 0};
+    default:
+        return {0, 0, 0};
+    }
+}
+
+// The characters of two-byte GBK groups, asked of iconv once per group met and
+// kept, so loading a long text costs one table look-up per character.
+class PairTable {
 public:
-    GroupDecoder() : cd_(iconv_open("UTF-16LE", "GBK")) {}
-    ~GroupDecoder() {
+    PairTable() : cd_(iconv_open("UTF-16LE", "GBK")), table_(kLeads * 256, kUnknown) {
+        singles_.fill(kUnknown);
+    }
+    ~PairTable() {
         if (valid()) {
             iconv_close(cd_);
         }
     }
-    GroupDecoder(const GroupDecoder&) = delete;
-    GroupDecoder& operator=(const GroupDecoder&) = delete;
+    PairTable(const PairTable&) = delete;
+    PairTable& operator=(const PairTable&) = delete;
 
-    // The one UTF-16 code unit of `size` GBK bytes, or U+FFFD when they do not
-    // decode to exactly one character of the basic plane.
-    char16_t decode(const char* bytes, std::size_t size) {
+    // The one UTF-16 code unit of the group `lead`, `trail`, or U+FFFD when
+    // it does not decode to exactly one character of the basic plane.
+    char16_t decode(unsigned char lead, unsigned char trail) {
+        char16_t& unit = table_[static_cast<std::size_t>(lead - kFirstLead) * 256 + trail];
+        if (unit == kUnknown) {
+            const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            unit = ask(in, 2);
+        }
+        return unit;
+    }
+
+    // The same for a byte of 128 or more standing alone.
+    char16_t decode(unsigned char single) {
+        char16_t& unit = singles_[single & 0x7F];
+        if (unit == kUnknown) {
+            const char in[1] = {static_cast<char>(single)};
+            unit = ask(in, 1);
+        }
+        return unit;
+    }
+
+private:
+    static constexpr int kFirstLead = 0x81;
+    static constexpr int kLeads = 0xFE - kFirstLead + 1;
+    static constexpr char16_t kUnknown = 0; // no group decodes to U+0000
+
+    [[nodiscard]] bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    char16_t ask(const char* bytes, std::size_t size) {
         if (!valid()) {
             return kReplacement;
         }
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);
         char out[8];
-        char* in = const_cast<char*>(bytes);
-        std::size_t inLeft = size;
+        char* src = const_cast<char*>(bytes);
+        std::size_t srcLeft = size;
         char* dst = out;
-        std::size_t outLeft = sizeof out;
-        const std::size_t rc = iconv(cd_, &in, &inLeft, &dst, &outLeft);
-        if (rc == static_cast<std::size_t>(-1) || inLeft != 0 || dst - out != 2) {
+        std::size_t dstLeft = sizeof out;
+        const std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+        if (rc == static_cast<std::size_t>(-1) || srcLeft != 0 || dst - out != 2) {
             return kReplacement;
         }
         const auto unit = static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
                                                 static_cast<unsigned char>(out[1]) << 8);
-        return QChar::isSurrogate(unit) ? kReplacement : unit;
+        return unit == kUnknown || QChar::isSurrogate(unit) ? kReplacement : unit;
     }
 
-private:
-    [[nodiscard]] bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
     iconv_t cd_;
+    std::vector<char16_t> table_;
+    std::array<char16_t, 128> singles_{};
 };
 
 } // namespace
 
-SourceView::SourceView(QWidget* parent) : QTextEdit(parent) {
+SourceView::SourceView(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
     setUndoRedoEnabled(false);
-    setAcceptRichText(false);
-    setLineWrapMode(QTextEdit::WidgetWidth);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 
-void SourceView::setSourceText(const std::string& gbk) {
-    gbk_ = gbk;
-    const auto n = static_cast<int>(gbk_.size());
-    positionOfByte_.assign(gbk_.size(), -1);
+void SourceView::setSourceText(std::string gbk) {
+    gbk_ = std::move(gbk);
+    bytes_ = gbk_.size();
+    second_.assign((bytes_ + 63) / 64, 0);
 
-    QString text;
-    text.reserve(n);
-    GroupDecoder decoder;
-    int i = 0;
-    while (i < n) {
-        const unsigned char b = exam::ByteAt(gbk_, i);
-        const int position = static_cast<int>(text.size());
+    // One pass over the bytes: the characters, and which bytes end a group.
+    std::u16string text;
+    text.reserve(bytes_);
+    PairTable pairs;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(gbk_.data());
+    std::size_t i = 0;
+    while (i < bytes_) {
+        const unsigned char b = bytes[i];
+        if (b < 0x80 && b != '\r' && b != '\n') {
+            text.push_back(static_cast<char16_t>(b));
+            ++i;
+            continue;
+        }
         const bool pair =
-            i + 1 < n &&
-            (exam::IsLeadByte(b) || (b == '\r' && gbk_[static_cast<std::size_t>(i) + 1] == '\n'));
-        const int size = pair ? 2 : 1;
+            i + 1 < bytes_ && (exam::IsLeadByte(b) || (b == '\r' && bytes[i + 1] == '\n'));
         if (b == '\r' || b == '\n') {
-            text.append(QChar('\n'));
-        } else if (b < 0x80) {
-            text.append(QChar(b));
+            text.push_back(u'\n');
         } else {
-            text.append(QChar(decoder.decode(gbk_.data() + i, static_cast<std::size_t>(size))));
+            text.push_back(pair ? pairs.decode(b, bytes[i + 1]) : pairs.decode(b));
         }
-        positionOfByte_[static_cast<std::size_t>(i)] = position;
         if (pair) {
-            // The second byte addresses the character after this one.
-            positionOfByte_[static_cast<std::size_t>(i) + 1] = position + 1;
+            second_[(i + 1) / 64] |= std::uint64_t{1} << ((i + 1) % 64);
         }
-        i += size;
+        i += pair ? 2 : 1;
     }
-    const auto characters = static_cast<int>(text.size());
-    for (int& position : positionOfByte_) {
-        if (position >= characters) {
-            position = -1;
-        }
+    secondsBefore_.resize(second_.size());
+    std::int32_t seconds = 0;
+    for (std::size_t w = 0; w < second_.size(); ++w) {
+        secondsBefore_[w] = seconds;
+        seconds += std::popcount(second_[w]);
     }
+    characters_ = static_cast<int>(text.size());
+    marks_.assign(text.size(), kBlackMark);
 
-    QTextCharFormat plain;
-    plain.setForeground(QColor(0, 0, 0));
-    plain.setFontUnderline(false);
-    setCurrentCharFormat(plain);
-    setPlainText(text);
-    QTextCursor all(document());
-    all.select(QTextCursor::Document);
-    all.mergeCharFormat(plain);
+    // The text goes in as one string; its look is the view's own, set once.
+    setPlainText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
     moveCursor(QTextCursor::Start);
 }
 
+bool SourceView::isSecondByte(std::size_t offset) const {
+    return (second_[offset / 64] >> (offset % 64) & 1) != 0;
+}
+
+int SourceView::secondBytesBefore(std::size_t offset) const {
+    const std::size_t word = offset / 64;
+    if (word >= second_.size()) {
+        return secondsBefore_.empty() ? 0 : secondsBefore_.back() + std::popcount(second_.back());
+    }
+    const std::uint64_t below = (std::uint64_t{1} << (offset % 64)) - 1;
+    return secondsBefore_[word] + std::popcount(second_[word] & below);
+}
+
 int SourceView::positionAt(int offset) const {
-    if (offset < 0 || offset >= static_cast<int>(positionOfByte_.size())) {
+    if (offset < 0 || static_cast<std::size_t>(offset) >= bytes_) {
         return -1;
     }
-    return positionOfByte_[static_cast<std::size_t>(offset)];
+    // The second byte of a group addresses the character after it.
+    const std::size_t at =
+        static_cast<std::size_t>(offset) + (isSecondByte(static_cast<std::size_t>(offset)) ? 1 : 0);
+    const int position = static_cast<int>(at) - secondBytesBefore(at);
+    return position < characters_ ? position : -1;
 }
 
 void SourceView::markSource(int offset, exam::Mark mark) {
@@ -127,28 +193,168 @@ void SourceView::markSource(int offset, exam::Mark mark) {
     if (position < 0) {
         return;
     }
-    QTextCharFormat change;
+    std::uint8_t& look = marks_[static_cast<std::size_t>(position)];
+    const std::uint8_t before = look;
     switch (mark) {
     case exam::Mark::Blue:
-        change.setForeground(QColor(0, 0, 255));
+        look = static_cast<std::uint8_t>((look & ~kColourBits) | kBlueMark);
         break;
     case exam::Mark::Red:
-        change.setForeground(QColor(255, 0, 0));
+        look = static_cast<std::uint8_t>((look & ~kColourBits) | kRedMark);
         break;
     case exam::Mark::Black:
-        change.setForeground(QColor(0, 0, 0));
+        look = static_cast<std::uint8_t>((look & ~kColourBits) | kBlackMark);
         break;
     case exam::Mark::UnderlineOn:
-        change.setFontUnderline(true);
+        look = static_cast<std::uint8_t>(look | kUnderlineBit);
         break;
     case exam::Mark::UnderlineOff:
-        change.setFontUnderline(false);
+        look = static_cast<std::uint8_t>(look & ~kUnderlineBit);
         break;
     }
-    QTextCursor cursor(document());
-    cursor.setPosition(position);
-    cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
-    cursor.mergeCharFormat(change);
+    if (look != before) {
+        repaintCharacter(position);
+    }
+}
+
+void SourceView::repaintCharacter(int position) {
+    const QTextBlock block = document()->findBlock(position);
+    const QTextLayout* layout = block.layout();
+    if (!block.isValid() || layout == nullptr || layout->lineCount() == 0) {
+        return; // not laid out, so not on screen: it is painted when it comes
+    }
+    const QRectF area = blockBoundingGeometry(block).translated(contentOffset());
+    if (!area.intersects(viewport()->rect())) {
+        return;
+    }
+    const int inBlock = position - block.position();
+    const QTextLine line = layout->lineForTextPosition(inBlock);
+    if (!line.isValid()) {
+        return;
+    }
+    const qreal left = line.cursorToX(inBlock);
+    // A line break shows as the return sign after the line's text.
+    const qreal right = inBlock + 1 >= block.length() ? line.naturalTextWidth() + line.height()
+                                                      : line.cursorToX(inBlock + 1);
+    QRectF rect(std::min(left, right), line.y(), std::abs(right - left), line.height());
+    rect.translate(area.topLeft() + layout->position());
+    viewport()->update(rect.toAlignedRect().adjusted(-2, -1, 2, 2));
+}
+
+void SourceView::appendMarks(QList<QTextLayout::FormatRange>& ranges, int from, int to,
+                             int base) const {
+    to = std::min(to, characters_);
+    int p = std::max(from, 0);
+    while (p < to) {
+        const std::uint8_t look = marks_[static_cast<std::size_t>(p)];
+        int end = p + 1;
+        while (end < to && marks_[static_cast<std::size_t>(end)] == look) {
+            ++end;
+        }
+        if (look != kBlackMark) {
+            QTextLayout::FormatRange range;
+            range.start = p - base;
+            range.length = end - p;
+            range.format.setForeground(ColourOf(look));
+            if ((look & kUnderlineBit) != 0) {
+                range.format.setFontUnderline(true);
+            }
+            ranges.append(range);
+        }
+        p = end;
+    }
+}
+
+void SourceView::drawLineBreakSign(QPainter& painter, const QTextBlock& block,
+                                   QPointF offset) const {
+    const int position = block.position() + block.length() - 1;
+    if (position >= characters_ ||
+        (marks_[static_cast<std::size_t>(position)] & kUnderlineBit) == 0) {
+        return;
+    }
+    const QTextLayout* layout = block.layout();
+    const QTextLine line = layout->lineAt(layout->lineCount() - 1);
+    const qreal h = line.height();
+    const QPointF at = offset + layout->position() + QPointF(line.naturalTextWidth(), line.y());
+    // A return sign: down from the top right, then left, with an arrowhead.
+    const qreal left = at.x() + h * 0.2;
+    const qreal right = at.x() + h * 0.75;
+    const qreal top = at.y() + h * 0.25;
+    const qreal base = at.y() + h * 0.65;
+    const qreal head = h * 0.15;
+    QPainterPath sign;
+    sign.moveTo(right, top);
+    sign.lineTo(right, base);
+    sign.lineTo(left, base);
+    sign.moveTo(left + head, base - head);
+    sign.lineTo(left, base);
+    sign.lineTo(left + head, base + head);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(ColourOf(marks_[static_cast<std::size_t>(position)]));
+    pen.setWidthF(std::max(1.0, h / 14));
+    painter.setPen(pen);
+    painter.drawPath(sign);
+    painter.restore();
+}
+
+void SourceView::paintEvent(QPaintEvent* event) {
+    // As the plain text view paints itself, with the marks of the lines painted
+    // drawn as format ranges over the text laid out once.
+    QPainter painter(viewport());
+    QPointF offset = contentOffset();
+    const QRect exposed = event->rect();
+    const QAbstractTextDocumentLayout::PaintContext context = getPaintContext();
+    painter.setBrushOrigin(offset);
+    painter.setClipRect(exposed);
+    painter.setPen(QColor(0, 0, 0));
+    const bool showCursor = (textInteractionFlags() & Qt::TextSelectableByKeyboard) != 0;
+
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        const QRectF area = blockBoundingRect(block).translated(offset);
+        if (!block.isVisible()) {
+            offset.ry() += area.height();
+            continue;
+        }
+        if (area.bottom() >= exposed.top() && area.top() <= exposed.bottom()) {
+            QTextLayout* layout = block.layout();
+            const int first = block.position();
+            const int length = block.length();
+            QList<QTextLayout::FormatRange> ranges;
+            // The marks of the lines that are painted.
+            for (int i = 0; i < layout->lineCount(); ++i) {
+                const QTextLine line = layout->lineAt(i);
+                const qreal top = offset.y() + layout->position().y() + line.y();
+                if (top + line.height() < exposed.top() || top > exposed.bottom()) {
+                    continue;
+                }
+                appendMarks(ranges, first + line.textStart(),
+                            first + line.textStart() + line.textLength(), first);
+            }
+            // The reader's selection over them.
+            for (const QAbstractTextDocumentLayout::Selection& selection : context.selections) {
+                const int from = selection.cursor.selectionStart() - first;
+                const int to = selection.cursor.selectionEnd() - first;
+                if (from < length && to > 0 && to > from) {
+                    QTextLayout::FormatRange range;
+                    range.start = from;
+                    range.length = to - from;
+                    range.format = selection.format;
+                    ranges.append(range);
+                }
+            }
+            layout->draw(&painter, offset, ranges, exposed);
+            drawLineBreakSign(painter, block, offset);
+            if (showCursor && context.cursorPosition >= first &&
+                context.cursorPosition < first + length) {
+                layout->drawCursor(&painter, offset, context.cursorPosition - first, cursorWidth());
+            }
+        }
+        offset.ry() += area.height();
+        if (offset.y() > viewport()->rect().height()) {
+            break;
+        }
+    }
 }
 
 void SourceView::keepInSight(int offset) {
@@ -160,19 +366,35 @@ void SourceView::keepInSight(int offset) {
     cursor.setPosition(position);
     const QRect at = cursorRect(cursor);
     const int height = viewport()->height();
-    QScrollBar* bar = verticalScrollBar();
     // Keep the line after the character in sight too, so the examinee reads ahead.
-    const int below = at.bottom() + at.height();
-    const int margin = static_cast<int>(document()->documentMargin());
-    if (at.top() < margin) {
-        bar->setValue(bar->value() + at.top() - margin);
-    } else if (below > height) {
-        bar->setValue(bar->value() + below - height);
+    if (at.top() >= 0 && at.bottom() + at.height() <= height) {
+        return;
     }
+    const QTextBlock block = cursor.block();
+    const QTextLayout* layout = block.layout();
+    const QTextLine line = layout->lineForTextPosition(position - block.position());
+    const int target = block.firstLineNumber() + (line.isValid() ? line.lineNumber() : 0);
+    const int lineHeight =
+        std::max(1, line.isValid() ? static_cast<int>(line.height()) : at.height());
+    const int shown = std::max(1, height / lineHeight);
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(at.top() < 0 ? target : std::max(target + 2 - shown, 0));
 }
 
 int SourceView::lineByteLength(int line) const {
     return VisualLineByteLength(*document(), line);
+}
+
+QString SourceView::shownText() const {
+    return document()->toPlainText();
+}
+
+SourceView::Look SourceView::lookAt(int position) const {
+    if (position < 0 || position >= characters_) {
+        return {QColor(0, 0, 0), false};
+    }
+    const std::uint8_t look = marks_[static_cast<std::size_t>(position)];
+    return {ColourOf(look), (look & kUnderlineBit) != 0};
 }
 
 void SourceView::mousePressEvent(QMouseEvent* event) {
@@ -182,7 +404,7 @@ void SourceView::mousePressEvent(QMouseEvent* event) {
         cursor.clearSelection();
         setTextCursor(cursor);
     }
-    QTextEdit::mousePressEvent(event);
+    QPlainTextEdit::mousePressEvent(event);
     if (pressHandler_) {
         pressHandler_();
     }
@@ -193,7 +415,7 @@ void SourceView::keyPressEvent(QKeyEvent* event) {
         event->accept(); // the clipboard keeps what it holds
         return;
     }
-    QTextEdit::keyPressEvent(event);
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 void SourceView::contextMenuEvent(QContextMenuEvent* event) {

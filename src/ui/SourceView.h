@@ -2,35 +2,43 @@
 
 #include "exam/ExamView.h"
 
-#include <QTextEdit>
+#include <QColor>
+#include <QPlainTextEdit>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace qarvel::ui {
 
-// The source view RichEdit1: a read-only rich-text view of the GBK source text.
+// The source view RichEdit1: a read-only view of the GBK source text.
 //
 // Its characters correspond one to one with the source's characters: a byte
 // from 129 to 254 and the byte after it are one character, a CR LF line break is
 // one character (a paragraph break), every other byte is a character by itself.
-// Each such group is converted on its own, so an undecodable group still takes
-// exactly one character of the view ("\uFFFD").
+// A group that does not decode to one character shows as "\uFFFD".
+//
+// The marks (colour and underline of each character) are kept beside the text,
+// not in it: the text is laid out once, a mark repaints only its character, and
+// painting draws the marks of the lines it paints. When the underline falls on
+// a line break, a small return sign at the end of that line shows it.
 //
 // The view never gives its text away: copying (Ctrl+C, Ctrl+Insert, copy()),
 // the X11 selection and dragging get nothing from it, and it has no context
 // menu. Selecting with the mouse or the keyboard still works, for reading.
-class SourceView : public QTextEdit {
+class SourceView : public QPlainTextEdit {
     Q_OBJECT
 public:
     explicit SourceView(QWidget* parent = nullptr);
 
     // Replaces the text; every character black without underline.
-    void setSourceText(const std::string& gbk);
-    // The text as it was given, byte for byte.
+    void setSourceText(std::string gbk);
+    // The text as it was given, byte for byte, until taken.
     [[nodiscard]] const std::string& gbkText() const { return gbk_; }
+    // Hands the bytes over; the view keeps only what it shows.
+    [[nodiscard]] std::string takeGbkText() { return std::move(gbk_); }
 
-    // The document position of the character that byte `offset` addresses: the
+    // The position of the character that byte `offset` addresses: the
     // character beginning at it, or, on the second byte of a character, the one
     // beginning right after it. -1 when no character is addressed.
     [[nodiscard]] int positionAt(int offset) const;
@@ -47,18 +55,44 @@ public:
     // its width, line breaks not counted); 0 past the last line.
     [[nodiscard]] int lineByteLength(int line) const;
 
+    // For readers of the view (screen readers): the characters as shown, one per
+    // source character, a line break as '\n'; and the look of the character at
+    // a position of that text.
+    [[nodiscard]] QString shownText() const;
+    struct Look {
+        QColor colour;
+        bool underline = false;
+    };
+    [[nodiscard]] Look lookAt(int position) const;
+
     // Called after the view has handled a mouse press itself.
     void setMousePressHandler(std::function<void()> handler) { pressHandler_ = std::move(handler); }
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     QMimeData* createMimeDataFromSelection() const override;
 
 private:
+    // Whether byte `offset` is the second byte of a two-byte character.
+    [[nodiscard]] bool isSecondByte(std::size_t offset) const;
+    // Second bytes before byte `offset`.
+    [[nodiscard]] int secondBytesBefore(std::size_t offset) const;
+    // The marks of the characters [from, to) as format ranges relative to `base`.
+    void appendMarks(QList<QTextLayout::FormatRange>& ranges, int from, int to, int base) const;
+    // Repaints the character at `position`, if it is on screen.
+    void repaintCharacter(int position);
+    // The return sign after the last line of `block`, at `offset`.
+    void drawLineBreakSign(QPainter& painter, const QTextBlock& block, QPointF offset) const;
+
     std::string gbk_;
-    std::vector<int> positionOfByte_; // per byte offset: the position it addresses, or -1
+    std::size_t bytes_ = 0;
+    int characters_ = 0;
+    std::vector<std::uint64_t> second_;       // a bit per byte: the second byte of a character
+    std::vector<std::int32_t> secondsBefore_; // per word of second_: bits set before it
+    std::vector<std::uint8_t> marks_;         // per character: colour and underline
     std::function<void()> pressHandler_;
 };
 

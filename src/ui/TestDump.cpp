@@ -1,5 +1,7 @@
 #include "TestDump.h"
 
+#include "SourceView.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
@@ -11,7 +13,6 @@
 #include <QSaveFile>
 #include <QTextBlock>
 #include <QTextCursor>
-#include <QTextEdit>
 #include <QTimer>
 
 namespace qarvel::ui {
@@ -127,23 +128,18 @@ private:
         out += QStringLiteral("changes=%1\n").arg(form_->property("changeCount").toInt());
         out += QStringLiteral("focus=%1\n").arg(focus ? focus->objectName() : QString());
         out += QStringLiteral("shownMs=%1\n").arg(shownMs_);
-        if (const auto* view = form_->findChild<QTextEdit*>(QStringLiteral("RichEdit1"))) {
+        if (const auto* view = form_->findChild<SourceView*>(QStringLiteral("RichEdit1"))) {
             const QTextDocument* doc = view->document();
             const int count = std::min(kSourceCharacters, doc->characterCount() - 1);
             for (int p = 0; p < count; ++p) {
                 const QChar ch = doc->characterAt(p);
-                QTextCursor cursor(const_cast<QTextDocument*>(doc));
-                cursor.setPosition(p + 1);
-                // A paragraph break keeps its format as the next block's.
-                const QTextCharFormat format = ch == QChar::ParagraphSeparator
-                                                   ? doc->findBlock(p).next().charFormat()
-                                                   : cursor.charFormat();
+                const SourceView::Look look = view->lookAt(p);
                 out +=
                     QStringLiteral("source%1=%2 %3 %4\n")
                         .arg(p)
                         .arg(ch == QChar::ParagraphSeparator ? QStringLiteral("\\n") : QString(ch))
-                        .arg(format.foreground().color().name())
-                        .arg(int(format.fontUnderline()));
+                        .arg(look.colour.name())
+                        .arg(int(look.underline));
             }
         }
         return out;

@@ -341,7 +341,7 @@ void TForm1::FormCreate() {
 
     // 5. Count the source into the state and its three counters.
     Guarded([this] {
-        const exam::SourceCounts counts = exam::CountSource(state_, RichEdit1->gbkText());
+        const exam::SourceCounts counts = exam::CountSource(state_, RichEdit1->takeGbkText());
         SetCaption(Label4, Decimal(counts.ascii));
         SetCaption(Label6, Decimal(counts.hanzi));
         SetCaption(Label2, Decimal(counts.total));
@@ -457,23 +457,18 @@ void TForm1::SetAnswerReadOnly(bool readOnly) {
 void TForm1::Memo1Change() {
     ++changeCount_;
     underlined_ = -1;
-    // The marks of one change are laid out together, and the underlined
-    // character is kept in sight even when the change fails half-way.
-    struct Batch {
-        explicit Batch(TForm1& form) : form_(form), cursor_(form.RichEdit1->document()) {
-            cursor_.beginEditBlock();
-        }
-        ~Batch() {
-            cursor_.endEditBlock();
+    // The underlined character is kept in sight, even when the change fails half-way.
+    struct InSight {
+        explicit InSight(TForm1& form) : form_(form) {}
+        ~InSight() {
             if (form_.underlined_ >= 0) {
                 form_.RichEdit1->keepInSight(form_.underlined_);
             }
         }
-        Batch(const Batch&) = delete;
-        Batch& operator=(const Batch&) = delete;
+        InSight(const InSight&) = delete;
+        InSight& operator=(const InSight&) = delete;
         TForm1& form_;
-        QTextCursor cursor_;
-    } batch(*this);
+    } inSight(*this);
     // An error escapes to the answer box, which shows it and knows the change failed.
     exam::CompareAnswer(state_, *this, Memo1->gbkText());
 }

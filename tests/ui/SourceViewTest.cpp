@@ -8,8 +8,11 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMimeData>
+#include <QPaintEvent>
 #include <QScrollBar>
+#include <QTextLayout>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 using namespace qarvel::ui;
@@ -32,6 +35,25 @@ std::unique_ptr<SourceView> MakeView(const std::string& source) {
     view->show();
     return view;
 }
+
+// Calls `seen` for each event of `type` that reaches `target`.
+class EventSpy : public QObject {
+public:
+    EventSpy(QObject* target, QEvent::Type type, std::function<void(QEvent*)> seen)
+        : type_(type), seen_(std::move(seen)) {
+        target->installEventFilter(this);
+    }
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() == type_) {
+            seen_(event);
+        }
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+    std::function<void(QEvent*)> seen_;
+};
 
 // The view with its selection's mime data in reach.
 class OpenSourceView : public SourceView {
@@ -60,8 +82,8 @@ private slots:
         QCOMPARE(view->gbkText(), kMixed);
         // Every character starts black and plain.
         for (int p = 0; p < 9; ++p) {
-            QCOMPARE(LookAt(doc, p).colour, kBlack);
-            QVERIFY(!LookAt(doc, p).underline);
+            QCOMPARE(LookAt(view.get(), p).colour, kBlack);
+            QVERIFY(!LookAt(view.get(), p).underline);
         }
     }
 
@@ -86,7 +108,7 @@ private slots:
         view->markSource(offset, Mark::Red);
         view->markSource(offset, Mark::UnderlineOn);
         for (int p = 0; p < 9; ++p) {
-            const Look look = LookAt(view->document(), p);
+            const Look look = LookAt(view.get(), p);
             QCOMPARE(look.colour, p == position ? kRed : kBlack);
             QCOMPARE(look.underline, p == position);
         }
@@ -97,7 +119,7 @@ private slots:
         QCOMPARE(view->positionAt(2), 1);
         QCOMPARE(view->positionAt(3), -1);
         view->markSource(3, Mark::Blue);
-        QCOMPARE(LookAt(view->document(), 1).colour, kBlack);
+        QCOMPARE(LookAt(view.get(), 1).colour, kBlack);
     }
 
     void marksChangeOnlyColourAndUnderline() {
@@ -114,11 +136,11 @@ private slots:
         QTextCursor at(view->document());
         at.setPosition(1);
         QCOMPARE(at.charFormat().fontWeight(), int(QFont::Bold));
-        QCOMPARE(at.charFormat().foreground().color(), kBlue);
-        QVERIFY(!at.charFormat().fontUnderline());
-        QCOMPARE(at.charFormat().font().pixelSize(), 19);
+        QCOMPARE(LookAt(view.get(), 0).colour, kBlue);
+        QVERIFY(!LookAt(view.get(), 0).underline);
+        QCOMPARE(view->font().pixelSize(), 19);
         view->markSource(0, Mark::Black);
-        QCOMPARE(LookAt(view->document(), 0).colour, kBlack);
+        QCOMPARE(LookAt(view.get(), 0).colour, kBlack);
     }
 
     void theUnderlinedCharacterIsKeptInSight() {
@@ -140,6 +162,63 @@ private slots:
         // Back to the start.
         view->keepInSight(0);
         QCOMPARE(view->verticalScrollBar()->value(), 0);
+    }
+
+    // A mark changes the look of its own character only: the text stays laid
+    // out, and only that character's place is painted again.
+    void aMarkRepaintsOnlyItsCharacter() {
+        std::string source;
+        for (int line = 0; line < 8; ++line) {
+            source += Gbk("春眠不觉晓处处闻啼鸟") + "\r\n";
+        }
+        const auto view = MakeView(source);
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        QTest::qWait(50);
+        const QTextLayout* layout = view->document()->findBlockByNumber(3).layout();
+        const int lines = layout->lineCount();
+        QRegion painted;
+        EventSpy spy(view->viewport(), QEvent::Paint,
+                     [&](QEvent* e) { painted += static_cast<QPaintEvent*>(e)->region(); });
+        const int offset = 3 * 22 + 4; // the third character of the fourth line
+        view->markSource(offset, Mark::Red);
+        view->markSource(offset, Mark::UnderlineOn);
+        QTRY_VERIFY(!painted.isEmpty());
+        QVERIFY(view->document()->findBlockByNumber(3).layout() == layout);
+        QCOMPARE(layout->lineCount(), lines);
+        const QRect at = view->cursorRect(QTextCursor(view->document()->findBlockByNumber(3)));
+        const QRect box = painted.boundingRect();
+        QVERIFY2(box.height() <= at.height() + 4 && box.width() <= 2 * at.height(),
+                 qPrintable(QStringLiteral("%1x%2").arg(box.width()).arg(box.height())));
+        QCOMPARE(LookAt(view.get(), view->positionAt(offset)).colour, kRed);
+    }
+
+    // The underline on a line break shows as a sign at the end of its line,
+    // which changes neither the text nor any offset.
+    void anUnderlinedLineBreakShows() {
+        const std::string source = Gbk("你好") + "\r\n" + Gbk("世界");
+        const auto view = MakeView(source);
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        const QImage plain = view->viewport()->grab().toImage();
+        view->markSource(4, Mark::UnderlineOn);
+        QCOMPARE(view->positionAt(4), 2);
+        QCOMPARE(view->shownText(), QStringLiteral("你好\n世界"));
+        QTRY_VERIFY(view->viewport()->grab().toImage() != plain);
+        // Right of the line's text, nowhere else.
+        const QImage marked = view->viewport()->grab().toImage();
+        const QRect end = view->cursorRect(QTextCursor(view->document()->firstBlock()));
+        QTextCursor lineEnd(view->document());
+        lineEnd.setPosition(2);
+        const int textEnd = view->cursorRect(lineEnd).left();
+        for (int y = 0; y < plain.height(); ++y) {
+            for (int x = 0; x < plain.width(); ++x) {
+                if (plain.pixel(x, y) != marked.pixel(x, y)) {
+                    QVERIFY2(x >= textEnd - 1 && y >= end.top() - 1 && y <= end.bottom() + 1,
+                             qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+                }
+            }
+        }
+        view->markSource(4, Mark::UnderlineOff);
+        QTRY_COMPARE(view->viewport()->grab().toImage(), plain);
     }
 
     void lineLengthsComeFromTheViewsOwnLayout() {

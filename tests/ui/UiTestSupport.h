@@ -102,8 +102,14 @@ inline Look LookAt(const QTextDocument* document, int position) {
     return {};
 }
 
+// The same of the source view, whose marks are its own.
+inline Look LookAt(const SourceView* view, int position) {
+    const SourceView::Look look = view->lookAt(position);
+    return {look.colour, look.underline};
+}
+
 inline Look LookAtOffset(const SourceView* view, int offset) {
-    return LookAt(view->document(), view->positionAt(offset));
+    return LookAt(view, view->positionAt(offset));
 }
 
 inline const QColor kBlue(0, 0, 255);

@@ -273,7 +273,7 @@ private slots:
         QCOMPARE(Text("Label8"), QStringLiteral("2"));
         QCOMPARE(Text("Label12"), QStringLiteral("57")); // 4 of 7
         // Nothing but colour and underline changes.
-        QCOMPARE(LookAt(View()->document(), 0).colour, kBlue);
+        QCOMPARE(LookAt(View(), 0).colour, kBlue);
         QTextCursor cursor(View()->document());
         cursor.setPosition(1);
         QCOMPARE(cursor.charFormat().font().pixelSize(), 19);
