@@ -25,7 +25,7 @@ run_packages=(
 test_packages=(
   clang libclang-rt-14-dev
   libqt6test6 libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool xclip dbus-x11 x11-utils imagemagick
+  xvfb xdotool xclip dbus-x11 x11-utils imagemagick strace jq
   ibus ibus-libpinyin libglib2.0-bin
   adwaita-qt6 openbox weston
   dpkg-dev fakeroot file lintian desktop-file-utils appstream

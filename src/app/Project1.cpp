@@ -3,16 +3,44 @@
 #include "CommandLine.h"
 #include "DisplayCheck.h"
 #include "ui/Application.h"
+#include "results/Settings.h"
 #include "ui/Pictures.h"
+#include "ui/ResultsSession.h"
 #include "ui/TestDump.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 
 #include <QIcon>
 #include <QPixmap>
+#include <QStringList>
 #include <chrono>
 #include <cstdio>
 #include <memory>
+
+namespace {
+
+// The folder of --results DIR (or --results=DIR); empty when not given.
+// Sets `bad` when the option comes without a folder.
+QString ResultsOption(const QStringList& arguments, bool& bad) {
+    const QString option = QStringLiteral("--results");
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == option) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
+                bad = true;
+                return {};
+            }
+            return arguments[i + 1];
+        }
+        if (arguments[i].startsWith(option + QLatin1Char('='))) {
+            const QString folder = arguments[i].mid(option.size() + 1);
+            bad = folder.isEmpty();
+            return folder;
+        }
+    }
+    return {};
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
@@ -33,6 +61,13 @@ int main(int argc, char** argv) {
     }
     qarvel::ui::Application app(argc, argv);
     probe.reset(); // the application holds its own connection now
+    bool badOption = false;
+    const QString resultsFolder = qarvel::results::ChooseResultsFolder(
+        ResultsOption(QCoreApplication::arguments(), badOption), qarvel::results::AdminResultsFolder());
+    if (badOption) {
+        std::fprintf(stderr, "qarvel: --results needs a folder\n");
+        return 2;
+    }
     app.setWindowIcon(QIcon(QPixmap::fromImage(qarvel::ui::ProgramIcon())));
     // The program ends by its own commands or with the exam window, never
     // because the login window closed while the exam window is not yet shown.
@@ -47,8 +82,22 @@ int main(int argc, char** argv) {
     qarvel::ui::TForm2 form2(&form1);
     form1.SetLoginWindow(&form2);
 
+    // Results records, when a teacher or the administrator asked for them;
+    // otherwise the program writes nothing.
+    std::unique_ptr<qarvel::ui::ResultsSession> results;
+    if (!resultsFolder.isEmpty()) {
+        qarvel::ui::ResultsSession::Options options;
+        options.folder = resultsFolder;
+        results = std::make_unique<qarvel::ui::ResultsSession>(form1, &form2, options);
+        qarvel::ui::ResultsSession::EndProgramOnSignals();
+    }
+
     // The loop's first task: show the exam window, which opens the login
     // window modally and comes on screen itself when the login has closed.
     QMetaObject::invokeMethod(&form1, &QWidget::show, Qt::QueuedConnection);
-    return app.exec();
+    const int status = app.exec();
+    if (results) {
+        results->Finish();
+    }
+    return status;
 }

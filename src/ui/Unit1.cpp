@@ -470,7 +470,11 @@ void TForm1::Memo1Change() {
         TForm1& form_;
     } inSight(*this);
     // An error escapes to the answer box, which shows it and knows the change failed.
+    const bool wasComplete = AnswerDisabled();
     exam::CompareAnswer(state_, *this, Memo1->gbkText());
+    if (!wasComplete && AnswerDisabled()) {
+        emit completed();
+    }
 }
 
 void TForm1::RichEdit1MouseDown() {
@@ -496,14 +500,17 @@ void TForm1::Timer1Timer() {
             Timer1->start(next);
         }
     }
+    emit ticked();
 }
 
 void TForm1::Pap1Click() {
     Guarded([this] { exam::Pap1Click(*this); });
+    emit paused();
 }
 
 void TForm1::Pap2Click() {
     Guarded([this] { exam::Pap2Click(*this, locale_); });
+    emit continued();
 }
 
 void TForm1::Image1Click() {

@@ -97,6 +97,13 @@ public:
     // in the error box and `target` stays blank; returns false then.
     static bool LoadPicture(QLabel* target, const QString& path);
 
+signals:
+    // The exam's course, for whoever keeps a record of it.
+    void ticked();    // a tick of the clock has been counted
+    void paused();    // Pap1Click has run
+    void continued(); // Pap2Click has run
+    void completed(); // the change just judged completed the exam
+
 protected:
     void changeEvent(QEvent* event) override;
     // A close of the main window ends the program at once.

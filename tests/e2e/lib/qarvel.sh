@@ -54,12 +54,14 @@ only_window_named() {
 running() { kill -0 "$qarvel_pid" 2>/dev/null; }
 ended() { ! running; }
 
-# start <run name> <working folder>: the program as a user starts it.
+# start <run name> <working folder> [argument...]: the program as a user starts it.
 start() {
     run=$1
     dump="$scratch/$run.dump"
     log="$scratch/$run.log"
-    (cd "$2" && exec env QARVEL_TEST_DUMP="$dump" "$qarvel") >"$log" 2>&1 &
+    local folder=$2
+    shift 2
+    (cd "$folder" && exec env QARVEL_TEST_DUMP="$dump" "$qarvel" "$@") >"$log" 2>&1 &
     qarvel_pid=$!
 }
 

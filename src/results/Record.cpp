@@ -1,0 +1,150 @@
+#include "Record.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+
+namespace qarvel::results {
+namespace {
+
+QString IsoWithOffset(const QDateTime& time) {
+    if (!time.isValid()) {
+        return {};
+    }
+    // Written with the offset even for UTC ("+00:00", not "Z"), so every record reads alike.
+    const QDateTime fixed = time.toOffsetFromUtc(time.offsetFromUtc());
+    QString text = fixed.toString(Qt::ISODate);
+    if (text.endsWith(QLatin1Char('Z'))) {
+        text.chop(1);
+        text += QStringLiteral("+00:00");
+    }
+    return text;
+}
+
+int Int(const QJsonObject& object, const char* key) {
+    return object.value(QLatin1String(key)).toInt();
+}
+
+QString Text(const QJsonObject& object, const char* key) {
+    return object.value(QLatin1String(key)).toString();
+}
+
+} // namespace
+
+QString ProgramVersion() {
+    return QStringLiteral("qarvel " QARVEL_VERSION);
+}
+
+QDateTime NowWithOffset() {
+    QDateTime now = QDateTime::currentDateTime();
+    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    return now.toOffsetFromUtc(now.offsetFromUtc());
+}
+
+QByteArray ToJson(const Record& r) {
+    QJsonObject source{{"path", r.sourcePath},
+                       {"sha256", r.sourceSha256},
+                       {"total", r.sourceTotal},
+                       {"ascii", r.sourceAscii},
+                       {"hanzi", r.sourceHanzi}};
+    QJsonObject correct{{"ascii", r.correctAscii}, {"hanzi", r.correctHanzi}};
+    QJsonObject pauses{{"count", r.pauses}, {"seconds", r.pauseSeconds}};
+    QJsonObject root{{"schema", r.schema},
+                     {"program", r.program},
+                     {"host", r.host},
+                     {"user", r.user},
+                     {"name", r.name},
+                     {"number", r.number},
+                     {"duration", r.duration},
+                     {"start", IsoWithOffset(r.start)},
+                     {"updated", IsoWithOffset(r.updated)},
+                     {"state", r.state},
+                     {"remaining", r.remaining},
+                     {"elapsed", r.elapsed},
+                     {"source", source},
+                     {"correct", correct},
+                     {"score", r.score},
+                     {"changes", r.changes},
+                     {"pauses", pauses},
+                     {"answer", r.answer}};
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+std::optional<Record> FromJson(const QByteArray& json) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        return std::nullopt;
+    }
+    const QJsonObject root = document.object();
+    if (Int(root, "schema") != kSchemaVersion || !root.value(QLatin1String("number")).isString()) {
+        return std::nullopt;
+    }
+    Record r;
+    r.program = Text(root, "program");
+    r.host = Text(root, "host");
+    r.user = Text(root, "user");
+    r.name = Text(root, "name");
+    r.number = Text(root, "number");
+    r.duration = Text(root, "duration");
+    r.start = QDateTime::fromString(Text(root, "start"), Qt::ISODate);
+    r.updated = QDateTime::fromString(Text(root, "updated"), Qt::ISODate);
+    r.state = Text(root, "state");
+    r.remaining = Text(root, "remaining");
+    r.elapsed = Text(root, "elapsed");
+    const QJsonObject source = root.value(QLatin1String("source")).toObject();
+    r.sourcePath = Text(source, "path");
+    r.sourceSha256 = Text(source, "sha256");
+    r.sourceTotal = Int(source, "total");
+    r.sourceAscii = Int(source, "ascii");
+    r.sourceHanzi = Int(source, "hanzi");
+    const QJsonObject correct = root.value(QLatin1String("correct")).toObject();
+    r.correctAscii = Int(correct, "ascii");
+    r.correctHanzi = Int(correct, "hanzi");
+    r.score = Int(root, "score");
+    r.changes = Int(root, "changes");
+    const QJsonObject pauses = root.value(QLatin1String("pauses")).toObject();
+    r.pauses = Int(pauses, "count");
+    r.pauseSeconds = pauses.value(QLatin1String("seconds")).toInteger();
+    r.answer = Text(root, "answer");
+    return r;
+}
+
+QString SafeNamePart(const QString& text, int limit) {
+    QString safe;
+    bool gap = false;
+    for (const QChar ch : text) {
+        if (safe.size() >= limit) {
+            break;
+        }
+        // Surrogate halves (characters beyond the first plane) are dropped:
+        // they would be cut in two at the limit.
+        if (ch.isLetterOrNumber() && !ch.isSurrogate()) {
+            if (gap && !safe.isEmpty()) {
+                safe += QLatin1Char('-');
+                if (safe.size() >= limit) {
+                    break;
+                }
+            }
+            safe += ch;
+            gap = false;
+        } else {
+            gap = true;
+        }
+    }
+    return safe.isEmpty() ? QStringLiteral("-") : safe;
+}
+
+QString RecordFileName(const Record& r) {
+    const QDateTime start = r.start.toOffsetFromUtc(r.start.offsetFromUtc());
+    const int offset = start.offsetFromUtc() / 60;
+    const QString zone = QStringLiteral("%1%2%3")
+                             .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                             .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
+                             .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
+    return SafeNamePart(r.number) + QLatin1Char('_') + SafeNamePart(r.name) + QLatin1Char('_') +
+           start.toString(QStringLiteral("yyyyMMdd'T'HHmmss")) + zone + QLatin1Char('_') +
+           SafeNamePart(r.host, 48) + QStringLiteral(".json");
+}
+
+} // namespace qarvel::results

@@ -1,0 +1,310 @@
+#include "ResultsTable.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <map>
+
+namespace qarvel::results {
+namespace {
+
+// Natural order: runs of digits by value, everything else as text.
+int CompareNumbers(const QString& a, const QString& b) {
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            qsizetype ei = i;
+            qsizetype ej = j;
+            while (ei < a.size() && a[ei].isDigit()) {
+                ++ei;
+            }
+            while (ej < b.size() && b[ej].isDigit()) {
+                ++ej;
+            }
+            QStringView da = QStringView(a).mid(i, ei - i);
+            QStringView db = QStringView(b).mid(j, ej - j);
+            while (da.size() > 1 && da.front() == QLatin1Char('0')) {
+                da = da.mid(1);
+            }
+            while (db.size() > 1 && db.front() == QLatin1Char('0')) {
+                db = db.mid(1);
+            }
+            if (da.size() != db.size()) {
+                return da.size() < db.size() ? -1 : 1;
+            }
+            if (const int c = da.compare(db); c != 0) {
+                return c;
+            }
+            i = ei;
+            j = ej;
+        } else {
+            if (a[i] != b[j]) {
+                return a[i] < b[j] ? -1 : 1;
+            }
+            ++i;
+            ++j;
+        }
+    }
+    if (i < a.size() || j < b.size()) {
+        return i < a.size() ? 1 : -1;
+    }
+    return a.compare(b);
+}
+
+// Cells a character takes on a terminal: two for East Asian wide characters.
+int Cells(const QString& text) {
+    int cells = 0;
+    for (const uint c : text.toUcs4()) {
+        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
+                          (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+                          (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+                          (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+        cells += wide ? 2 : 1;
+    }
+    return cells;
+}
+
+QString TimeText(const QDateTime& time) {
+    return time.isValid() ? time.toString(QStringLiteral("HH:mm:ss")) : QString();
+}
+
+QString Iso(const QDateTime& time) {
+    return time.isValid() ? time.toString(Qt::ISODate) : QString();
+}
+
+QString Pauses(const Record& r) {
+    return r.pauses == 0 ? QStringLiteral("0")
+                         : QStringLiteral("%1次/%2秒").arg(r.pauses).arg(r.pauseSeconds);
+}
+
+QString CsvField(QString text) {
+    // A name typed at login must not become a formula in the teacher's spreadsheet.
+    bool number = false;
+    text.toDouble(&number);
+    if (!text.isEmpty() && !number &&
+        QStringLiteral("=+-@\t\r").contains(text.front())) {
+        text.prepend(QLatin1Char('\''));
+    }
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))) {
+        return text;
+    }
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// A name or number shown on one line of the table.
+QString OneLine(QString text) {
+    for (QChar& ch : text) {
+        if (ch.category() == QChar::Other_Control) {
+            ch = QLatin1Char(' ');
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+FolderRecords ReadFolder(const QString& folder) {
+    FolderRecords result;
+    const QDir dir(folder);
+    for (const QString& name :
+         dir.entryList({QStringLiteral("*.json")}, QDir::Files | QDir::Readable, QDir::Name)) {
+        QFile file(dir.filePath(name));
+        // A record is a few kilobytes; anything huge is not one.
+        const auto record = file.open(QIODevice::ReadOnly) && file.size() < 16 * 1024 * 1024
+                                ? FromJson(file.readAll())
+                                : std::nullopt;
+        if (record) {
+            result.records.push_back(*record);
+            result.files.push_back(name);
+        } else {
+            result.unreadable.push_back(name);
+        }
+    }
+    // Files the reader may not open (a drop-box folder of another's) are not records to it.
+    for (const QString& name : dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+        if (!result.files.contains(name) && !result.unreadable.contains(name)) {
+            result.unreadable.push_back(name);
+        }
+    }
+    return result;
+}
+
+std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now) {
+    std::vector<Row> rows;
+    std::map<QString, int> perNumber;
+    std::map<QString, int> perSource;
+    for (std::size_t i = 0; i < folder.records.size(); ++i) {
+        Row row;
+        row.record = folder.records[i];
+        row.file = i < std::size_t(folder.files.size()) ? folder.files[qsizetype(i)] : QString();
+        ++perNumber[row.record.number];
+        ++perSource[row.record.sourceSha256];
+        rows.push_back(row);
+    }
+    // The source most records were made on; with a tie for most, none is it.
+    QString usual;
+    int most = 0;
+    bool tie = false;
+    for (const auto& [sha, count] : perSource) {
+        if (count > most) {
+            usual = sha;
+            most = count;
+            tie = false;
+        } else if (count == most) {
+            tie = true;
+        }
+    }
+    for (Row& row : rows) {
+        const Record& r = row.record;
+        row.duplicate = perNumber[r.number] > 1;
+        row.stale = r.state == QLatin1String(kRunning) &&
+                    (!r.updated.isValid() || r.updated.secsTo(now) > kStaleSeconds);
+        row.otherSource = perSource.size() > 1 && (tie || r.sourceSha256 != usual);
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        const int c = CompareNumbers(a.record.number, b.record.number);
+        return c != 0 ? c < 0 : a.record.start < b.record.start;
+    });
+    return rows;
+}
+
+QString StateWord(const Row& row) {
+    const QString& state = row.record.state;
+    if (row.stale) {
+        return QStringLiteral("失联");
+    }
+    if (state == QLatin1String(kRunning)) {
+        return QStringLiteral("答题中");
+    }
+    if (state == QLatin1String(kPaused)) {
+        return QStringLiteral("暂停");
+    }
+    if (state == QLatin1String(kTimeUp)) {
+        return QStringLiteral("时间到");
+    }
+    if (state == QLatin1String(kComplete)) {
+        return QStringLiteral("完成");
+    }
+    if (state == QLatin1String(kClosed)) {
+        return QStringLiteral("已关闭");
+    }
+    return state;
+}
+
+QString FlagWords(const Row& row) {
+    QStringList flags;
+    if (row.duplicate) {
+        flags << QStringLiteral("学号重复");
+    }
+    if (row.stale) {
+        flags << QStringLiteral("超过1分钟未更新");
+    }
+    if (row.otherSource) {
+        flags << QStringLiteral("原文不同");
+    }
+    return flags.join(QStringLiteral("; "));
+}
+
+QString FormatTable(const std::vector<Row>& rows) {
+    std::vector<QStringList> cells;
+    cells.push_back({QStringLiteral("学号"), QStringLiteral("姓名"), QStringLiteral("状态"),
+                     QStringLiteral("得分"), QStringLiteral("正确汉字"), QStringLiteral("正确字符"),
+                     QStringLiteral("剩余时间"), QStringLiteral("已用时间"), QStringLiteral("暂停"),
+                     QStringLiteral("更新"), QStringLiteral("主机"), QStringLiteral("标记")});
+    for (const Row& row : rows) {
+        const Record& r = row.record;
+        cells.push_back({OneLine(r.number), OneLine(r.name), StateWord(row),
+                         QString::number(r.score), QString::number(r.correctHanzi),
+                         QString::number(r.correctAscii), r.remaining, r.elapsed, Pauses(r),
+                         TimeText(r.updated), OneLine(r.host), FlagWords(row)});
+    }
+    std::vector<int> widths(std::size_t(cells.front().size()), 0);
+    for (const QStringList& line : cells) {
+        for (qsizetype c = 0; c < line.size(); ++c) {
+            widths[std::size_t(c)] = std::max(widths[std::size_t(c)], Cells(line[c]));
+        }
+    }
+    QString table;
+    for (const QStringList& line : cells) {
+        QString text;
+        for (qsizetype c = 0; c < line.size(); ++c) {
+            text += line[c];
+            if (c + 1 < line.size()) {
+                text += QString(widths[std::size_t(c)] - Cells(line[c]) + 2, QLatin1Char(' '));
+            }
+        }
+        while (text.endsWith(QLatin1Char(' '))) {
+            text.chop(1);
+        }
+        table += text + QLatin1Char('\n');
+    }
+    return table;
+}
+
+QString FormatSummary(const std::vector<Row>& rows) {
+    int typing = 0;
+    int paused = 0;
+    int finished = 0;
+    int silent = 0;
+    for (const Row& row : rows) {
+        const QString& state = row.record.state;
+        if (row.stale) {
+            ++silent;
+        } else if (state == QLatin1String(kRunning)) {
+            ++typing;
+        } else if (state == QLatin1String(kPaused)) {
+            ++paused;
+        } else {
+            ++finished;
+        }
+    }
+    return QStringLiteral("共%1人：答题中%2，暂停%3，已结束%4，失联%5")
+        .arg(rows.size())
+        .arg(typing)
+        .arg(paused)
+        .arg(finished)
+        .arg(silent);
+}
+
+QByteArray FormatCsv(const std::vector<Row>& rows) {
+    QStringList lines;
+    lines << QStringLiteral("学号,姓名,状态,得分,正确汉字,正确字符,剩余时间,已用时间,考试时长,"
+                            "暂停次数,暂停秒数,改动次数,开始时间,更新时间,主机,用户,原文,"
+                            "原文SHA-256,标记,文件");
+    for (const Row& row : rows) {
+        const Record& r = row.record;
+        const QStringList fields{r.number,
+                                 r.name,
+                                 StateWord(row),
+                                 QString::number(r.score),
+                                 QString::number(r.correctHanzi),
+                                 QString::number(r.correctAscii),
+                                 r.remaining,
+                                 r.elapsed,
+                                 r.duration,
+                                 QString::number(r.pauses),
+                                 QString::number(r.pauseSeconds),
+                                 QString::number(r.changes),
+                                 Iso(r.start),
+                                 Iso(r.updated),
+                                 r.host,
+                                 r.user,
+                                 r.sourcePath,
+                                 r.sourceSha256,
+                                 FlagWords(row),
+                                 row.file};
+        QStringList quoted;
+        for (const QString& field : fields) {
+            quoted << CsvField(field);
+        }
+        lines << quoted.join(QLatin1Char(','));
+    }
+    return QByteArray("\xEF\xBB\xBF") + lines.join(QStringLiteral("\r\n")).toUtf8() + "\r\n";
+}
+
+} // namespace qarvel::results

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Record.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace qarvel::results {
+
+// A running record not updated for this long comes from a program that
+// stopped writing: crashed, killed or switched off.
+inline constexpr qint64 kStaleSeconds = 60;
+
+// The records of a results folder, and the files in it that are not records.
+struct FolderRecords {
+    std::vector<Record> records;
+    QStringList files;      // each record's file name, in the order of `records`
+    QStringList unreadable; // *.json files that are not records
+};
+
+// Reads every record of `folder` (hidden files, such as the temporary files
+// of writes under way, are passed over).
+FolderRecords ReadFolder(const QString& folder);
+
+// One row of the merged table.
+struct Row {
+    Record record;
+    QString file;
+    bool duplicate = false;      // another record has the same number
+    bool stale = false;          // running, but not updated for kStaleSeconds
+    bool otherSource = false;    // made on a source unlike most records'
+};
+
+// One row per record, sorted by student number (numbers of digits by value),
+// then by start; with the flags set as of `now`.
+std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now);
+
+// The state as the table shows it: 答题中, 暂停, 时间到, 完成, 已关闭; 失联 when stale.
+QString StateWord(const Row& row);
+// The flags as the table shows them, "; " between.
+QString FlagWords(const Row& row);
+
+// The table for a terminal, columns aligned for Chinese text (two cells a character).
+QString FormatTable(const std::vector<Row>& rows);
+// One line: how many are typing, paused, finished, silent.
+QString FormatSummary(const std::vector<Row>& rows);
+// The table as CSV: UTF-8 with a byte-order mark, CR LF line ends, quoted
+// where needed, so that spreadsheets open the Chinese correctly.
+QByteArray FormatCsv(const std::vector<Row>& rows);
+
+} // namespace qarvel::results

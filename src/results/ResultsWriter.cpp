@@ -1,0 +1,302 @@
+#include "ResultsWriter.h"
+
+#include "AtomicFile.h"
+#include "Record.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <sys/stat.h>
+#include <thread>
+
+namespace qarvel::results {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kFolderFile = "folder"; // names the results folder of a spool subfolder
+
+struct Job {
+    std::uint64_t seq = 0;
+    QString name;
+    QByteArray bytes;
+};
+
+bool IsRecordName(const QString& name) {
+    return name.endsWith(QStringLiteral(".json")) && !name.startsWith(QLatin1Char('.'));
+}
+
+QByteArray ReadAll(const QString& path, bool* exists = nullptr) {
+    QFile file(path);
+    if (exists != nullptr) {
+        *exists = file.exists();
+    }
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes a spooled record into its folder unless the folder holds a newer one.
+WriteOutcome Deliver(const QString& target, const QString& name, const QByteArray& bytes) {
+    bool exists = false;
+    const QByteArray present = ReadAll(target + QLatin1Char('/') + name, &exists);
+    if (exists) {
+        const auto there = FromJson(present);
+        const auto kept = FromJson(bytes);
+        if (there && kept && there->updated >= kept->updated) {
+            return {true, 0};
+        }
+    }
+    return WriteFileAtomically(target, name, bytes);
+}
+
+} // namespace
+
+struct ResultsWriter::Shared {
+    Config config;
+    FailureNotice notice;
+    QString spoolFolder;
+
+    mutable std::mutex mutex;
+    std::condition_variable changed;
+    bool stop = false;
+
+    // Between the caller and the coordinating thread.
+    Job latest;
+    std::uint64_t handled = 0; // the latest sequence number taken up
+    std::uint64_t stored = 0;  // the latest in the folder or the spool
+    Counts counts;
+
+    // Between the coordinating thread and the folder thread, which alone
+    // touches the results folder and may hang in it.
+    std::function<WriteOutcome()> task;
+    bool busy = false;
+    bool taskDone = false;
+    WriteOutcome taskOutcome;
+
+    // The coordinating thread's own.
+    std::optional<Job> unsent; // kept in the spool, not yet in the folder
+    bool noticeGiven = false;
+
+    std::thread coordinator;
+    std::thread folderThread;
+
+    void RunFolderThread();
+    void RunCoordinator();
+    // Runs `work` in the folder thread for at most the timeout. Nothing when
+    // it timed out or the folder thread still hangs in an earlier task.
+    std::optional<WriteOutcome> InFolder(std::function<WriteOutcome()> work);
+    bool WriteToFolder(const Job& job);
+    void Keep(const Job& job);
+    void DeliverSpool();
+    void Failed(int error);
+};
+
+void ResultsWriter::Shared::RunFolderThread() {
+    std::unique_lock lock(mutex);
+    for (;;) {
+        changed.wait(lock, [&] { return stop || (busy && !taskDone); });
+        if (!(busy && !taskDone)) {
+            return;
+        }
+        auto work = std::move(task);
+        lock.unlock();
+        const WriteOutcome outcome = work();
+        lock.lock();
+        taskOutcome = outcome;
+        taskDone = true;
+        busy = false;
+        changed.notify_all();
+    }
+}
+
+std::optional<WriteOutcome> ResultsWriter::Shared::InFolder(std::function<WriteOutcome()> work) {
+    std::unique_lock lock(mutex);
+    if (busy) {
+        return std::nullopt;
+    }
+    task = std::move(work);
+    busy = true;
+    taskDone = false;
+    changed.notify_all();
+    if (!changed.wait_for(lock, config.timeout, [&] { return taskDone || stop; }) || !taskDone) {
+        return std::nullopt;
+    }
+    return taskOutcome;
+}
+
+void ResultsWriter::Shared::Failed(int error) {
+    bool first = false;
+    {
+        std::lock_guard lock(mutex);
+        ++counts.failures;
+        first = !noticeGiven && !stop;
+        noticeGiven = true;
+    }
+    if (first && notice) {
+        notice(DescribeWriteError(error));
+    }
+}
+
+bool ResultsWriter::Shared::WriteToFolder(const Job& job) {
+    const auto begin = Clock::now();
+    const QString folder = config.folder;
+    const auto outcome =
+        InFolder([folder, job] { return WriteFileAtomically(folder, job.name, job.bytes); });
+    if (!outcome || !outcome->ok) {
+        Failed(outcome ? outcome->error : ETIMEDOUT);
+        return false;
+    }
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - begin);
+    {
+        std::lock_guard lock(mutex);
+        ++counts.folderWrites;
+        counts.lastWrite = took;
+        counts.slowestWrite = std::max(counts.slowestWrite, took);
+    }
+    // The folder holds the newest state now: a spooled copy is stale.
+    QFile::remove(spoolFolder + QLatin1Char('/') + job.name);
+    return true;
+}
+
+void ResultsWriter::Shared::Keep(const Job& job) {
+    QDir().mkpath(spoolFolder);
+    ::chmod(QFile::encodeName(spoolFolder).constData(), 0700);
+    const QString folderFile = spoolFolder + QLatin1Char('/') + QLatin1String(kFolderFile);
+    if (!QFile::exists(folderFile)) {
+        WriteFileAtomically(spoolFolder, QLatin1String(kFolderFile), config.folder.toUtf8(), 0600);
+    }
+    if (WriteFileAtomically(spoolFolder, job.name, job.bytes, 0600).ok) {
+        std::lock_guard lock(mutex);
+        ++counts.spoolWrites;
+    }
+}
+
+void ResultsWriter::Shared::DeliverSpool() {
+    const QDir root(config.spoolRoot);
+    const QStringList subfolders = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& sub : subfolders) {
+        const QString kept = root.filePath(sub);
+        const QString target =
+            QString::fromUtf8(ReadAll(kept + QLatin1Char('/') + QLatin1String(kFolderFile)));
+        if (target.isEmpty()) {
+            continue;
+        }
+        for (const QString& name : QDir(kept).entryList(QDir::Files, QDir::Name)) {
+            if (!IsRecordName(name) || (unsent && kept == spoolFolder && name == unsent->name)) {
+                continue;
+            }
+            const QByteArray bytes = ReadAll(kept + QLatin1Char('/') + name);
+            const auto outcome = InFolder([target, name, bytes] { return Deliver(target, name, bytes); });
+            if (!outcome || !outcome->ok) {
+                break; // that folder is still away; the next try comes later
+            }
+            QFile::remove(kept + QLatin1Char('/') + name);
+            std::lock_guard lock(mutex);
+            ++counts.delivered;
+        }
+        const QStringList left = QDir(kept).entryList(QDir::Files | QDir::Hidden);
+        if (left == QStringList{QLatin1String(kFolderFile)}) {
+            QDir(kept).removeRecursively();
+        }
+    }
+}
+
+void ResultsWriter::Shared::RunCoordinator() {
+    DeliverSpool();
+    std::unique_lock lock(mutex);
+    for (;;) {
+        const auto fresh = [&] { return stop || latest.seq > handled; };
+        if (unsent) {
+            changed.wait_for(lock, config.retry, fresh);
+        } else {
+            changed.wait(lock, fresh);
+        }
+        if (stop) {
+            return;
+        }
+        const bool retry = latest.seq <= handled;
+        const Job job = retry ? *unsent : latest;
+        handled = std::max(handled, job.seq);
+        lock.unlock();
+        if (WriteToFolder(job)) {
+            const bool wasAway = unsent.has_value();
+            unsent.reset();
+            if (wasAway) {
+                DeliverSpool();
+            }
+        } else if (!retry) {
+            Keep(job);
+            unsent = job;
+        }
+        lock.lock();
+        stored = std::max(stored, job.seq);
+        changed.notify_all();
+    }
+}
+
+ResultsWriter::ResultsWriter(Config config, FailureNotice notice)
+    : shared_(std::make_shared<Shared>()) {
+    shared_->config = std::move(config);
+    shared_->notice = std::move(notice);
+    shared_->spoolFolder = SpoolFolderFor(shared_->config.spoolRoot, shared_->config.folder);
+    // Each thread holds the shared state: a folder thread that hangs in a
+    // dead share may outlive the writer.
+    auto shared = shared_;
+    shared_->folderThread = std::thread([shared] { shared->RunFolderThread(); });
+    shared_->coordinator = std::thread([shared] { shared->RunCoordinator(); });
+}
+
+ResultsWriter::~ResultsWriter() {
+    bool hanging = false;
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->stop = true;
+        hanging = shared_->busy;
+        shared_->changed.notify_all();
+    }
+    shared_->coordinator.join();
+    if (hanging) {
+        shared_->folderThread.detach();
+    } else {
+        shared_->folderThread.join();
+    }
+}
+
+void ResultsWriter::Submit(const QString& name, const QByteArray& bytes) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->latest = Job{shared_->latest.seq + 1, name, bytes};
+    shared_->changed.notify_all();
+}
+
+bool ResultsWriter::Flush(std::chrono::milliseconds limit) {
+    std::unique_lock lock(shared_->mutex);
+    return shared_->changed.wait_for(lock, limit,
+                                     [&] { return shared_->stored >= shared_->latest.seq; });
+}
+
+ResultsWriter::Counts ResultsWriter::counts() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->counts;
+}
+
+QString ResultsWriter::DefaultSpoolRoot() {
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(state)) {
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    }
+    return state + QStringLiteral("/qarvel/results");
+}
+
+QString ResultsWriter::SpoolFolderFor(const QString& spoolRoot, const QString& folder) {
+    const QByteArray key =
+        QCryptographicHash::hash(QDir::cleanPath(folder).toUtf8(), QCryptographicHash::Sha256)
+            .toHex()
+            .left(16);
+    return spoolRoot + QLatin1Char('/') + QString::fromLatin1(key);
+}
+
+} // namespace qarvel::results

@@ -1,0 +1,235 @@
+#include "ResultsSession.h"
+
+#include "MessageBoxes.h"
+#include "Unit1.h"
+#include "Unit2.h"
+#include "exam/ExamClock.h"
+#include "exam/SourceFile.h"
+#include "platform/GbkText.h"
+#include "results/ResultsWriter.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QSocketNotifier>
+#include <QSysInfo>
+#include <QTimer>
+
+#include <csignal>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace qarvel::ui {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+QString UserName() {
+    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr) {
+        return QString::fromLocal8Bit(entry->pw_name);
+    }
+    return qEnvironmentVariable("USER");
+}
+
+QString FileSha256(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+int signalPipe[2] = {-1, -1};
+
+void OnEndSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[0], &byte, 1);
+}
+
+} // namespace
+
+ResultsSession::ResultsSession(TForm1& form, TForm2* login, Options options)
+    : form_(form), options_(std::move(options)) {
+    if (options_.spoolRoot.isEmpty()) {
+        options_.spoolRoot = results::ResultsWriter::DefaultSpoolRoot();
+    }
+    QPointer<ResultsSession> self(this);
+    writer_ = std::make_unique<results::ResultsWriter>(
+        results::ResultsWriter::Config{options_.folder, options_.spoolRoot, options_.timeout,
+                                       std::chrono::milliseconds(10000)},
+        [self, folder = options_.folder](const QString& reason) {
+            // From the writer's thread: the message is the window's business.
+            QMetaObject::invokeMethod(
+                qApp,
+                [self, folder, reason] {
+                    const ResultsSession* session = self.data();
+                    if (session != nullptr && !session->finishing_) {
+                        ShowPlainMessage(
+                            QStringLiteral("成绩记录无法保存到成绩文件夹：\n%1\n（%2）\n\n"
+                                           "考试照常进行。成绩先保存在本机，"
+                                           "文件夹恢复后会自动补交。")
+                                .arg(folder, reason));
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+    period_.setInterval(options_.period);
+    connect(&period_, &QTimer::timeout, this, &ResultsSession::Submit);
+    // Queued: the keystroke that completes the exam only posts an event.
+    connect(&form_, &TForm1::completed, this, &ResultsSession::Observe, Qt::QueuedConnection);
+    connect(&form_, &TForm1::ticked, this, &ResultsSession::Observe);
+    connect(&form_, &TForm1::paused, this, &ResultsSession::Observe);
+    connect(&form_, &TForm1::continued, this, &ResultsSession::Observe);
+    if (login != nullptr) {
+        connect(login, &QDialog::finished, this, [this](int result) {
+            if (result != TForm2::kExitChosen) {
+                Begin();
+            }
+        });
+    }
+}
+
+ResultsSession::~ResultsSession() = default;
+
+QString ResultsSession::LabelText(const char* name) const {
+    const auto* label = form_.findChild<QLabel*>(QLatin1String(name));
+    return label != nullptr ? label->text() : QString();
+}
+
+void ResultsSession::Begin() {
+    if (begun_ || finishing_) {
+        return;
+    }
+    begun_ = true;
+    fixed_.program = results::ProgramVersion();
+    fixed_.host = QSysInfo::machineHostName();
+    fixed_.user = UserName();
+    fixed_.name = LabelText("Label17");
+    fixed_.number = LabelText("Label19");
+    fixed_.duration = LabelText("Label14");
+    fixed_.start = results::NowWithOffset();
+    fixed_.sourcePath = QDir::current().absoluteFilePath(QLatin1String(exam::kSourcePath));
+    fixed_.sourceSha256 = FileSha256(fixed_.sourcePath);
+    fixed_.sourceTotal = LabelText("Label2").toInt();
+    fixed_.sourceAscii = LabelText("Label4").toInt();
+    fixed_.sourceHanzi = LabelText("Label6").toInt();
+    state_ = CurrentState();
+
+    Submit();
+    period_.start();
+}
+
+QString ResultsSession::CurrentState() const {
+    const auto* answer = form_.findChild<QWidget*>(QStringLiteral("Memo1"));
+    if (answer == nullptr) {
+        return QString::fromLatin1(results::kRunning);
+    }
+    if (!answer->isEnabled()) {
+        return QString::fromLatin1(results::kComplete);
+    }
+    if (answer->property("readOnly").toBool()) {
+        return QString::fromLatin1(LabelText("Label14") == QLatin1String(exam::kInitialElapsed)
+                                       ? results::kTimeUp
+                                       : results::kPaused);
+    }
+    return QString::fromLatin1(results::kRunning);
+}
+
+void ResultsSession::Observe() {
+    if (!begun_ || finishing_) {
+        return;
+    }
+    const QString now = CurrentState();
+    if (now == state_) {
+        return;
+    }
+    const bool wasPaused = state_ == QLatin1String(results::kPaused);
+    const bool isPaused = now == QLatin1String(results::kPaused);
+    if (isPaused && !wasPaused) {
+        ++pauses_;
+        pauseBegan_ = Clock::now();
+    } else if (wasPaused && !isPaused) {
+        pausedFor_ += Clock::now() - pauseBegan_;
+    }
+    state_ = now;
+    Submit();
+}
+
+results::Record ResultsSession::Snapshot() const {
+    results::Record r = fixed_;
+    r.updated = results::NowWithOffset();
+    r.state = state_;
+    r.remaining = LabelText("Label14");
+    r.elapsed = LabelText("Label21");
+    const exam::ExamState& exam = form_.state();
+    r.correctAscii = exam.CorrectAsciiCount;
+    r.correctHanzi = exam.CorrectHanziCount;
+    r.score = LabelText("Label12").toInt();
+    r.changes = form_.changeCount();
+    r.pauses = pauses_;
+    auto paused = pausedFor_;
+    if (state_ == QLatin1String(results::kPaused)) {
+        paused += Clock::now() - pauseBegan_;
+    }
+    r.pauseSeconds = std::chrono::duration_cast<std::chrono::seconds>(paused).count();
+    r.answer = platform::FromGbk(exam.AnswerText);
+    r.answer.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return r;
+}
+
+void ResultsSession::Submit() {
+    if (!begun_ || finishing_) {
+        return;
+    }
+    const results::Record record = Snapshot();
+    writer_->Submit(results::RecordFileName(record), results::ToJson(record));
+}
+
+void ResultsSession::Finish() {
+    if (finishing_) {
+        return;
+    }
+    if (!begun_) {
+        finishing_ = true;
+        writer_.reset(); // records of earlier runs may still be on their way: no waiting
+        return;
+    }
+    Observe();
+    finishing_ = true;
+    period_.stop();
+    if (state_ != QLatin1String(results::kComplete) && state_ != QLatin1String(results::kTimeUp)) {
+        if (state_ == QLatin1String(results::kPaused)) {
+            pausedFor_ += Clock::now() - pauseBegan_;
+        }
+        state_ = QString::fromLatin1(results::kClosed);
+    }
+    const results::Record record = Snapshot();
+    writer_->Submit(results::RecordFileName(record), results::ToJson(record));
+    writer_->Flush(options_.timeout + std::chrono::seconds(1));
+    writer_.reset();
+}
+
+void ResultsSession::EndProgramOnSignals() {
+    if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(signalPipe[1], &byte, 1);
+        QCoreApplication::exit(0);
+    });
+    struct sigaction action {};
+    action.sa_handler = OnEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
+}
+
+} // namespace qarvel::ui

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "results/Record.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+
+namespace qarvel::results {
+class ResultsWriter;
+}
+
+namespace qarvel::ui {
+
+class TForm1;
+class TForm2;
+
+// Keeps the record of the exam in the exam window up to date in the results
+// folder: from the login on, every few seconds, at pause and continue, at
+// completion and time up, and a last time when the program ends. It only
+// reads what the window shows; the writing happens in a worker thread
+// (results::ResultsWriter), never on the way of a keystroke.
+class ResultsSession : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        QString folder;    // absolute
+        QString spoolRoot; // empty: the user's state folder
+        // Often enough that a record is never more than 10 s behind.
+        std::chrono::milliseconds period{9000};
+        std::chrono::milliseconds timeout{3000};
+    };
+
+    // Records kept locally by earlier runs go out at once. The exam's own
+    // record starts when `login` ends in an exam (not by "退出"); without a
+    // login window, call Begin().
+    ResultsSession(TForm1& form, TForm2* login, Options options);
+    ~ResultsSession() override;
+
+    // The exam has begun: the start time is now, the first record goes out.
+    void Begin();
+    // The program ends: the last record goes out, as "closed" unless the exam
+    // was complete or its time up; waits until it is in the folder or kept
+    // locally (at most the timeout and a second).
+    void Finish();
+
+    // The record as of now.
+    [[nodiscard]] results::Record Snapshot() const;
+    [[nodiscard]] bool begun() const { return begun_; }
+    [[nodiscard]] const results::ResultsWriter* writer() const { return writer_.get(); }
+
+    // SIGTERM and SIGHUP (log out, shut down) end the program as its own
+    // close does, so that the last record is written.
+    static void EndProgramOnSignals();
+
+private:
+    void Observe();
+    void Submit();
+    [[nodiscard]] QString CurrentState() const;
+    [[nodiscard]] QString LabelText(const char* name) const;
+
+    TForm1& form_;
+    Options options_;
+    std::unique_ptr<results::ResultsWriter> writer_;
+    QTimer period_;
+    results::Record fixed_; // what does not change during the exam
+    QString state_;
+    bool begun_ = false;
+    bool finishing_ = false;
+    int pauses_ = 0;
+    std::chrono::steady_clock::duration pausedFor_{};
+    std::chrono::steady_clock::time_point pauseBegan_{};
+};
+
+} // namespace qarvel::ui
