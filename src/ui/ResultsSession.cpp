@@ -67,13 +67,21 @@ ResultsSession::ResultsSession(TForm1& form, TForm2* login, Options options)
             QMetaObject::invokeMethod(
                 qApp,
                 [self, folder, reason] {
-                    const ResultsSession* session = self.data();
-                    if (session != nullptr && !session->finishing_) {
-                        ShowPlainMessage(
-                            QStringLiteral("成绩记录无法保存到成绩文件夹：\n%1\n（%2）\n\n"
-                                           "考试照常进行。成绩先保存在本机，"
-                                           "文件夹恢复后会自动补交。")
-                                .arg(folder, reason));
+                    ResultsSession* session = self.data();
+                    if (session == nullptr || session->finishing_) {
+                        return;
+                    }
+                    TForm1& window = session->form_;
+                    ShowMessageBox({BoxKind::Plain, ApplicationTitle(),
+                                    QStringLiteral("成绩记录无法保存到成绩文件夹：\n%1\n（%2）\n\n"
+                                                   "考试照常进行。成绩先保存在本机，"
+                                                   "文件夹恢复后会自动补交。")
+                                        .arg(folder, reason)},
+                                   window.isVisible() ? &window : nullptr);
+                    // Back to the exam: the keys go where they went before.
+                    if (window.isVisible()) {
+                        window.raise();
+                        window.activateWindow();
                     }
                 },
                 Qt::QueuedConnection);

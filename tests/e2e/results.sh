@@ -1,0 +1,289 @@
+#!/usr/bin/env bash
+# results.sh <qarvel> <qarvel-results> <artifacts>
+#
+# Results records from the real program, in an Xvfb display of its own
+# (lib/sandbox.sh), each run a fresh process:
+#   1. --results on a local folder: a record right after the login, updated
+#      while the exam runs, at pause and continue, at completion with the
+#      score on screen, and after the confirmed close; qarvel-results reads it;
+#   2. kill -9 mid-exam leaves a whole record at most 10 s old;
+#   3. a read-only folder: the message once, the exam goes on, nothing in the
+#      folder; the record arrives once the folder is writable;
+#   4. a full file system: the same, and a record kept locally when the
+#      program ends arrives at the next start;
+#   5. the administrator's setting wins over the command line;
+#   6. without the option and the setting, strace sees no file written.
+# Runs 3 and 4 mount small tmpfs folders: skipped (77) without that privilege.
+# Leaves screenshots in <artifacts>/results-*.png.
+set -uo pipefail
+
+if [ $# -ne 3 ]; then
+    echo "usage: $0 <qarvel> <qarvel-results> <artifacts>" >&2
+    exit 2
+fi
+qarvel=$(realpath "$1")
+tool=$(realpath "$2")
+artifacts=$(realpath -m "$3")
+mkdir -p "$artifacts"
+
+. "$(dirname "$0")/lib/sandbox.sh"
+sandbox_name=results
+sandbox_require xdotool import jq iconv sha256sum strace
+sandbox_begin results
+export QT_QPA_PLATFORM=xcb
+unset QT_IM_MODULE XMODIFIERS
+# No administrator's setting but the test's own.
+export XDG_CONFIG_DIRS="$sandbox/xdg"
+export XDG_STATE_HOME="$sandbox/state"
+mkdir -p "$XDG_CONFIG_DIRS"
+
+scratch=$sandbox
+shot_prefix=results
+. "$(dirname "$0")/lib/qarvel.sh"
+
+mounts=()
+cleanup() {
+    qarvel_stop
+    local m
+    for m in "${mounts[@]}"; do umount "$m" 2>/dev/null; done
+    sandbox_cleanup
+}
+trap cleanup EXIT
+
+exam_folder="$sandbox/exam"
+source_text='春眠不觉晓夜来风雨声'
+write_source "$exam_folder" "$source_text"
+spool="$XDG_STATE_HOME/qarvel/results"
+
+# The records of a folder (hidden files are writes under way).
+records() { find "$1" -maxdepth 1 -type f -name '*.json' ! -name '.*' 2>/dev/null; }
+record_count() { records "$1" | grep -c .; }
+has_records() { [ "$(record_count "$1")" -ge 1 ]; }
+# field <folder> <jq filter>: from the folder's one record.
+field() { jq -r "$2" "$(records "$1" | head -n 1)" 2>/dev/null; }
+field_is() { [ "$(field "$1" "$2")" = "$3" ]; }
+# Nothing but the given names in a folder: no record, no temporary file.
+only_files() {
+    local folder=$1
+    shift
+    [ "$(ls -A "$folder" | sort | paste -sd' ')" = "$*" ]
+}
+
+# login <name> <number>: the login with a name and a number, then the exam window.
+login() {
+    await_login
+    xdotool type --delay 20 "$1"
+    xdotool key Return
+    xdotool type --delay 20 "$2"
+    wait_for 5 dump_says Form2.Edit2 "$2" || fail "number field: $(value Form2.Edit2)"
+    click_start
+    await_exam
+}
+# type_text <text>: Chinese text typed as key events carrying the characters,
+# one at a time: xdotool maps each to a spare key code first, and now and then
+# the key arrives before the new mapping and is lost; it is typed again then.
+type_text() {
+    focus_answer
+    local answer i try
+    answer=$(value answer)
+    for ((i = 0; i < ${#1}; i++)); do
+        answer+=${1:i:1}
+        for try in 1 2 3; do
+            xdotool type --delay 40 "${1:i:1}"
+            wait_for 3 dump_says answer "$answer" && break
+        done
+        dump_says answer "$answer" || fail "answer: $(value answer)"
+    done
+}
+close_exam() {
+    click_close_picture
+    xdotool key Return
+    expect_exit
+}
+message_shown() { value windows | grep -q QMessageBox; }
+no_message() { ! message_shown; }
+
+# ---- 1. A record from the login to the close ---------------------------------
+folder="$sandbox/results"
+mkdir -p "$folder"
+start record "$exam_folder" --results "$folder"
+login 'Li Lei' 20240917
+wait_for 3 has_records "$folder" || fail "no record right after the login"
+[ "$(record_count "$folder")" = 1 ] || fail "records: $(ls -A "$folder")"
+name=$(basename "$(records "$folder")")
+[[ "$name" =~ ^20240917_Li-Lei_[0-9]{8}T[0-9]{6}[+-][0-9]{4}_.+\.json$ ]] || fail "record name: $name"
+sha=$(sha256sum "$exam_folder/vexo/2.txt" | cut -d' ' -f1)
+for check in ".schema=1" ".name=Li Lei" ".number=20240917" ".state=running" \
+    ".duration=00:30:00" ".remaining=00:30:00" ".source.sha256=$sha" \
+    ".source.path=$exam_folder/vexo/2.txt" ".source.hanzi=$(value Label6)" \
+    ".source.total=$(value Label2)" ".source.ascii=$(value Label4)" ".changes=0" \
+    ".answer=" ".user=$(id -un)"; do
+    field_is "$folder" "${check%%=*}" "${check#*=}" ||
+        fail "first record: ${check%%=*} is '$(field "$folder" "${check%%=*}")', not '${check#*=}'"
+done
+import -window root "$artifacts/results-exam.png"
+
+type_text 春眠不觉晓
+# The next regular update carries the answer, the score and the clock.
+wait_for 11 field_is "$folder" .answer 春眠不觉晓 || fail "no update: $(cat "$(records "$folder")")"
+field_is "$folder" .score "$(value Label12)" || fail "score $(field "$folder" .score) != $(value Label12)"
+field_is "$folder" .correct.hanzi 5 || fail "correct: $(field "$folder" .correct.hanzi)"
+[ "$(field "$folder" .elapsed)" != 00:00:00 ] || fail "the elapsed time was not updated"
+
+# Pause and continue go out at once.
+xdotool mousemove --window "$exam" 796 49 click 1
+wait_for 3 field_is "$folder" .state paused || fail "state after pause: $(field "$folder" .state)"
+sleep 2
+xdotool mousemove --window "$exam" 860 49 click 1
+wait_for 3 field_is "$folder" .state running || fail "state after continue: $(field "$folder" .state)"
+field_is "$folder" .pauses.count 1 || fail "pauses: $(field "$folder" .pauses.count)"
+[ "$(field "$folder" .pauses.seconds)" -ge 1 ] || fail "pause length: $(field "$folder" .pauses.seconds)"
+
+# Completion goes out at once, with the score on screen.
+type_text 夜来风雨声
+wait_for 5 dump_says answerEnabled 0 || fail "the exam did not complete"
+wait_for 3 field_is "$folder" .state complete || fail "state at completion: $(field "$folder" .state)"
+score=$(value Label12)
+field_is "$folder" .score "$score" || fail "final score $(field "$folder" .score) != $score"
+close_exam
+field_is "$folder" .state complete || fail "state after the close: $(field "$folder" .state)"
+field_is "$folder" .score "$score" || fail "score after the close: $(field "$folder" .score)"
+[ "$(record_count "$folder")" = 1 ] && only_files "$folder" "$name" || fail "files: $(ls -A "$folder")"
+
+# The merge tool: the row, and the CSV with its byte-order mark.
+(cd "$sandbox" && "$tool" "$folder") >"$sandbox/table.txt" 2>"$sandbox/tool.log" ||
+    fail "qarvel-results: $(cat "$sandbox/tool.log")"
+grep -q "^20240917 *Li Lei *完成 *$score " "$sandbox/table.txt" || fail "table: $(cat "$sandbox/table.txt")"
+head -c 3 "$sandbox/qarvel-results.csv" | od -An -tx1 | grep -q 'ef bb bf' || fail "no BOM in the CSV"
+grep -q "^20240917,Li Lei,完成,$score," "$sandbox/qarvel-results.csv" || fail "CSV: $(cat "$sandbox/qarvel-results.csv")"
+echo "run 1: record $(stat -c %s "$folder/$name") bytes"
+
+# ---- 2. kill -9 ------------------------------------------------------------------
+folder="$sandbox/kill"
+mkdir -p "$folder"
+start kill "$exam_folder" --results "$folder"
+login 'Wang' 2
+type_text 春眠
+sleep $((10 + RANDOM % 6))
+killed=$(date +%s)
+kill -9 "$qarvel_pid"
+wait "$qarvel_pid" 2>/dev/null
+qarvel_pid=""
+[ "$(record_count "$folder")" = 1 ] || fail "records after kill -9: $(ls -A "$folder")"
+jq -e . "$(records "$folder")" >/dev/null || fail "the record does not parse: $(cat "$(records "$folder")")"
+age=$((killed - $(date -d "$(field "$folder" .updated)" +%s)))
+[ "$age" -le 10 ] || fail "the record was $age s old at kill -9"
+field_is "$folder" .answer 春眠 || fail "answer in the record: $(field "$folder" .answer)"
+echo "run 2: the record was $age s old at kill -9"
+
+# ---- 5. The administrator's setting wins ----------------------------------------
+admin="$sandbox/admin"
+other="$sandbox/other"
+mkdir -p "$admin" "$other" "$XDG_CONFIG_DIRS/qarvel"
+printf '[General]\nResultsFolder=%s\n' "$admin" >"$XDG_CONFIG_DIRS/qarvel/qarvel.conf"
+start admin "$exam_folder" --results "$other"
+login 'Zhao' 5
+wait_for 3 has_records "$admin" || fail "no record in the administrator's folder"
+close_exam
+field_is "$admin" .state closed || fail "state after the close: $(field "$admin" .state)"
+only_files "$other" "" || fail "the command line's folder got $(ls -A "$other")"
+rm "$XDG_CONFIG_DIRS/qarvel/qarvel.conf"
+
+# ---- 6. Without the option and the setting, nothing is written --------------------
+run=strace
+dump=""
+log="$sandbox/strace.log"
+(cd "$exam_folder" && exec strace -f -qq -o "$sandbox/strace.out" \
+    -e trace=open,openat,creat,rename,renameat,renameat2,mkdir,mkdirat,unlink,unlinkat,link,linkat,symlink,symlinkat,truncate,ftruncate \
+    "$qarvel") >"$log" 2>&1 &
+qarvel_pid=$!
+wait_for 30 only_window_named 考生进入 || fail "no login window under strace"
+login=$(visible_named '^考生进入$')
+xdotool type --delay 20 'Sun'
+click_start
+wait_for 10 only_window_named Qarvel || fail "no exam window under strace"
+exam=$(visible_named '^Qarvel$')
+xdotool mousemove --window "$exam" 300 400 click 1
+xdotool type --delay 20 'abc'
+sleep 1
+click_close_picture
+xdotool key Return
+expect_exit
+written=$(grep -E 'O_WRONLY|O_RDWR|O_CREAT|O_TRUNC|rename|mkdir|unlink|link(at)?\(|truncate' \
+    "$sandbox/strace.out" | grep -v ' = -1 ' | grep -v '"/dev/')
+[ -z "$written" ] || fail "files written without results: $written"
+grep -q 'openat(' "$sandbox/strace.out" || fail "strace saw nothing: $(head "$sandbox/strace.out")"
+
+# ---- 3. A read-only folder ----------------------------------------------------------
+readonly_folder="$sandbox/readonly"
+mkdir -p "$readonly_folder"
+if ! mount -t tmpfs -o size=1m,mode=0777 tmpfs "$readonly_folder" 2>/dev/null; then
+    echo "cannot mount a tmpfs here: the read-only and full folders are skipped" >&2
+    exit 77
+fi
+mounts+=("$readonly_folder")
+mount -o remount,ro "$readonly_folder" || fail "could not make the folder read-only"
+
+# after_failed_write: the message, once, then the exam window as usual.
+after_failed_write() {
+    click_start
+    wait_for 10 message_shown || fail "no message about the folder"
+    value QMessageBox.qt_msgbox_label | grep -q '成绩记录无法保存' ||
+        fail "message: $(value QMessageBox.qt_msgbox_label)"
+    import -window root "$artifacts/results-$run-message.png"
+    xdotool key Return
+    wait_for 5 no_message || fail "the message stayed"
+    await_exam
+}
+# no_second_message <seconds>: the exam goes on without the message coming again.
+no_second_message() {
+    local deadline=$((SECONDS + $1))
+    while [ $SECONDS -lt $deadline ]; do
+        message_shown && fail "the message came again"
+        sleep 0.2
+    done
+}
+spooled() { find "$spool" -name '*.json' ! -name '.*' 2>/dev/null | grep -q .; }
+
+start readonly "$exam_folder" --results "$readonly_folder"
+await_login
+xdotool type --delay 20 'Zhou'
+after_failed_write
+type_text 春
+spooled || fail "the record was not kept locally"
+no_second_message 10
+only_files "$readonly_folder" "" || fail "files in the read-only folder: $(ls -A "$readonly_folder")"
+mount -o remount,rw "$readonly_folder" || fail "could not make the folder writable"
+wait_for 12 has_records "$readonly_folder" || fail "the record did not arrive"
+field_is "$readonly_folder" .answer 春 || fail "answer: $(field "$readonly_folder" .answer)"
+wait_for 3 sh -c "! find '$spool' -name '*.json' | grep -q ." || fail "the local copy stayed"
+close_exam
+field_is "$readonly_folder" .state closed || fail "state: $(field "$readonly_folder" .state)"
+
+# ---- 4. A full file system; the record kept at the end arrives at the next start -------
+full="$sandbox/full"
+mkdir -p "$full"
+mount -t tmpfs -o size=64k,mode=0777 tmpfs "$full" || fail "could not mount a small tmpfs"
+mounts+=("$full")
+dd if=/dev/zero of="$full/filler" bs=1k 2>/dev/null
+start full "$exam_folder" --results "$full"
+await_login
+xdotool type --delay 20 'Qian'
+after_failed_write
+type_text 春眠不
+no_second_message 3
+close_exam
+only_files "$full" filler || fail "files in the full folder: $(ls -A "$full")"
+spooled || fail "the last record was not kept locally"
+rm "$full/filler"
+start next "$exam_folder" --results "$full"
+await_login
+wait_for 5 has_records "$full" || fail "the kept record did not arrive at the next start"
+field_is "$full" .answer 春眠不 || fail "answer: $(field "$full" .answer)"
+field_is "$full" .state closed || fail "state: $(field "$full" .state)"
+click_exit
+expect_exit
+spooled && fail "the local copy stayed"
+[ "$(record_count "$full")" = 1 ] || fail "records: $(ls -A "$full")"
+
+echo PASS
