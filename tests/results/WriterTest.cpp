@@ -1,0 +1,148 @@
+// The writer: the latest record wins, a folder that fails or hangs keeps the
+// record locally with one notice, and kept records are delivered later.
+#include "QtPrinting.h"
+#include "results/Record.h"
+#include "results/ResultsWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace qarvel::results;
+using namespace std::chrono_literals;
+
+QByteArray RecordBytes(int changes, const QDateTime& updated = QDateTime::currentDateTime()) {
+    Record r;
+    r.number = QStringLiteral("7");
+    r.changes = changes;
+    r.updated = updated;
+    return ToJson(r);
+}
+
+int ChangesIn(const QString& path) {
+    QFile file(path);
+    const auto record = file.open(QIODevice::ReadOnly) ? FromJson(file.readAll()) : std::nullopt;
+    return record ? record->changes : -1;
+}
+
+QStringList Kept(const QString& spoolRoot) {
+    QStringList found;
+    for (const QString& sub : QDir(spoolRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        for (const QString& name : QDir(spoolRoot + '/' + sub).entryList({"*.json"}, QDir::Files)) {
+            found << name;
+        }
+    }
+    return found;
+}
+
+bool Eventually(const std::function<bool()>& condition) {
+    for (int i = 0; i < 500 && !condition(); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    return condition();
+}
+
+struct Fixture {
+    QTemporaryDir dir;
+    QString folder = dir.filePath(QStringLiteral("results"));
+    QString spool = dir.filePath(QStringLiteral("spool"));
+    std::atomic<int> notices = 0;
+
+    ResultsWriter::Config Config(std::chrono::milliseconds timeout = 500ms) const {
+        return {folder, spool, timeout, 200ms};
+    }
+    ResultsWriter::FailureNotice Notice() {
+        return [this](const QString&) { ++notices; };
+    }
+};
+
+TEST(ResultsWriter, TheLatestRecordWins) {
+    Fixture f;
+    QDir().mkpath(f.folder);
+    ResultsWriter writer(f.Config(), f.Notice());
+    for (int i = 1; i <= 100; ++i) {
+        writer.Submit(QStringLiteral("r.json"), RecordBytes(i));
+    }
+    ASSERT_TRUE(writer.Flush(2s));
+    EXPECT_EQ(ChangesIn(f.folder + "/r.json"), 100);
+    EXPECT_LE(writer.counts().folderWrites, 100);
+    EXPECT_EQ(f.notices, 0);
+    EXPECT_EQ(QDir(f.folder).entryList(QDir::Files | QDir::Hidden), QStringList{"r.json"});
+}
+
+TEST(ResultsWriter, AMissingFolderKeepsTheRecordUntilItComes) {
+    Fixture f;
+    ResultsWriter writer(f.Config(), f.Notice());
+    for (int i = 1; i <= 3; ++i) {
+        writer.Submit(QStringLiteral("r.json"), RecordBytes(i));
+        ASSERT_TRUE(writer.Flush(2s));
+    }
+    EXPECT_EQ(f.notices, 1) << "one notice, however often it fails";
+    EXPECT_EQ(Kept(f.spool), QStringList{"r.json"});
+    QDir().mkpath(f.folder);
+    // No new record: the retry delivers the kept one.
+    ASSERT_TRUE(Eventually([&] { return ChangesIn(f.folder + "/r.json") == 3; }));
+    EXPECT_TRUE(Eventually([&] { return Kept(f.spool).isEmpty(); }));
+    EXPECT_EQ(f.notices, 1);
+}
+
+// A folder that hangs (here: a write that blocks on a pipe nobody reads)
+// costs the caller nothing and the record at most the timeout.
+TEST(ResultsWriter, AHangingFolderCostsAtMostTheTimeout) {
+    Fixture f;
+    QDir().mkpath(f.folder);
+    const QByteArray trap = QFile::encodeName(f.folder + "/.r.json." + QString::number(getpid()) + ".tmp");
+    ASSERT_EQ(mkfifo(trap.constData(), 0600), 0);
+    ResultsWriter writer(f.Config(300ms), f.Notice());
+    const auto begin = std::chrono::steady_clock::now();
+    writer.Submit(QStringLiteral("r.json"), RecordBytes(1));
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 50ms);
+    ASSERT_TRUE(writer.Flush(2s));
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 1500ms);
+    EXPECT_EQ(Kept(f.spool), QStringList{"r.json"});
+    EXPECT_EQ(f.notices, 1);
+    // While the folder still hangs, newer records go to the spool at once.
+    writer.Submit(QStringLiteral("r.json"), RecordBytes(2));
+    ASSERT_TRUE(writer.Flush(200ms));
+    // The folder comes back: the hung write ends, and the newest record arrives.
+    const int reader = ::open(trap.constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_TRUE(Eventually([&] { return ChangesIn(f.folder + "/r.json") == 2; }));
+    ::close(reader);
+    EXPECT_TRUE(Eventually([&] { return Kept(f.spool).isEmpty(); }));
+}
+
+TEST(ResultsWriter, RecordsKeptByAnEarlierRunAreDeliveredAtStart) {
+    Fixture f;
+    QDir().mkpath(f.folder);
+    const QDateTime now = QDateTime::currentDateTime();
+    // Kept earlier: a newer "a" than the folder's, an older "b" than the folder's.
+    const QString kept = ResultsWriter::SpoolFolderFor(f.spool, f.folder);
+    QDir().mkpath(kept);
+    const auto write = [](const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    write(kept + "/folder", f.folder.toUtf8());
+    write(kept + "/a.json", RecordBytes(2, now));
+    write(f.folder + "/a.json", RecordBytes(1, now.addSecs(-30)));
+    write(kept + "/b.json", RecordBytes(1, now.addSecs(-30)));
+    write(f.folder + "/b.json", RecordBytes(2, now));
+    ResultsWriter writer(f.Config(), f.Notice());
+    ASSERT_TRUE(Eventually([&] { return !QDir(kept).exists(); }));
+    EXPECT_EQ(ChangesIn(f.folder + "/a.json"), 2);
+    EXPECT_EQ(ChangesIn(f.folder + "/b.json"), 2);
+    EXPECT_EQ(writer.counts().delivered, 2);
+}
+
+} // namespace
