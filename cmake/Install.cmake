@@ -1,4 +1,4 @@
-# What `cmake --install` puts where (GNU layout): the two programs, the desktop
+# What `cmake --install` puts where (GNU layout): the programs, the desktop
 # entry, the AppStream metainfo, the icons, the man pages and the licence notice.
 include(GNUInstallDirs)
 
@@ -14,16 +14,18 @@ set(generated ${CMAKE_BINARY_DIR}/data)
 
 # The installed programs resolve their symbols at start-up, so that the whole
 # relocation table can be read-only, and check buffer sizes where they can.
-foreach(program qarvel qarvel-check)
+foreach(program qarvel qarvel-check qarvel-results)
     if(TARGET ${program})
         target_link_options(${program} PRIVATE -Wl,-z,relro -Wl,-z,now)
         target_compile_definitions(${program} PRIVATE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
     endif()
 endforeach()
 
-if(TARGET qarvel-check)
-    install(TARGETS qarvel-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+foreach(tool qarvel-check qarvel-results)
+    if(TARGET ${tool})
+        install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    endif()
+endforeach()
 if(NOT TARGET qarvel)
     return()
 endif()
@@ -46,7 +48,7 @@ endforeach()
 configure_file(${data}/changelog.in ${generated}/changelog @ONLY)
 configure_file(${data}/copyright ${generated}/copyright @ONLY)
 set(compressed)
-foreach(file man/qarvel.1 man/qarvel-check.1 changelog)
+foreach(file man/qarvel.1 man/qarvel-check.1 man/qarvel-results.1 changelog)
     if(file STREQUAL changelog)
         set(input ${generated}/changelog)
     else()
@@ -60,5 +62,5 @@ foreach(file man/qarvel.1 man/qarvel-check.1 changelog)
 endforeach()
 add_custom_target(qarvel_install_data ALL DEPENDS ${compressed})
 install(FILES ${generated}/qarvel.1.gz ${generated}/qarvel-check.1.gz
-        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+              ${generated}/qarvel-results.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${generated}/copyright ${generated}/changelog.gz DESTINATION ${QARVEL_DOCDIR})

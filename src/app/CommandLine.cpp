@@ -61,9 +61,11 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     const QCommandLineOption source(QStringLiteral("source"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption results(QStringLiteral("results"), QString(), QStringLiteral("DIR"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(source);
+    parser.addOption(results);
     for (const QtOption& qt : kQtOptions) {
         QCommandLineOption option(QString::fromLatin1(qt.name));
         if (qt.hasValue) {
@@ -114,6 +116,13 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         }
         line.sourcePath = QFile::encodeName(path).toStdString();
     }
+    if (parser.isSet(results)) {
+        line.resultsFolder = parser.value(results);
+        if (line.resultsFolder.isEmpty()) {
+            return Failure(QStringLiteral("--results 需要一个文件夹"),
+                           QStringLiteral("--results needs a folder"));
+        }
+    }
     return line;
 }
 
@@ -129,6 +138,8 @@ QString HelpText() {
         "  --source 文件      从该文件读取原文，而不是工作目录下的 vexo/2.txt\n"
         "  --source FILE      read the source text from FILE instead of vexo/2.txt\n"
         "                     in the working directory\n"
+        "  --results 文件夹   把每场考试的成绩记录写到该文件夹（见 qarvel-results）\n"
+        "  --results DIR      write a record of the exam into DIR (see qarvel-results)\n"
         "  -h, --help         显示本帮助并退出\n"
         "                     show this help and exit\n"
         "  -v, --version      显示版本并退出\n"

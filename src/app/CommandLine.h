@@ -19,6 +19,8 @@ struct CommandLine {
     // The source text to load (--source), as the file system spells it; by
     // default vexo/2.txt in the working directory.
     std::string sourcePath;
+    // The results folder (--results), as given; empty when not given.
+    QString resultsFolder;
     QString output;
 
     [[nodiscard]] int exitStatus() const { return action == Action::Fail ? 2 : 0; }

@@ -2,45 +2,20 @@
 // the login window.
 #include "CommandLine.h"
 #include "DisplayCheck.h"
-#include "ui/Application.h"
 #include "results/Settings.h"
+#include "ui/Application.h"
 #include "ui/Pictures.h"
 #include "ui/ResultsSession.h"
 #include "ui/TestDump.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 
+#include <QFile>
 #include <QIcon>
 #include <QPixmap>
-#include <QStringList>
 #include <chrono>
 #include <cstdio>
 #include <memory>
-
-namespace {
-
-// The folder of --results DIR (or --results=DIR); empty when not given.
-// Sets `bad` when the option comes without a folder.
-QString ResultsOption(const QStringList& arguments, bool& bad) {
-    const QString option = QStringLiteral("--results");
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (arguments[i] == option) {
-            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
-                bad = true;
-                return {};
-            }
-            return arguments[i + 1];
-        }
-        if (arguments[i].startsWith(option + QLatin1Char('='))) {
-            const QString folder = arguments[i].mid(option.size() + 1);
-            bad = folder.isEmpty();
-            return folder;
-        }
-    }
-    return {};
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
@@ -61,13 +36,9 @@ int main(int argc, char** argv) {
     }
     qarvel::ui::Application app(argc, argv);
     probe.reset(); // the application holds its own connection now
-    bool badOption = false;
+    // Results records: the administrator's folder, or else the command line's.
     const QString resultsFolder = qarvel::results::ChooseResultsFolder(
-        ResultsOption(QCoreApplication::arguments(), badOption), qarvel::results::AdminResultsFolder());
-    if (badOption) {
-        std::fprintf(stderr, "qarvel: --results needs a folder\n");
-        return 2;
-    }
+        line.resultsFolder, qarvel::results::AdminResultsFolder());
     app.setWindowIcon(QIcon(QPixmap::fromImage(qarvel::ui::ProgramIcon())));
     // The program ends by its own commands or with the exam window, never
     // because the login window closed while the exam window is not yet shown.
@@ -88,6 +59,7 @@ int main(int argc, char** argv) {
     if (!resultsFolder.isEmpty()) {
         qarvel::ui::ResultsSession::Options options;
         options.folder = resultsFolder;
+        options.sourcePath = QFile::decodeName(line.sourcePath.c_str());
         results = std::make_unique<qarvel::ui::ResultsSession>(form1, &form2, options);
         qarvel::ui::ResultsSession::EndProgramOnSignals();
     }

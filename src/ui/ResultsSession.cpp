@@ -4,7 +4,6 @@
 #include "Unit1.h"
 #include "Unit2.h"
 #include "exam/ExamClock.h"
-#include "exam/SourceFile.h"
 #include "platform/GbkText.h"
 #include "results/ResultsWriter.h"
 
@@ -121,7 +120,7 @@ void ResultsSession::Begin() {
     fixed_.number = LabelText("Label19");
     fixed_.duration = LabelText("Label14");
     fixed_.start = results::NowWithOffset();
-    fixed_.sourcePath = QDir::current().absoluteFilePath(QLatin1String(exam::kSourcePath));
+    fixed_.sourcePath = QDir::cleanPath(QDir::current().absoluteFilePath(options_.sourcePath));
     fixed_.sourceSha256 = FileSha256(fixed_.sourcePath);
     fixed_.sourceTotal = LabelText("Label2").toInt();
     fixed_.sourceAscii = LabelText("Label4").toInt();

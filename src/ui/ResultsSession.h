@@ -30,6 +30,7 @@ public:
     struct Options {
         QString folder;    // absolute
         QString spoolRoot; // empty: the user's state folder
+        QString sourcePath = QStringLiteral("vexo/2.txt"); // as the window loaded it
         // Often enough that a record is never more than 10 s behind.
         std::chrono::milliseconds period{9000};
         std::chrono::milliseconds timeout{3000};

@@ -79,7 +79,7 @@ apt_get install --no-install-recommends "$deb" >"$sandbox/install.log" 2>&1 ||
 desktop-file-validate /usr/share/applications/org.qarvel.Qarvel.desktop || fail "desktop entry"
 appstreamcli validate --no-net /usr/share/metainfo/org.qarvel.Qarvel.metainfo.xml \
     >"$sandbox/appstream.log" 2>&1 || fail "metainfo: $(cat "$sandbox/appstream.log")"
-for page in qarvel qarvel-check; do
+for page in qarvel qarvel-check qarvel-results; do
     man -w "$page" >/dev/null 2>&1 || fail "no man page for $page"
 done
 for size in 16x16 32x32 48x48 256x256 scalable; do

@@ -13,10 +13,12 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("action");
         QTest::addColumn<QString>("source"); // for Run; for Fail a part of the message
+        QTest::addColumn<QString>("results");
 
-        const auto row = [](const char* name, QStringList args, Action action, QString source) {
+        const auto row = [](const char* name, QStringList args, Action action, QString source,
+                            QString results = {}) {
             args.prepend(QStringLiteral("qarvel"));
-            QTest::newRow(name) << args << static_cast<int>(action) << source;
+            QTest::newRow(name) << args << static_cast<int>(action) << source << results;
         };
         row("nothing", {}, Action::Run, "vexo/2.txt");
         row("--source FILE", {"--source", "a/b.txt"}, Action::Run, "a/b.txt");
@@ -29,7 +31,11 @@ private slots:
         row("-h beside --source", {"--source", "a", "-h"}, Action::Help, "");
         row("--version", {"--version"}, Action::Version, "");
         row("-v", {"-v"}, Action::Version, "");
-        row("unknown long", {"--results", "x"}, Action::Fail, "--results");
+        row("--results DIR", {"--results", "/srv/成绩"}, Action::Run, "vexo/2.txt", "/srv/成绩");
+        row("--results=DIR", {"--source", "a", "--results=r"}, Action::Run, "a", "r");
+        row("--results without a folder", {"--results"}, Action::Fail, "--results");
+        row("--results empty", {"--results="}, Action::Fail, "--results");
+        row("unknown long", {"--result", "x"}, Action::Fail, "--result");
         row("unknown short", {"-x"}, Action::Fail, "-x");
         row("unknown beside --help", {"--help", "--bogus"}, Action::Fail, "--bogus");
         row("stray argument", {"vexo/3.txt"}, Action::Fail, "vexo/3.txt");
@@ -40,11 +46,13 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, action);
         QFETCH(QString, source);
+        QFETCH(QString, results);
         const CommandLine line = qarvel::app::ParseCommandLine(arguments);
         QCOMPARE(static_cast<int>(line.action), action);
         switch (line.action) {
         case Action::Run:
             QCOMPARE(QString::fromUtf8(line.sourcePath.c_str()), source);
+            QCOMPARE(line.resultsFolder, results);
             QCOMPARE(line.exitStatus(), 0);
             break;
         case Action::Fail:
@@ -67,10 +75,11 @@ private slots:
         const QString help = qarvel::app::HelpText();
         QVERIFY(help.contains(QStringLiteral("用法")) && help.contains(QStringLiteral("Usage")));
         for (const char* english :
-             {"read the source text from FILE", "show this help", "show the version"}) {
+             {"read the source text from FILE", "show this help", "show the version",
+              "write a record of the exam into DIR"}) {
             QVERIFY2(help.contains(QLatin1String(english)), english);
         }
-        for (const char* chinese : {"读取原文", "显示本帮助", "显示版本"}) {
+        for (const char* chinese : {"读取原文", "显示本帮助", "显示版本", "成绩记录"}) {
             QVERIFY2(help.contains(QString::fromUtf8(chinese)), chinese);
         }
         QVERIFY(qarvel::app::VersionText().startsWith(QStringLiteral("qarvel 1.")));
