@@ -77,8 +77,12 @@ std::string FullPath(const std::string& path) {
     return full;
 }
 
+[[noreturn]] void ThrowOpenError(const std::string& path, const std::string& reason) {
+    throw FileOpenError("Cannot open file \"" + FullPath(path) + "\". " + reason);
+}
+
 [[noreturn]] void ThrowOpenError(const std::string& path, int err) {
-    throw FileOpenError("Cannot open file \"" + FullPath(path) + "\". " + ErrorText(err));
+    ThrowOpenError(path, ErrorText(err));
 }
 
 class FileHandle {
@@ -101,10 +105,10 @@ private:
 
 } // namespace
 
-// Reads the whole file. Throws FileOpenError when it cannot be opened (a directory
-// included) or is too large, LoadStreamError when reading fails.
+// Reads the whole file. Throws FileOpenError when it cannot be opened, is not a
+// regular file or is too large, LoadStreamError when reading fails.
 std::string ReadSourceBytes(const std::string& path) {
-    // Non-blocking only for the open itself: a FIFO without a writer must not hang us.
+    // Non-blocking for the open itself: a FIFO without a writer must not hang us.
     FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (file.Get() < 0) {
         ThrowOpenError(path, errno);
@@ -113,21 +117,22 @@ std::string ReadSourceBytes(const std::string& path) {
     if (::fstat(file.Get(), &info) != 0) {
         ThrowOpenError(path, errno);
     }
+    // Only a regular file has an end we can count on: a FIFO, a device or a
+    // socket may never end (or block the read), so none of them is read.
     if (S_ISDIR(info.st_mode)) {
         ThrowOpenError(path, EISDIR);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ThrowOpenError(path, "Not a regular file");
+    }
+    if (static_cast<std::uintmax_t>(info.st_size) > kMaxSourceBytes) {
+        ThrowOpenError(path, EFBIG);
     }
     const int flags = ::fcntl(file.Get(), F_GETFL);
     if (flags >= 0) {
         ::fcntl(file.Get(), F_SETFL, flags & ~O_NONBLOCK);
     }
-
-    std::size_t hint = 0;
-    if (S_ISREG(info.st_mode) && info.st_size > 0) {
-        if (static_cast<std::uintmax_t>(info.st_size) > kMaxSourceBytes) {
-            ThrowOpenError(path, EFBIG);
-        }
-        hint = static_cast<std::size_t>(info.st_size);
-    }
+    const auto hint = static_cast<std::size_t>(std::max<off_t>(info.st_size, 0));
 
     // The size is a hint only: files under /proc report 0, and a file may grow.
     std::string bytes;

@@ -190,14 +190,14 @@ TimeValue ParseTimeText(std::string_view text, const TimeLocale& locale) {
 
 std::string FormatTimeText(TimeValue value, const TimeLocale& locale) {
     // Whole milliseconds, rounded to nearest (ties to even), sign and whole days
-    // dropped. fmod is exact, so even huge values keep their place in the day;
-    // a value that is not a number of any size reads as midnight.
-    std::int64_t ms = 0;
-    const long double scaled = std::nearbyint(static_cast<long double>(value) * kMsPerDay);
-    if (std::isfinite(scaled)) {
-        ms = static_cast<std::int64_t>(
-            std::fmod(std::fabs(scaled), static_cast<long double>(kMsPerDay)));
+    // dropped. fmod is exact, so even huge values keep their place in the day.
+    // A value that is not a number, or is infinite, has no time of day.
+    if (!std::isfinite(value)) {
+        throw InvalidOpError();
     }
+    const long double scaled = std::nearbyint(static_cast<long double>(value) * kMsPerDay);
+    const auto ms = static_cast<std::int64_t>(
+        std::fmod(std::fabs(scaled), static_cast<long double>(kMsPerDay)));
 
     const auto hours = static_cast<int>(ms / kMsPerHour);
     const auto minutes = static_cast<int>(ms / kMsPerMinute % 60);

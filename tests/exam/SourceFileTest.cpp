@@ -7,12 +7,15 @@
 #include "exam/Gbk.h"
 #include "exam/SourceCount.h"
 
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -89,6 +92,24 @@ TEST_F(SourceFileTest, DirectoryIsReportedAsSuch) {
     fs::create_directory(dir_ / "vexo");
     EXPECT_EQ(OpenErrorOf((dir_ / "vexo").string()),
               OpenMessage((dir_ / "vexo").string(), "Is a directory"));
+}
+
+// Only a regular file is read: anything else is refused at once, without
+// reading (a FIFO whose writer never ends, a device that never ends).
+TEST_F(SourceFileTest, OnlyRegularFilesAreRead) {
+    const std::string fifo = (dir_ / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // A writer holds the FIFO open and writes nothing: a read would block forever.
+    const int writer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    const std::string zero = (dir_ / "zero").string();
+    fs::create_symlink("/dev/zero", zero);
+    for (const std::string& path : {fifo, zero}) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(OpenErrorOf(path), OpenMessage(path, "Not a regular file"));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << path;
+    }
+    ::close(writer);
 }
 
 TEST_F(SourceFileTest, PermissionDenied) {

@@ -161,12 +161,15 @@ TEST(TimeTextFormat, WritesHoursMinutesSeconds) {
         {-3.5 - 3723 * second, "13:02:03"},
         {std::ldexp(1.0, 60), "00:00:00"},
         {-std::ldexp(1.0, 600), "00:00:00"},
-        {std::numeric_limits<double>::infinity(), "00:00:00"},
-        {-std::numeric_limits<double>::infinity(), "00:00:00"},
-        {std::numeric_limits<double>::quiet_NaN(), "00:00:00"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FormatTimeText(c.value), c.text) << c.value;
+    }
+    // A value without a time of day is an invalid operation, not midnight.
+    for (const double v : {std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::infinity(),
+                           std::numeric_limits<double>::quiet_NaN()}) {
+        EXPECT_THROW(FormatTimeText(v), InvalidOpError) << v;
     }
     EXPECT_EQ(FormatTimeText(3723 * second, TimeLocale{".", ",", "", ""}), "01.02.03");
 }
