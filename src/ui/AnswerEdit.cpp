@@ -2,6 +2,7 @@
 
 #include "LineLayout.h"
 #include "MessageBoxes.h"
+#include "TextViewAccessible.h"
 #include "exam/InputRules.h"
 #include "platform/GbkText.h"
 
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -97,6 +99,13 @@ AnswerEdit::AnswerEdit(QWidget* parent) : QPlainTextEdit(parent) {
     setAcceptDrops(false);
     viewport()->setAcceptDrops(false);
     connect(this, &QPlainTextEdit::textChanged, this, &AnswerEdit::onTextChanged);
+    // Whatever selects (the context menu's Select All, a program), nothing stays selected.
+    connect(this, &QPlainTextEdit::selectionChanged, this, [this] {
+        if (!quiet_ && textCursor().hasSelection()) {
+            keepCaretAtEnd();
+        }
+    });
+    InstallTextViewAccessibility();
 }
 
 std::string AnswerEdit::gbkText() const {
@@ -124,6 +133,14 @@ void AnswerEdit::moveCaretToEnd() {
     }
 }
 
+void AnswerEdit::keepCaretAtEnd() {
+    QTextCursor c = textCursor();
+    if (c.hasSelection() || !c.atEnd()) {
+        c.movePosition(QTextCursor::End);
+        setTextCursor(c);
+    }
+}
+
 void AnswerEdit::onTextChanged() {
     if (!quiet_) {
         reportChange();
@@ -134,6 +151,25 @@ bool AnswerEdit::reportChange() {
     QString text = toPlainText();
     if (text == lastText_) {
         return true; // pre-edit text, formats: the answer is the same
+    }
+    const bool grew = text.size() > lastText_.size();
+    if (!(grew ? text.startsWith(lastText_) : lastText_.startsWith(text))) {
+        // Both removed and added at the end (an undone edit, say): the removal is
+        // a change of its own, so every change only adds or only removes.
+        qsizetype common = 0;
+        while (text[common] == lastText_[common]) {
+            ++common;
+        }
+        if (common > 0 && text[common - 1].isHighSurrogate()) {
+            --common;
+        }
+        shortenedGbk_ = platform::ToGbk(text.left(common));
+        const bool ok = runHandler();
+        shortenedGbk_.reset();
+        if (!ok || !isEnabled()) {
+            lastText_ = std::move(text);
+            return ok;
+        }
     }
     lastText_ = std::move(text);
     return runHandler();
@@ -198,6 +234,18 @@ bool AnswerEdit::refusesTypedCharacter(const QKeyEvent* e) const {
 }
 
 void AnswerEdit::keyPressEvent(QKeyEvent* e) {
+    keepCaretAtEnd();
+    if (e->key() == Qt::Key_PageUp) {
+        // The examinee may look back a page; the caret stays at the end, and the
+        // next change brings it back into sight.
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+        e->accept();
+        return;
+    }
+    if (e->matches(QKeySequence::SelectAll)) {
+        e->accept(); // nothing is ever selected
+        return;
+    }
     const int key = VirtualKeyOf(e->key());
     LinePosition caret;
     if (key == exam::vk::Back) {
@@ -225,11 +273,12 @@ void AnswerEdit::keyPressEvent(QKeyEvent* e) {
         e->accept();
         return;
     }
-    if (isReadOnly() && !e->text().isEmpty() && e->text().front().isPrint()) {
-        e->accept(); // typed input does nothing (the view would scroll on a space)
+    if (isReadOnly()) {
+        e->accept(); // no key changes a read-only answer (undo included)
         return;
     }
     QPlainTextEdit::keyPressEvent(e);
+    keepCaretAtEnd();
 }
 
 bool AnswerEdit::showsPreedit() const {
@@ -252,33 +301,68 @@ void AnswerEdit::inputMethodEvent(QInputMethodEvent* e) {
         dropPreedit();
         return;
     }
-    const QStringList parts = CodePoints(e->commitString());
-    if (parts.size() < 2) {
-        QPlainTextEdit::inputMethodEvent(e);
-        return;
+    keepCaretAtEnd();
+    imEvent(*e);
+    keepCaretAtEnd();
+}
+
+void AnswerEdit::imEvent(const QInputMethodEvent& e) {
+    // The input method never places the caret or selects: its selection
+    // attributes are dropped.
+    QList<QInputMethodEvent::Attribute> attributes;
+    for (const QInputMethodEvent::Attribute& a : e.attributes()) {
+        if (a.type != QInputMethodEvent::Selection) {
+            attributes << a;
+        }
     }
-    if (!showsPreedit()) {
-        // Not composed here: only the event's pre-edit is taken.
-        if (!e->preeditString().isEmpty()) {
-            clearSelection();
-            QInputMethodEvent preedit(e->preeditString(), e->attributes());
+    const QString& preeditText = e.preeditString();
+    const auto takePreedit = [&] {
+        if (!preeditText.isEmpty() || showsPreedit()) {
+            QInputMethodEvent preedit(preeditText, attributes);
             QPlainTextEdit::inputMethodEvent(&preedit);
         }
+    };
+    // The caret stands at the end: text around it may be deleted or replaced
+    // only up to the end, never before it.
+    const int from = e.replacementStart();
+    const int length = e.replacementLength();
+    if ((from != 0 || length != 0) &&
+        (from > 0 || length < 0 || from + length != 0 || -from > textCursor().position())) {
+        takePreedit();
         return;
     }
-    // One commit per character, as if typed one after another. The first one
-    // replaces what the original commit replaces (selection, replacement range);
-    // the last one brings the new pre-edit text.
+    const QStringList parts = CodePoints(e.commitString());
+    if (parts.size() >= 2 && !showsPreedit()) {
+        takePreedit(); // not composed here: only the event's pre-edit is taken
+        return;
+    }
+    if (length > 0) {
+        // The end of the answer goes first, as a change of its own.
+        QInputMethodEvent removal(parts.isEmpty() ? preeditText : QString(),
+                                  parts.isEmpty() ? attributes
+                                                  : QList<QInputMethodEvent::Attribute>());
+        removal.setCommitString(QString(), from, length);
+        QPlainTextEdit::inputMethodEvent(&removal);
+        if (parts.isEmpty() || !isEnabled() || isReadOnly()) {
+            return;
+        }
+    }
+    if (parts.size() < 2) {
+        QInputMethodEvent one(preeditText, attributes);
+        one.setCommitString(e.commitString());
+        QPlainTextEdit::inputMethodEvent(&one);
+        return;
+    }
+    // One commit per character, as if typed one after another; the last one
+    // brings the new pre-edit text.
     for (qsizetype i = 0; i < parts.size(); ++i) {
-        const bool first = i == 0;
         const bool last = i + 1 == parts.size();
-        if (!first && (!isEnabled() || isReadOnly())) {
+        if (i > 0 && (!isEnabled() || isReadOnly())) {
             break; // the exam ended on an earlier character
         }
-        QInputMethodEvent part(last ? e->preeditString() : QString(),
-                               last ? e->attributes() : QList<QInputMethodEvent::Attribute>());
-        part.setCommitString(parts[i], first ? e->replacementStart() : 0,
-                             first ? e->replacementLength() : 0);
+        QInputMethodEvent part(last ? preeditText : QString(),
+                               last ? attributes : QList<QInputMethodEvent::Attribute>());
+        part.setCommitString(parts[i]);
         QPlainTextEdit::inputMethodEvent(&part);
     }
 }

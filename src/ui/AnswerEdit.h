@@ -9,11 +9,14 @@ class QMenu;
 
 namespace qarvel::ui {
 
-// The exam window's answer box. It keeps the examinee's edits at the end of the
-// answer and reports every change of its text:
+// The exam window's answer box. The answer changes only at its end: the caret
+// never leaves the end and nothing is ever selected, whatever the keys, the
+// mouse, the input method or a program ask. It reports every change of its text,
+// and each reported change only adds at the end or only removes from the end:
 //  - Ctrl+Tab, Page Down, End, Home and the arrow keys are swallowed (with any
-//    modifiers); Page Up moves the caret as usual. Plain Tab and Shift+Tab move
-//    the focus.
+//    modifiers), and so is Select All. Page Up scrolls one page up and leaves
+//    the caret at the end; the next change scrolls back to it. Plain Tab and
+//    Shift+Tab move the focus.
 //  - Enter (either key, any modifiers) appends one line break at the very end and
 //    puts the caret there; it never inserts a line break at the caret.
 //  - Backspace at the start of a line other than the first removes the answer's
@@ -24,8 +27,9 @@ namespace qarvel::ui {
 //  - Any mouse press or release puts the caret at the end, nothing selected, and
 //    takes the focus.
 //  - Cut, copy and paste are refused by every route (keys, context menu, the X11
-//    selection, drag and drop); undo and deleting a selection work.
-//  - While read-only, Enter and Backspace change nothing.
+//    selection, drag and drop); undo works. The accessibility interface reads
+//    the answer but edits nothing (TextViewAccessible).
+//  - While read-only, no key changes anything (Enter, Backspace, undo included).
 //  - Input-method commits:
 //    - A commit of one character always passes (Chinese punctuation and digits
 //      come that way, with no pre-edit before them).
@@ -36,6 +40,9 @@ namespace qarvel::ui {
 //      not composed here and is refused: the answer stays as it is and no change
 //      is reported; a pre-edit in the same event is still shown.
 //    - A commit that passes is one change per character, as if typed.
+//    - A request to delete or replace text around the caret is refused unless it
+//      ends at the end of the answer; the removal is then a change of its own.
+//      The input method's selection requests are ignored.
 //    - While read-only or disabled, commits change nothing and report nothing,
 //      and no pre-edit is shown (one already shown is taken away). The box still
 //      takes input-method events, so the input method stays on it.
@@ -97,6 +104,10 @@ private:
     // Takes away the pre-edit text shown, leaving the answer as it is.
     void dropPreedit();
     void clearSelection();
+    // Caret to the end, nothing selected; neither focus nor scrolling change
+    // unless the caret moves.
+    void keepCaretAtEnd();
+    void imEvent(const QInputMethodEvent& e);
 
     std::function<void()> changeHandler_;
     std::function<int(int)> sourceLineLength_;

@@ -1,10 +1,12 @@
 #include "SourceView.h"
 
 #include "LineLayout.h"
+#include "TextViewAccessible.h"
 #include "exam/Gbk.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
@@ -118,6 +120,7 @@ SourceView::SourceView(QWidget* parent) : QPlainTextEdit(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    InstallTextViewAccessibility();
 }
 
 void SourceView::setSourceText(std::string gbk) {
@@ -415,7 +418,24 @@ void SourceView::keyPressEvent(QKeyEvent* event) {
         event->accept(); // the clipboard keeps what it holds
         return;
     }
+    const QString text = event->text();
+    if (!text.isEmpty() && text.front().isPrint() &&
+        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        event->accept(); // typed text goes nowhere
+        return;
+    }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+void SourceView::inputMethodEvent(QInputMethodEvent* event) {
+    event->accept(); // no commit, no pre-edit: the source stays as loaded
+}
+
+QVariant SourceView::inputMethodQuery(Qt::InputMethodQuery query) const {
+    if (query == Qt::ImEnabled) {
+        return false; // input methods leave the view alone
+    }
+    return QPlainTextEdit::inputMethodQuery(query);
 }
 
 void SourceView::contextMenuEvent(QContextMenuEvent* event) {

@@ -26,6 +26,10 @@ namespace qarvel::ui {
 // The view never gives its text away: copying (Ctrl+C, Ctrl+Insert, copy()),
 // the X11 selection and dragging get nothing from it, and it has no context
 // menu. Selecting with the mouse or the keyboard still works, for reading.
+//
+// Nothing changes its text: it takes no typed text and no input-method commit,
+// in any state, and its accessibility interface reads but edits nothing
+// (TextViewAccessible).
 class SourceView : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -65,6 +69,9 @@ public:
     };
     [[nodiscard]] Look lookAt(int position) const;
 
+    // Input methods are told the view takes no input.
+    [[nodiscard]] QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
     // Called after the view has handled a mouse press itself.
     void setMousePressHandler(std::function<void()> handler) { pressHandler_ = std::move(handler); }
 
@@ -72,6 +79,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     QMimeData* createMimeDataFromSelection() const override;
 

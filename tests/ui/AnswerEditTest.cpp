@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -161,10 +162,10 @@ private slots:
             << "a" << false << "你" << 0 << 0 << "" << QStringList{"a你"};
         QTest::newRow("with next pre-edit")
             << "" << false << "你好" << 0 << 0 << "ma" << QStringList{"你", "你好"};
-        QTest::newRow("replacing before the caret")
-            << "ab" << false << "你好" << -1 << 1 << "" << QStringList{"a你", "a你好"};
-        QTest::newRow("over a selection")
-            << "ab" << true << "你好吗" << 0 << 0 << "" << QStringList{"你", "你好", "你好吗"};
+        QTest::newRow("replacing the end: the removal first")
+            << "ab" << false << "你好" << -1 << 1 << "" << QStringList{"a", "a你", "a你好"};
+        QTest::newRow("a selection is dropped") << "ab" << true << "你好吗" << 0 << 0 << ""
+                                                << QStringList{"ab你", "ab你好", "ab你好吗"};
         QTest::newRow("space inside a commit passes")
             << "a" << false << " b" << 0 << 0 << "" << QStringList{"a ", "a b"};
     }
@@ -256,6 +257,44 @@ private slots:
         QCOMPARE(changes_.size(), size_t(1));
     }
 
+    // An input method may delete or replace around the caret only up to the end.
+    void surroundingEditsOnlyAtTheEnd_data() {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QString>("commit");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("delete the last") << -1 << 1 << "" << QStringList{"ab"};
+        QTest::newRow("replace the last two") << -2 << 2 << "，" << QStringList{"a", "a，"};
+        QTest::newRow("delete before the last") << -2 << 1 << "" << QStringList{};
+        QTest::newRow("insert before the last") << -1 << 0 << "，" << QStringList{};
+        QTest::newRow("past the end") << 0 << 1 << "，" << QStringList{};
+        QTest::newRow("before the start") << -9 << 9 << "，" << QStringList{};
+    }
+    void surroundingEditsOnlyAtTheEnd() {
+        QFETCH(int, from);
+        QFETCH(int, length);
+        QFETCH(QString, commit);
+        QFETCH(QStringList, texts);
+        setAnswer(QStringLiteral("abc"));
+        sendCommit(commit, {}, from, length);
+        Changes want;
+        for (const auto& t : texts) {
+            want.push_back(G(t));
+        }
+        QVERIFY2(changes_ == want, qPrintable(Show(changes_)));
+        QCOMPARE(edit_->toPlainText(), texts.isEmpty() ? QStringLiteral("abc") : texts.back());
+    }
+
+    void inputMethodSelectsNothing() {
+        setAnswer(QStringLiteral("abc"));
+        QInputMethodEvent select(QString(), {{QInputMethodEvent::Selection, 0, 2, {}}});
+        QApplication::sendEvent(edit_, &select);
+        QVERIFY(edit_->textCursor().atEnd());
+        QVERIFY(!edit_->textCursor().hasSelection());
+        sendCommit(QStringLiteral("，"));
+        QCOMPARE(edit_->toPlainText(), QStringLiteral("abc，"));
+    }
+
     void commitsChangeNothingWhileReadOnlyOrDisabled_data() {
         QTest::addColumn<bool>("disable");
         QTest::addColumn<bool>("select");
@@ -316,6 +355,7 @@ private slots:
             }
         }
         QTest::newRow("Ctrl+Tab") << int(Qt::Key_Tab) << int(Qt::ControlModifier);
+        QTest::newRow("Ctrl+A") << int(Qt::Key_A) << int(Qt::ControlModifier);
         QTest::newRow("Ctrl+Shift+Tab")
             << int(Qt::Key_Backtab) << int(Qt::ControlModifier | Qt::ShiftModifier);
     }
@@ -323,9 +363,9 @@ private slots:
         QFETCH(int, key);
         QFETCH(int, modifiers);
         const QString text = QStringLiteral("abc def\nghi jkl\nmno pqr");
-        setAnswer(text, 10);
+        setAnswer(text, 10); // a caret a program put elsewhere goes back to the end
         QTest::keyClick(edit_, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(edit_->textCursor().position(), 10);
+        QVERIFY(edit_->textCursor().atEnd());
         QVERIFY(!edit_->textCursor().hasSelection());
         QVERIFY(edit_->hasFocus());
         expectUnchanged(text);
@@ -366,20 +406,26 @@ private slots:
         QCOMPARE(at.column, 0);
     }
 
-    void pageUpMovesTheCaretButEnterStillAppends() {
+    void pageUpScrollsButTheCaretStaysAtTheEnd() {
         QString text;
         for (int i = 0; i < 40; ++i) {
             text += QStringLiteral("line %1\n").arg(i);
         }
         text += QStringLiteral("end");
         setAnswer(text);
-        QTest::keyClick(edit_, Qt::Key_PageUp);
-        const int moved = edit_->textCursor().position();
-        QVERIFY(moved < text.size());
-        type(QStringLiteral("x"));
-        QCOMPARE(edit_->toPlainText(), text.left(moved) + "x" + text.mid(moved));
+        QScrollBar* bar = edit_->verticalScrollBar();
+        const int bottom = bar->value();
+        for (auto mods : {Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier}) {
+            QTest::keyClick(edit_, Qt::Key_PageUp, mods);
+            QVERIFY(edit_->textCursor().atEnd());
+            QVERIFY(!edit_->textCursor().hasSelection());
+        }
+        QVERIFY(bar->value() < bottom);
+        type(QStringLiteral("x")); // goes to the end, which comes back into sight
+        QCOMPARE(edit_->toPlainText(), text + "x");
+        QCOMPARE(bar->value(), bar->maximum());
         QTest::keyClick(edit_, Qt::Key_Return);
-        QVERIFY(edit_->toPlainText().endsWith("end\n"));
+        QVERIFY(edit_->toPlainText().endsWith("endx\n"));
         QVERIFY(edit_->textCursor().atEnd());
         QCOMPARE(changes_.size(), size_t(2));
     }
@@ -388,10 +434,9 @@ private slots:
         setAnswer(QStringLiteral("ab\ncd"));
         QTest::keyClick(edit_, Qt::Key_Delete);
         expectUnchanged(QStringLiteral("ab\ncd"));
-        QTest::keyClick(edit_, Qt::Key_PageUp); // to line 0, column 2
+        QTest::keyClick(edit_, Qt::Key_PageUp); // the caret stays at the end
         QTest::keyClick(edit_, Qt::Key_Delete);
-        QCOMPARE(edit_->toPlainText(), QStringLiteral("abcd"));
-        QVERIFY2(changes_ == Changes{"abcd"}, qPrintable(Show(changes_)));
+        expectUnchanged(QStringLiteral("ab\ncd"));
     }
 
     void backspace_data() {
@@ -402,12 +447,14 @@ private slots:
         QTest::newRow("after a line break") << "ab\n"
                                             << -1 << QStringList{"61 62 0d", "61 62"} << "ab";
         QTest::newRow("empty answer") << "" << -1 << QStringList{} << "";
-        QTest::newRow("line 0, column 0") << "ab\n" << 0 << QStringList{} << "ab\n";
+        // A caret a program put elsewhere goes back to the end first.
+        QTest::newRow("caret put on line 0, column 0")
+            << "ab\n" << 0 << QStringList{"61 62 0d", "61 62"} << "ab";
         QTest::newRow("column above 0, Chinese") << "你好" << -1 << QStringList{"c4 e3"} << "你";
-        QTest::newRow("start of a line, letter at the end")
-            << "ab\ncd" << 3 << QStringList{"61 62 0d 0a 63", "61 62 0d 0a"} << "ab\n";
-        QTest::newRow("start of a line, Chinese at the end")
-            << "ab\n你" << 3 << QStringList{"61 62 0d 0a c4", "61 62 0d 0a"} << "ab\n";
+        QTest::newRow("caret put at the start of a line, letter at the end")
+            << "ab\ncd" << 3 << QStringList{"61 62 0d 0a 63"} << "ab\nc";
+        QTest::newRow("caret put at the start of a line, Chinese at the end")
+            << "ab\n你" << 3 << QStringList{"61 62 0d 0a"} << "ab\n";
     }
     void backspace() {
         QFETCH(QString, before);
@@ -422,9 +469,7 @@ private slots:
         }
         QVERIFY2(changes_ == want, qPrintable(Show(changes_)));
         QCOMPARE(edit_->toPlainText(), after);
-        if (!want.empty() && caretAt != 0) {
-            QVERIFY(edit_->textCursor().atEnd());
-        }
+        QVERIFY(edit_->textCursor().atEnd());
     }
 
     void failedBackspaceChangeEndsTheKey() {
@@ -448,6 +493,8 @@ private slots:
         edit_->setReadOnly(true);
         QTest::keyClick(edit_, Qt::Key_Return);
         QTest::keyClick(edit_, Qt::Key_Backspace);
+        QTest::keyClick(edit_, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(edit_, Qt::Key_Backspace, Qt::ControlModifier);
         type(QStringLiteral("x "));
         expectUnchanged(QStringLiteral("ab\n"));
         QTest::keyClick(edit_, Qt::Key_Left);
@@ -478,6 +525,9 @@ private slots:
         QCOMPARE(edit_->toPlainText(), QStringLiteral("hello worldx"));
 
         QTest::mouseDClick(edit_->viewport(), Qt::LeftButton, {}, pointAt(3));
+        QVERIFY(edit_->textCursor().atEnd());
+        QVERIFY(!edit_->textCursor().hasSelection());
+        QTest::mouseClick(edit_->viewport(), Qt::LeftButton, {}, pointAt(3)); // a triple click
         QVERIFY(edit_->textCursor().atEnd());
         QVERIFY(!edit_->textCursor().hasSelection());
 
@@ -522,7 +572,7 @@ private slots:
         setAnswer(QStringLiteral("secret"));
         QApplication::clipboard()->setText(QStringLiteral("sentinel"));
         QTest::keyClick(edit_, Qt::Key_A, Qt::ControlModifier);
-        QVERIFY(edit_->textCursor().hasSelection());
+        QVERIFY(!edit_->textCursor().hasSelection());
         QTest::keyClick(edit_, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("sentinel"));
         expectUnchanged(QStringLiteral("secret"));
@@ -601,7 +651,7 @@ private slots:
         expectUnchanged(QStringLiteral("ab"));
     }
 
-    void undoAndDeletingASelectionPass() {
+    void undoPassesAndNothingIsSelectedToDelete() {
         type(QStringLiteral("ab"));
         changes_.clear();
         QTest::keyClick(edit_, Qt::Key_Z, Qt::ControlModifier);
@@ -611,9 +661,10 @@ private slots:
 
         setAnswer(QStringLiteral("abc"));
         QTest::keyClick(edit_, Qt::Key_A, Qt::ControlModifier);
+        edit_->selectAll(); // the context menu's Select All
+        QVERIFY(!edit_->textCursor().hasSelection());
         QTest::keyClick(edit_, Qt::Key_Delete);
-        QCOMPARE(edit_->toPlainText(), QString());
-        QVERIFY2(changes_ == Changes{""}, qPrintable(Show(changes_)));
+        expectUnchanged(QStringLiteral("abc"));
     }
 };
 

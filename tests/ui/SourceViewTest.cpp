@@ -287,6 +287,35 @@ private slots:
         QVERIFY2(data->formats().isEmpty(), qPrintable(data->formats().join(',')));
     }
 
+    // Nothing types into the view, whatever is selected and however it is set.
+    void takesNoInput_data() {
+        QTest::addColumn<bool>("selectAll");
+        QTest::addColumn<bool>("writable"); // even a view made writable by mistake
+        QTest::newRow("caret") << false << false;
+        QTest::newRow("all selected") << true << false;
+        QTest::newRow("writable") << true << true;
+    }
+    void takesNoInput() {
+        QFETCH(bool, selectAll);
+        QFETCH(bool, writable);
+        const auto view = MakeView(Gbk("你好"));
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        view->setFocus();
+        view->setReadOnly(!writable);
+        if (selectAll) {
+            QTest::keyClick(view.get(), Qt::Key_A, Qt::ControlModifier);
+        }
+        QVERIFY(!view->inputMethodQuery(Qt::ImEnabled).toBool());
+        Commit(view.get(), QStringLiteral("是"));
+        QInputMethodEvent replace;
+        replace.setCommitString(QStringLiteral("是"), -1, 1);
+        QApplication::sendEvent(view.get(), &replace);
+        TypeKey(view.get(), QStringLiteral("x"));
+        QCOMPARE(view->shownText(), QStringLiteral("你好"));
+        QCOMPARE(view->document()->firstBlock().layout()->preeditAreaText(), QString());
+    }
+
     void noContextMenu() {
         const auto view = MakeView(Gbk("你好"));
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
