@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QTextCursor>
 #include <QTimer>
 #include <QVariant>
@@ -212,8 +213,6 @@ void TForm1::CreateControls() {
     Panel3 = MakePanel(Panel4, "Panel3", {854, 6, 51, 21}, Rgb(kHighlightRgb));
     Image2 = MakePicture(Panel3, "Image2", {2, 3, 21, 17});
     Image1 = MakePicture(Panel3, "Image1", {24, 3, 21, 17});
-    Image2->setToolTip(QStringLiteral("最小化"));
-    Image1->setToolTip(QStringLiteral("结束考试"));
     LoadPicture(Image2, QStringLiteral(":/pictures/minimise.jpg"));
     LoadPicture(Image1, QStringLiteral(":/pictures/close.jpg"));
     Image2->setClickHandler([this] { Image2Click(); });
@@ -305,6 +304,37 @@ void TForm1::CreateControls() {
     // focus. The source view has it when the window first becomes active.
     QWidget::setTabOrder(RichEdit1, Memo1);
     RichEdit1->setFocus();
+
+    CreateShortcuts();
+}
+
+void TForm1::CreateShortcuts() {
+    // Function keys and Alt+F4: no examinee types them into an answer. Each
+    // does what a click on its control does; the tool tips name them.
+    struct Binding {
+        QWidget* control;
+        QString tip;
+        QKeySequence keys;
+        void (TForm1::*handler)();
+    };
+    const Binding bindings[] = {
+        {Pap1, QStringLiteral("暂停"), QKeySequence(Qt::Key_F5), &TForm1::Pap1Click},
+        {Pap2, QStringLiteral("继续"), QKeySequence(Qt::Key_F6), &TForm1::Pap2Click},
+        {Lab1, QStringLiteral("选择输入法"), QKeySequence(Qt::Key_F8), &TForm1::ShowImeMenu},
+        {Image2, QStringLiteral("最小化"), QKeySequence(Qt::Key_F9), &TForm1::Image2Click},
+        {Image1, QStringLiteral("结束考试"), QKeySequence(Qt::ALT | Qt::Key_F4),
+         &TForm1::Image1Click},
+    };
+    for (const Binding& binding : bindings) {
+        binding.control->setToolTip(
+            QStringLiteral("%1（%2）")
+                .arg(binding.tip, binding.keys.toString(QKeySequence::NativeText)));
+        auto* shortcut = new QShortcut(binding.keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(false);
+        connect(shortcut, &QShortcut::activated, this,
+                [this, handler = binding.handler] { (this->*handler)(); });
+    }
 }
 
 void TForm1::FormCreate() {
@@ -323,6 +353,10 @@ void TForm1::FormCreate() {
                     [this, item] { Guarded([&] { ImeMenuItemClick(item); }); });
         }
     });
+    // Without an input method the menu still answers, with one disabled entry.
+    if (PopupMenu1->actions().isEmpty()) {
+        PopupMenu1->addAction(QStringLiteral("未找到输入法"))->setEnabled(false);
+    }
 
     // 2. The source text. A failed load is shown in the error box; the window
     //    is still set up, with an empty source.
@@ -535,6 +569,14 @@ void TForm1::Image2Click() {
 void TForm1::Lab1Click() {
     // The menu's top-left corner at the pointer.
     PopupMenu1->popup(QCursor::pos());
+}
+
+void TForm1::ShowImeMenu() {
+    // From the keyboard: the menu at 选择输入法, its first entry active.
+    PopupMenu1->popup(Lab1->mapToGlobal(QPoint(0, 0)));
+    if (!PopupMenu1->actions().isEmpty()) {
+        PopupMenu1->setActiveAction(PopupMenu1->actions().constFirst());
+    }
 }
 
 void TForm1::ImeMenuItemClick(QAction* item) {

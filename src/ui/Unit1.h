@@ -60,6 +60,8 @@ public:
     void Image1Click();
     void Image2Click();
     void Lab1Click();
+    // F8: the input-method menu at its label.
+    void ShowImeMenu();
     void ImeMenuItemClick(QAction* item);
 
     // Where the window finds the desktop's input methods. By default the
@@ -111,6 +113,8 @@ protected:
 
 private:
     void CreateControls();
+    // F5 暂停, F6 继续, F8 选择输入法, F9 最小化, Alt+F4 the close question.
+    void CreateShortcuts();
     void FormCreate();
     [[nodiscard]] QLabel* LabelOf(exam::Label label) const;
     // Shows the exam's state in words on the title strip: paused, time up or

@@ -127,11 +127,14 @@ private slots:
         QVERIFY(desktop_->activations().empty()); // closing without a choice changes nothing
     }
 
-    void withoutInputMethodsTheMenuIsEmpty() {
+    void withoutInputMethodsTheMenuSaysSo() {
         Open({{1, false, Gbk("English (US)")}});
-        QVERIFY(Menu()->actions().isEmpty());
+        QCOMPARE(Captions(), QStringList{QStringLiteral("未找到输入法")});
+        QVERIFY(!Menu()->actions().constFirst()->isEnabled());
         auto* lab1 = form_->findChild<ClickLabel*>(QStringLiteral("Lab1"));
         QTest::mouseClick(lab1, Qt::LeftButton);
+        QTRY_VERIFY(Menu()->isVisible());
+        Menu()->actions().constFirst()->trigger(); // disabled: nothing happens
         QVERIFY(desktop_->activations().empty());
         QVERIFY(recorder_->boxes.empty());
     }

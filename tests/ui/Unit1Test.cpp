@@ -10,12 +10,14 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMap>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 using namespace qarvel::ui;
@@ -455,6 +457,42 @@ private slots:
         QCOMPARE(Text("Label21"), QStringLiteral("00:00:01"));
         QVERIFY(Timer()->isActive());
         QVERIFY(form_->isVisible());
+        QCOMPARE(Answer(), QStringLiteral("汉"));
+    }
+
+    // Each function key does what a click on its control does, and the
+    // control's tool tip names it; the tab order stays as it was.
+    void shortcutsWorkTheControls() {
+        Open();
+        recorder_.reset();
+        recorder_ = std::make_unique<BoxRecorder>(BoxAnswer::Cancel);
+        TypeKey(Memo(), QStringLiteral("汉"));
+        auto* menu = Find<QMenu>("PopupMenu1");
+        const struct {
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            const char* control;
+            const char* tip;
+            std::function<bool()> done;
+        } cases[] = {
+            {Qt::Key_F5, Qt::NoModifier, "Pap1", "暂停（F5）",
+             [&] { return Memo()->isReadOnly() && !Timer()->isActive(); }},
+            {Qt::Key_F6, Qt::NoModifier, "Pap2", "继续（F6）",
+             [&] { return !Memo()->isReadOnly() && Timer()->isActive(); }},
+            {Qt::Key_F8, Qt::NoModifier, "Lab1", "选择输入法（F8）",
+             [&] { return menu->isVisible(); }},
+            {Qt::Key_F4, Qt::AltModifier, "Image1", "结束考试（Alt+F4）",
+             [&] { return recorder_->boxes.size() == 1 && recorder_->boxes[0].caption == "提示"; }},
+            {Qt::Key_F9, Qt::NoModifier, "Image2", "最小化（F9）",
+             [&] { return form_->windowState().testFlag(Qt::WindowMinimized); }},
+        };
+        for (const auto& c : cases) {
+            QCOMPARE(Find(c.control)->toolTip(), QString::fromUtf8(c.tip));
+            Memo()->setFocus();
+            QTest::keyClick(Memo(), c.key, c.modifiers);
+            QVERIFY2(c.done(), c.tip);
+            menu->hide();
+        }
         QCOMPARE(Answer(), QStringLiteral("汉"));
     }
 
