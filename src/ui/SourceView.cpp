@@ -6,6 +6,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -123,18 +124,58 @@ SourceView::SourceView(QWidget* parent) : QPlainTextEdit(parent) {
     InstallTextViewAccessibility();
 }
 
-void SourceView::setSourceText(std::string gbk) {
+void SourceView::setSourceText(std::string gbk, bool inIdleTime) {
+    if (idle_ != nullptr) {
+        idle_->stop();
+    }
     gbk_ = std::move(gbk);
+    keepGbk_ = !inIdleTime;
     bytes_ = gbk_.size();
+    loaded_ = 0;
+    characters_ = 0;
     second_.assign((bytes_ + 63) / 64, 0);
+    secondsBefore_.clear();
+    marks_.clear();
+    loading_ = true;
+    setPlainText(QString());
+    if (!inIdleTime) {
+        finishLoading();
+        return;
+    }
+    if (idle_ == nullptr) {
+        idle_ = new QTimer(this);
+        idle_->setInterval(0);
+        connect(idle_, &QTimer::timeout, this, [this] {
+            // A few milliseconds at a time: other events come in between.
+            constexpr std::size_t kSlice = 32 * 1024;
+            QElapsedTimer spent;
+            spent.start();
+            while (loading_ && spent.elapsed() < 8) {
+                loadSlice(loaded_ + kSlice);
+            }
+            if (!loading_) {
+                idle_->stop();
+            }
+        });
+    }
+    idle_->start();
+}
 
-    // One pass over the bytes: the characters, and which bytes end a group.
+void SourceView::finishLoading() const {
+    if (loading_) {
+        const_cast<SourceView*>(this)->loadSlice(bytes_);
+    }
+}
+
+void SourceView::loadSlice(std::size_t until) {
+    // The characters of the slice, and which bytes end a two-byte group.
+    until = std::min(until, bytes_);
     std::u16string text;
-    text.reserve(bytes_);
-    PairTable pairs;
+    text.reserve(until - std::min(until, loaded_));
+    static PairTable pairs;
     const auto* bytes = reinterpret_cast<const unsigned char*>(gbk_.data());
-    std::size_t i = 0;
-    while (i < bytes_) {
+    std::size_t i = loaded_;
+    while (i < until) {
         const unsigned char b = bytes[i];
         if (b < 0x80 && b != '\r' && b != '\n') {
             text.push_back(static_cast<char16_t>(b));
@@ -153,18 +194,33 @@ void SourceView::setSourceText(std::string gbk) {
         }
         i += pair ? 2 : 1;
     }
+    loaded_ = i;
+    characters_ += static_cast<int>(text.size());
+    if (!text.empty()) {
+        QTextCursor end(document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    }
+    if (loaded_ < bytes_) {
+        return;
+    }
+    loading_ = false;
     secondsBefore_.resize(second_.size());
     std::int32_t seconds = 0;
     for (std::size_t w = 0; w < second_.size(); ++w) {
         secondsBefore_[w] = seconds;
         seconds += std::popcount(second_[w]);
     }
-    characters_ = static_cast<int>(text.size());
-    marks_.assign(text.size(), kBlackMark);
-
-    // The text goes in as one string; its look is the view's own, set once.
-    setPlainText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    marks_.assign(static_cast<std::size_t>(characters_), kBlackMark);
+    if (!keepGbk_) {
+        std::string().swap(gbk_); // the exam state holds the source's bytes
+    }
     moveCursor(QTextCursor::Start);
+}
+
+void SourceView::showEvent(QShowEvent* event) {
+    finishLoading();
+    QPlainTextEdit::showEvent(event);
 }
 
 bool SourceView::isSecondByte(std::size_t offset) const {
@@ -181,6 +237,7 @@ int SourceView::secondBytesBefore(std::size_t offset) const {
 }
 
 int SourceView::positionAt(int offset) const {
+    finishLoading();
     if (offset < 0 || static_cast<std::size_t>(offset) >= bytes_) {
         return -1;
     }
@@ -361,6 +418,7 @@ void SourceView::paintEvent(QPaintEvent* event) {
 }
 
 void SourceView::keepInSight(int offset) {
+    finishLoading();
     const int position = positionAt(offset);
     if (position < 0) {
         return;
@@ -385,14 +443,17 @@ void SourceView::keepInSight(int offset) {
 }
 
 int SourceView::lineByteLength(int line) const {
+    finishLoading();
     return VisualLineByteLength(*document(), line);
 }
 
 QString SourceView::shownText() const {
+    finishLoading();
     return document()->toPlainText();
 }
 
 SourceView::Look SourceView::lookAt(int position) const {
+    finishLoading();
     if (position < 0 || position >= characters_) {
         return {QColor(0, 0, 0), false};
     }

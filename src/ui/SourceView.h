@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -35,12 +36,16 @@ class SourceView : public QPlainTextEdit {
 public:
     explicit SourceView(QWidget* parent = nullptr);
 
-    // Replaces the text; every character black without underline.
-    void setSourceText(std::string gbk);
-    // The text as it was given, byte for byte, until taken.
+    // Replaces the text; every character black without underline. With
+    // `inIdleTime` the text is taken in while the program has nothing else to
+    // do, a slice at a time (a long text then keeps no window waiting); it is
+    // all there whenever the view is shown or asked about it.
+    void setSourceText(std::string gbk, bool inIdleTime = false);
+    // The text as it was given, byte for byte. The view lets go of its copy
+    // once it has taken the text in: ask before that, or keep your own.
     [[nodiscard]] const std::string& gbkText() const { return gbk_; }
-    // Hands the bytes over; the view keeps only what it shows.
-    [[nodiscard]] std::string takeGbkText() { return std::move(gbk_); }
+    // Takes in whatever of the text is still waiting.
+    void finishLoading() const;
 
     // The position of the character that byte `offset` addresses: the
     // character beginning at it, or, on the second byte of a character, the one
@@ -76,6 +81,7 @@ public:
     void setMousePressHandler(std::function<void()> handler) { pressHandler_ = std::move(handler); }
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -84,6 +90,8 @@ protected:
     QMimeData* createMimeDataFromSelection() const override;
 
 private:
+    // Takes in the bytes up to about `until`; the last slice finishes the text.
+    void loadSlice(std::size_t until);
     // Whether byte `offset` is the second byte of a two-byte character.
     [[nodiscard]] bool isSecondByte(std::size_t offset) const;
     // Second bytes before byte `offset`.
@@ -96,6 +104,10 @@ private:
     void drawLineBreakSign(QPainter& painter, const QTextBlock& block, QPointF offset) const;
 
     std::string gbk_;
+    bool keepGbk_ = true;    // whether gbk_ is kept once the text is in
+    std::size_t loaded_ = 0; // bytes taken in so far
+    bool loading_ = false;   // bytes wait to be taken in
+    QTimer* idle_ = nullptr; // takes the next slice in idle time
     std::size_t bytes_ = 0;
     int characters_ = 0;
     std::vector<std::uint64_t> second_;       // a bit per byte: the second byte of a character

@@ -359,8 +359,9 @@ void TForm1::FormCreate() {
     }
 
     // 2. The source text. A failed load is shown in the error box; the window
-    //    is still set up, with an empty source.
-    if (!Guarded([this] { RichEdit1->setSourceText(exam::LoadSourceFile(SourcePath())); })) {
+    //    is still set up, with an empty source. The file is read here; the view
+    //    takes its text in while the login window is on screen.
+    if (!Guarded([this] { RichEdit1->setSourceText(exam::LoadSourceFile(SourcePath()), true); })) {
         RichEdit1->setSourceText({});
     }
 
@@ -375,7 +376,7 @@ void TForm1::FormCreate() {
 
     // 5. Count the source into the state and its three counters.
     Guarded([this] {
-        const exam::SourceCounts counts = exam::CountSource(state_, RichEdit1->takeGbkText());
+        const exam::SourceCounts counts = exam::CountSource(state_, RichEdit1->gbkText());
         SetCaption(Label4, Decimal(counts.ascii));
         SetCaption(Label6, Decimal(counts.hanzi));
         SetCaption(Label2, Decimal(counts.total));

@@ -14,6 +14,7 @@
 #include <QtTest>
 #include <functional>
 #include <memory>
+#include <random>
 
 using namespace qarvel::ui;
 using namespace qarvel::ui::testing;
@@ -219,6 +220,28 @@ private slots:
         }
         view->markSource(4, Mark::UnderlineOff);
         QTRY_COMPARE(view->viewport()->grab().toImage(), plain);
+    }
+
+    // Taken in slice by slice in idle time, a text reads and addresses exactly
+    // as taken in at once, wherever the slices cut its groups.
+    void idleLoadingEqualsLoadingAtOnce() {
+        std::mt19937 random(7);
+        const char pieces[][3] = {"a",        " ",        "\r\n", "\n",   "\r",
+                                  "\xB0\xA1", "\x81\x40", "\x80", "\xFF", "\x81\x20"};
+        std::string source;
+        while (source.size() < 100000) {
+            source += pieces[random() % std::size(pieces)];
+        }
+        const auto atOnce = MakeView(source);
+        SourceView idle;
+        idle.setSourceText(source, true);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            idle.document()->characterCount() == atOnce->document()->characterCount(), 5000);
+        QCOMPARE(idle.shownText(), atOnce->shownText());
+        QCOMPARE(idle.gbkText(), std::string()); // the exam state keeps the bytes
+        for (int offset = -1; offset <= static_cast<int>(source.size()); ++offset) {
+            QCOMPARE(idle.positionAt(offset), atOnce->positionAt(offset));
+        }
     }
 
     void lineLengthsComeFromTheViewsOwnLayout() {
