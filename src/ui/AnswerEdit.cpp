@@ -21,6 +21,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
+#include <algorithm>
 #include <utility>
 
 namespace qarvel::ui {
@@ -109,7 +110,10 @@ AnswerEdit::AnswerEdit(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 std::string AnswerEdit::gbkText() const {
-    return shortenedGbk_ ? *shortenedGbk_ : platform::ToGbk(toPlainText());
+    if (shortenedGbk_) {
+        return *shortenedGbk_;
+    }
+    return reporting_ ? lastGbk_ : platform::ToGbk(toPlainText());
 }
 
 void AnswerEdit::setSourceLineLength(std::function<int(int)> fn) {
@@ -119,6 +123,7 @@ void AnswerEdit::setSourceLineLength(std::function<int(int)> fn) {
 void AnswerEdit::setChangeHandler(std::function<void()> handler) {
     changeHandler_ = std::move(handler);
     lastText_ = toPlainText();
+    lastGbk_ = platform::ToGbk(lastText_);
 }
 
 void AnswerEdit::moveCaretToEnd() {
@@ -152,27 +157,36 @@ bool AnswerEdit::reportChange() {
     if (text == lastText_) {
         return true; // pre-edit text, formats: the answer is the same
     }
-    const bool grew = text.size() > lastText_.size();
-    if (!(grew ? text.startsWith(lastText_) : lastText_.startsWith(text))) {
+    // Where the texts part; only what changed after it is converted.
+    const auto parted =
+        std::mismatch(text.cbegin(), text.cend(), lastText_.cbegin(), lastText_.cend());
+    const qsizetype differ = parted.first - text.cbegin();
+    qsizetype common = differ;
+    while (common > 0 && (text[common - 1].isHighSurrogate() || text[common - 1] == u'\r')) {
+        --common; // a pair, or a CR that might join the line break after it
+    }
+    lastGbk_.resize(lastGbk_.size() - platform::ToGbk(lastText_.mid(common)).size());
+    if (differ < text.size() && differ < lastText_.size()) {
         // Both removed and added at the end (an undone edit, say): the removal is
         // a change of its own, so every change only adds or only removes.
-        qsizetype common = 0;
-        while (text[common] == lastText_[common]) {
-            ++common;
-        }
-        if (common > 0 && text[common - 1].isHighSurrogate()) {
-            --common;
-        }
-        shortenedGbk_ = platform::ToGbk(text.left(common));
+        const qsizetype kept =
+            differ > 0 && text[differ - 1].isHighSurrogate() ? differ - 1 : differ;
+        shortenedGbk_ = lastGbk_ + platform::ToGbk(text.mid(common, kept - common));
         const bool ok = runHandler();
         shortenedGbk_.reset();
         if (!ok || !isEnabled()) {
+            lastGbk_ += platform::ToGbk(text.mid(common));
             lastText_ = std::move(text);
             return ok;
         }
     }
+    lastGbk_ += platform::ToGbk(text.mid(common));
     lastText_ = std::move(text);
-    return runHandler();
+    const bool outer = reporting_;
+    reporting_ = true;
+    const bool ok = runHandler();
+    reporting_ = outer;
+    return ok;
 }
 
 bool AnswerEdit::runHandler() {

@@ -112,6 +112,8 @@ private:
     std::function<void()> changeHandler_;
     std::function<int(int)> sourceLineLength_;
     QString lastText_;
+    std::string lastGbk_;    // lastText_ in GBK, kept in step with it
+    bool reporting_ = false; // the handler runs for lastText_
     std::optional<std::string> shortenedGbk_;
     bool quiet_ = false;
 };

@@ -17,6 +17,7 @@
 #include <QTextLayout>
 #include <QVBoxLayout>
 #include <memory>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -125,6 +126,37 @@ private slots:
     void cleanup() {
         window_.reset();
         qarvel::ui::SetMessageBoxResponder({});
+    }
+
+    // The answer the handler gets is the box's text in GBK, however it changed:
+    // typing, commits, line breaks, Backspace, undo.
+    void theHandlerGetsTheWholeAnswer() {
+        std::mt19937 random(11);
+        const QStringList typed = {QStringLiteral("a"), QStringLiteral("你"), QStringLiteral("，"),
+                                   QStringLiteral("😀"), QStringLiteral(" ")};
+        for (int step = 0; step < 300; ++step) {
+            switch (random() % 6) {
+            case 0:
+                QTest::keyClick(edit_, Qt::Key_Return);
+                break;
+            case 1:
+                QTest::keyClick(edit_, Qt::Key_Backspace);
+                break;
+            case 2:
+                QTest::keyClick(edit_, Qt::Key_Z, Qt::ControlModifier);
+                break;
+            case 3:
+                sendCommit(typed[static_cast<int>(random() % typed.size())]);
+                break;
+            default:
+                type(typed[static_cast<int>(random() % 3)]);
+                break;
+            }
+            if (!changes_.empty()) {
+                QCOMPARE(changes_.back(), G(edit_->toPlainText()));
+                changes_.clear();
+            }
+        }
     }
 
     void typedCharactersAreOneChangeEach() {
@@ -449,7 +481,8 @@ private slots:
         QTest::newRow("empty answer") << "" << -1 << QStringList{} << "";
         // A caret a program put elsewhere goes back to the end first.
         QTest::newRow("caret put on line 0, column 0")
-            << "ab\n" << 0 << QStringList{"61 62 0d", "61 62"} << "ab";
+            << "ab\n"
+            << 0 << QStringList{"61 62 0d", "61 62"} << "ab";
         QTest::newRow("column above 0, Chinese") << "你好" << -1 << QStringList{"c4 e3"} << "你";
         QTest::newRow("caret put at the start of a line, letter at the end")
             << "ab\ncd" << 3 << QStringList{"61 62 0d 0a 63"} << "ab\nc";
