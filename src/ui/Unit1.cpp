@@ -2,6 +2,7 @@
 
 #include "AnswerEdit.h"
 #include "ClickLabel.h"
+#include "ElidingLabel.h"
 #include "Fonts.h"
 #include "JpegImage.h"
 #include "MessageBoxes.h"
@@ -241,9 +242,13 @@ void TForm1::CreateControls() {
     Label21 = MakeLabel(Panel1, "Label21", {299, 9, 56, 16}, {}, 16, false, kBlue);
     Fill(Label21, Rgb(kLimeRgb));
     Label16 = MakeLabel(Panel1, "Label16", {414, 8, 72, 16}, QStringLiteral("考生姓名:"), 16);
-    Label17 = MakeLabel(Panel1, "Label17", {493, 8, 8, 16}, {}, 16);
+    // The examinee's name and number grow up to the next control (less a
+    // 4-pixel gap) and are cut there; their tool tips carry the whole text.
+    Label17 = MakeLabel<ElidingLabel>(Panel1, "Label17", {493, 8, 8, 16}, {}, 16);
+    static_cast<ElidingLabel*>(Label17)->setMaximumTextWidth(578 - 4 - 493); // Label18
     Label18 = MakeLabel(Panel1, "Label18", {578, 7, 40, 16}, QStringLiteral("学号:"), 16);
-    Label19 = MakeLabel(Panel1, "Label19", {619, 7, 8, 16}, {}, 16);
+    Label19 = MakeLabel<ElidingLabel>(Panel1, "Label19", {619, 7, 8, 16}, {}, 16);
+    static_cast<ElidingLabel*>(Label19)->setMaximumTextWidth(755 - 4 - 619); // Pap1
     Pap1 = MakeButtonPanel(Panel1, "Pap1", {755, 6, 60, 20}, QStringLiteral("暂停"), defaultFont);
     Pap2 = MakeButtonPanel(Panel1, "Pap2", {819, 6, 60, 20}, QStringLiteral("继续"), defaultFont);
     Pap1->setClickHandler([this] { Pap1Click(); });

@@ -366,8 +366,8 @@ void TForm2::Button1Click() {
         ShowPlainMessage(QStringLiteral("考生姓名不能为空。"));
         return;
     }
-    SetExamLabel("Label17", name);
-    SetExamLabel("Label19", TrimControls(Edit2->text()));
+    SetExamLabel("Label17", name, true);
+    SetExamLabel("Label19", TrimControls(Edit2->text()), true);
     const QString duration = Edit3->text();
     try {
         exam::ParseTimeText(platform::ToGbk(duration), locale_);
@@ -399,12 +399,16 @@ void TForm2::Panel1MouseDown(QMouseEvent* event) {
     StartWindowMove(Panel1, *event);
 }
 
-void TForm2::SetExamLabel(const char* name, const QString& text) {
+void TForm2::SetExamLabel(const char* name, const QString& text, bool withToolTip) {
     if (examWindow_ == nullptr) {
         return;
     }
     if (auto* label = examWindow_->findChild<QLabel*>(QLatin1String(name))) {
         label->setText(text);
+        if (withToolTip) {
+            // Where the window has no room for all of it, the tool tip has.
+            label->setToolTip(text);
+        }
         // The exam window's labels size themselves to their text.
         label->resize(label->sizeHint());
     }

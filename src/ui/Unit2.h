@@ -58,7 +58,7 @@ private:
     // Runs the key-press handler of `edit` on the characters `event` types;
     // true when the event was dealt with here.
     bool FilterTyping(QLineEdit* edit, void (TForm2::*keyPress)(QChar&), QEvent* event);
-    void SetExamLabel(const char* name, const QString& text);
+    void SetExamLabel(const char* name, const QString& text, bool withToolTip = false);
 
     QPointer<QWidget> examWindow_;
     exam::TimeLocale locale_;

@@ -240,6 +240,46 @@ private slots:
         QVERIFY(exam_->isVisible());
     }
 
+    // A long name or number stays in the room the layout leaves it, cut, with
+    // the whole text in its tool tip and its text; a short one is whole.
+    void namesAndNumbersStayInTheirRoom_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("short") << QStringLiteral("张三") << QStringLiteral("2024") << false;
+        QTest::newRow("10 hanzi, 20 digits")
+            << QStringLiteral("欧阳长名字欧阳长名字") << QString(20, QChar('9')) << true;
+        QTest::newRow("32 letters, 32 digits")
+            << QString(32, QChar('W')) << QString(32, QChar('8')) << true;
+    }
+    void namesAndNumbersStayInTheirRoom() {
+        QFETCH(QString, name);
+        QFETCH(QString, number);
+        QFETCH(bool, cut);
+        Make();
+        QTimer::singleShot(0, login_.get(), [&] {
+            Find<QLineEdit>(login_.get(), "Edit1")->setText(name);
+            Find<QLineEdit>(login_.get(), "Edit2")->setText(number);
+            QTest::mouseClick(Find(login_.get(), "Button1"), Qt::LeftButton);
+        });
+        exam_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(exam_.get()));
+        const struct {
+            const char* label;
+            QString text;
+            const char* next; // the control to its right
+        } rows[] = {{"Label17", name, "Label18"}, {"Label19", number, "Pap1"}};
+        for (const auto& row : rows) {
+            auto* label = Find<QLabel>(exam_.get(), row.label);
+            QCOMPARE(label->text(), row.text);
+            QCOMPARE(label->toolTip(), row.text);
+            QVERIFY2(label->geometry().right() < Find(exam_.get(), row.next)->x(), row.label);
+            const int whole = label->fontMetrics().horizontalAdvance(row.text);
+            QCOMPARE(label->width() < whole, cut);
+            QVERIFY(!label->grab().isNull()); // drawn cut without trouble
+        }
+    }
+
     // Closed by the window system, the login copies nothing and hands over
     // all the same: an examinee with no name, the default duration, and an
     // answer box that takes typing and starts the clock.
