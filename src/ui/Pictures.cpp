@@ -1,6 +1,7 @@
 #include "Pictures.h"
 
 #include <QImageReader>
+#include <QPixmap>
 #include <QString>
 
 // The pictures are compiled into the windows' library; a static library's
@@ -16,15 +17,36 @@ void RegisterPictures() {
     (void)registered;
 }
 
+namespace {
+
+QImage ReadPng(const QString& path) {
+    RegisterPictures();
+    // The format is named and not guessed: guessing asks every image
+    // plug-in whether it reads the file, and loads them all to do so.
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
+}
+
+} // namespace
+
 const QImage& ProgramIcon() {
-    static const QImage icon = [] {
-        RegisterPictures();
-        // The format is named and not guessed: guessing asks every image
-        // plug-in whether it reads the file, and loads them all to do so.
-        QImageReader reader(QStringLiteral(":/pictures/icon.png"), "png");
-        reader.setAutoDetectImageFormat(false);
-        return reader.read();
-    }();
+    static const QImage icon = ReadPng(QStringLiteral(":/pictures/icon.png"));
+    return icon;
+}
+
+const QImage& ProgramIcon2x() {
+    static const QImage icon = ReadPng(QStringLiteral(":/pictures/icon@2x.png"));
+    return icon;
+}
+
+QIcon ProgramIconSet() {
+    QIcon icon;
+    for (const QImage* image : {&ProgramIcon(), &ProgramIcon2x()}) {
+        if (!image->isNull()) {
+            icon.addPixmap(QPixmap::fromImage(*image));
+        }
+    }
     return icon;
 }
 

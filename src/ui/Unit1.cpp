@@ -4,6 +4,7 @@
 #include "ClickLabel.h"
 #include "ElidingLabel.h"
 #include "Fonts.h"
+#include "HiDpi.h"
 #include "JpegImage.h"
 #include "MessageBoxes.h"
 #include "Pictures.h"
@@ -24,6 +25,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QEvent>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -112,6 +114,7 @@ L* MakeLabel(QWidget* parent, const char* name, QRect geometry, const QString& t
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
     label->setTextFormat(Qt::PlainText);
+    KeepBoldAtEveryScale(label);
     if (!text.isEmpty()) {
         SetCaption(label, text);
     }
@@ -206,8 +209,8 @@ void TForm1::CreateControls() {
     if (icon.isNull()) {
         ShowErrorBox(QStringLiteral("Cannot read picture \"icon.png\""));
     } else {
-        Image3->setPixmap(QPixmap::fromImage(icon));
-        setWindowIcon(QIcon(Image3->pixmap()));
+        SetPicture(Image3, icon, ProgramIcon2x());
+        setWindowIcon(ProgramIconSet());
     }
     Label13 =
         MakeLabel(Panel4, "Label13", {56, 8, 153, 19}, QStringLiteral("Qarvel考试1.0"), 19, true);
@@ -400,7 +403,18 @@ void TForm1::RoundControl(QWidget* control, int ellipseWidth, int ellipseHeight)
 }
 
 bool TForm1::LoadPicture(QLabel* target, const QString& path) {
-    return Guarded([&] { target->setPixmap(QPixmap::fromImage(LoadJpeg(path))); });
+    return Guarded([&] {
+        const QImage normal = LoadJpeg(path);
+        SetPicture(target, normal, {});
+        // The picture at twice the size, for scaled screens, where there is one.
+        const QString jpg = QStringLiteral(".jpg");
+        if (path.endsWith(jpg)) {
+            const QString doubled = path.chopped(jpg.size()) + QStringLiteral("@2x") + jpg;
+            if (QFile::exists(doubled)) {
+                SetPicture(target, normal, LoadJpeg(doubled));
+            }
+        }
+    });
 }
 
 // ---- What the engine asks of the window -------------------------------------

@@ -1,6 +1,7 @@
 #include "Unit2.h"
 
 #include "Fonts.h"
+#include "HiDpi.h"
 #include "MessageBoxes.h"
 #include "Palette.h"
 #include "Pictures.h"
@@ -48,6 +49,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const 
     label->setFont(font);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     SetTextColour(label, Qt::black);
+    KeepBoldAtEveryScale(label);
     label->setGeometry(rect);
     const QSize fit = label->sizeHint();
     label->resize(std::max(rect.width(), fit.width()), std::max(rect.height(), fit.height()));
@@ -207,7 +209,11 @@ void TForm2::CreateControls() {
     Image1 = new QLabel(Panel1);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(16, 3, 33, 33);
-    Image1->setPixmap(IconPicture(Image1->size()));
+    const QImage& doubled = ProgramIcon2x();
+    SetPicture(Image1, IconPicture(Image1->size()).toImage(),
+               doubled.isNull() ? QImage()
+                                : doubled.scaled(Image1->size() * 2, Qt::IgnoreAspectRatio,
+                                                 Qt::SmoothTransformation));
     Image1->setAccessibleName(QStringLiteral("图标"));
 
     Label6 =

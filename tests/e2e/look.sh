@@ -7,6 +7,8 @@
 # and the login window, the exam window and the close question, each cut out of
 # a screenshot, must be identical pixel for pixel to those of the light run.
 # Each run also pauses the exam, so the paused state is on the pictures.
+# Then the same at QT_SCALE_FACTOR 1.5 and 2 (scale-1.5, scale-2): the windows
+# come at the scaled sizes; their pictures are kept to look at.
 # Screenshots: <artifacts>/look-<run>-<window>.png.
 set -uo pipefail
 
@@ -21,8 +23,8 @@ mkdir -p "$artifacts"
 
 . "$(dirname "$0")/lib/sandbox.sh"
 sandbox_name=look
-sandbox_require xdotool import convert compare
-sandbox_begin look
+sandbox_require xdotool import convert compare identify
+QARVEL_XVFB_SCREEN=2048x1536x24 sandbox_begin look
 export QT_QPA_PLATFORM=xcb
 unset QT_IM_MODULE XMODIFIERS QT_STYLE_OVERRIDE QT_SCALE_FACTOR
 
@@ -56,15 +58,26 @@ cut() {
 }
 
 runs=("light" "windows")
-declare -A env_of=([light]="" [windows]="" [dark]="QT_STYLE_OVERRIDE=Adwaita-Dark")
-declare -A args_of=([light]="-style fusion" [windows]="-style windows" [dark]="")
+declare -A env_of=([light]="" [windows]="" [dark]="QT_STYLE_OVERRIDE=Adwaita-Dark"
+    [scale-1.5]="QT_SCALE_FACTOR=1.5" [scale-2]="QT_SCALE_FACTOR=2")
+declare -A args_of=([light]="-style fusion" [windows]="-style windows" [dark]=""
+    [scale-1.5]="" [scale-2]="")
+declare -A size_of=([scale-1.5]="1383x972" [scale-2]="1844x1296")
 if ls /usr/lib/*/qt6/plugins/styles/*adwaita* >/dev/null 2>&1; then
     runs+=("dark")
 else
     echo "adwaita-qt6 not installed: no dark style run" >&2
 fi
 
-for r in "${runs[@]}"; do
+# click <x> <y>: a click at a point of the exam window, in its unscaled pixels.
+click() {
+    xdotool mousemove --window "$exam" "$(awk "BEGIN { print int($1 * $scale) }")" \
+        "$(awk "BEGIN { print int($2 * $scale) }")" click 1
+}
+
+for r in "${runs[@]}" scale-1.5 scale-2; do
+    scale=${r#scale-}
+    [[ "$scale" =~ ^[0-9.]+$ ]] || scale=1
     # shellcheck disable=SC2086
     start_styled "$r" ${env_of[$r]} -- ${args_of[$r]}
     xdotool mousemove 0 0 # nothing under the pointer
@@ -80,16 +93,22 @@ for r in "${runs[@]}"; do
     xdotool key Return
     await_exam
     # 暂停 (Pap1 at 755,6 in Panel1 at 11,33): the answer box greys, the state shows.
-    xdotool mousemove --window "$exam" 795 49 click 1
+    click 795 49
     wait_for 5 dump_says answerReadOnly 1 || fail "pause did not take"
     wait_for 5 dump_says LabelState 已暂停 || fail "state: $(value LabelState)"
     # The focus to the read-only answer box, which shows no caret: nothing blinks.
-    xdotool mousemove --window "$exam" 300 400 click 1
+    click 300 400
     wait_for 5 dump_says focus Memo1 || fail "the answer box did not take the focus"
-    xdotool mousemove --window "$exam" 500 700
+    xdotool mousemove 0 0
     sleep 0.3
     cut "$exam" exam
-    click_close_picture
+    if [ -n "${size_of[$r]:-}" ]; then
+        size=$(identify -format %wx%h "$artifacts/look-$r-exam.png")
+        [ "$size" = "${size_of[$r]}" ] || fail "exam window $size, not ${size_of[$r]}"
+    fi
+    click 888 16
+    wait_for 5 sh -c "xdotool search --onlyvisible --name '^提示\$' >/dev/null" ||
+        fail "no close question"
     cut "$(visible_named '^提示$')" question
     xdotool key Return
     expect_exit

@@ -87,7 +87,7 @@ sandbox_begin() {
     # An X display of its own; Xvfb picks a free number and writes it to fd 5.
     # No reset when the last client goes: a program started just then would
     # find the server refusing connections.
-    Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -noreset 5>"$sandbox/display" \
+    Xvfb -displayfd 5 -screen 0 "${QARVEL_XVFB_SCREEN:-1024x768x24}" -nolisten tcp -noreset 5>"$sandbox/display" \
         >"$sandbox/xvfb.log" 2>&1 &
     sandbox_track $!
     local xvfb_pid=$!
