@@ -11,7 +11,7 @@ set -euo pipefail
 run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6dbus6
-  libfcitx5-qt6-dev libglib2.0-dev
+  libfcitx5-qt6-dev libglib2.0-dev qt6-translations-l10n
   libjpeg-dev libfontconfig-dev libxcb1-dev
   fonts-wqy-microhei fonts-arphic-uming fonts-liberation2
   qt6-wayland

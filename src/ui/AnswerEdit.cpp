@@ -424,8 +424,11 @@ void AnswerEdit::contextMenuEvent(QContextMenuEvent* e) {
     }
     for (QAction* action : menu->actions()) {
         const QString name = action->objectName();
+        // Cut, copy and paste would move text in or out; Delete and Select All
+        // would change or mark the answer elsewhere than at its end.
         if (name == QLatin1String("edit-cut") || name == QLatin1String("edit-copy") ||
-            name == QLatin1String("edit-paste") || name == QLatin1String("link-copy")) {
+            name == QLatin1String("edit-paste") || name == QLatin1String("link-copy") ||
+            name == QLatin1String("edit-delete") || name == QLatin1String("select-all")) {
             menu->removeAction(action);
             action->deleteLater();
         }

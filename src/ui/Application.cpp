@@ -3,12 +3,32 @@
 #include "MessageBoxes.h"
 #include "Palette.h"
 
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <exception>
 
 namespace qarvel::ui {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     UseProgramLook();
+    InstallQtTranslations();
+}
+
+bool InstallQtTranslations() {
+    static QTranslator* translator = nullptr;
+    if (translator != nullptr) {
+        return true;
+    }
+    auto* loaded = new QTranslator(QCoreApplication::instance());
+    // qt_zh_CN takes in qtbase_zh_CN, where the widgets' texts are.
+    if (!loaded->load(QStringLiteral("qt_zh_CN"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete loaded;
+        return false;
+    }
+    QCoreApplication::installTranslator(loaded);
+    translator = loaded;
+    return true;
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

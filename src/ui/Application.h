@@ -15,4 +15,10 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// Loads Qt's own Chinese texts (context menus, dialog buttons) whatever the
+// user's locale, as every other text of the program is Chinese. The
+// application object does this itself; false when Qt's translations are not
+// installed (Qt's texts stay English then).
+bool InstallQtTranslations();
+
 } // namespace qarvel::ui
