@@ -1,6 +1,9 @@
 // Source loading: any file bytes decode, normalise and read as rich or plain
 // text without crashing, and what comes out is text the view can show: no NUL,
-// every line break CR LF, and rich text made of whole GBK characters.
+// every line break CR LF, and rich text made of whole GBK characters. The
+// teacher's check of the same bytes counts what the loader loads.
+#include "exam/ExamState.h"
+#include "exam/SourceCheck.h"
 #include "exam/SourceFile.h"
 
 #include <cstddef>
@@ -80,6 +83,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string plain = NormaliseLineBreaks(decoded);
     if (!plain.starts_with("{\\rtf")) {
         Check(text == plain);
+    }
+
+    const qarvel::exam::SourceReport report = qarvel::exam::CheckSource(bytes);
+    qarvel::exam::ExamState state;
+    const qarvel::exam::SourceCounts counts = qarvel::exam::CountSource(state, text);
+    Check(report.counts.total == counts.total && report.counts.hanzi == counts.hanzi);
+    for (const qarvel::exam::LostCharacter& lost : report.lost) {
+        Check(lost.line >= 1 && lost.line <= report.lines);
     }
     return 0;
 }

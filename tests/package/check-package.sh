@@ -28,12 +28,16 @@ mkdir -p "$artifacts"
 
 . "$here/../e2e/lib/sandbox.sh"
 sandbox_name=package
-sandbox_require cpack dpkg-deb apt-get lintian desktop-file-validate appstreamcli xdotool import iconv
+sandbox_require flock cpack dpkg-deb apt-get lintian desktop-file-validate appstreamcli xdotool import iconv
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
     sudo -n true 2>/dev/null || { echo "package: needs root or sudo, skipping" >&2; exit 77; }
     SUDO="sudo -n"
 fi
+# One package check at a time on a machine: another run would install or
+# remove the package under this one.
+exec 9>"${TMPDIR:-/tmp}/qarvel-package-check.lock"
+flock -w 900 9 || { echo "package: another package check holds the lock" >&2; exit 1; }
 apt_get() {
     $SUDO env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 -y -qq "$@"
 }
