@@ -336,8 +336,7 @@ TEST_F(SourceFileTest, CountsOfLoadedText) {
 // --- The shipped sample ----------------------------------------------------
 
 TEST(SourceFileSample, IsGbkWithCrLfAndLoadsUnchanged) {
-    const fs::path sample =
-        fs::path(__FILE__).parent_path().parent_path().parent_path() / "vexo" / "2.txt";
+    const fs::path sample = fs::path(QARVEL_SOURCE_DIR) / "vexo" / "2.txt";
     std::ifstream in(sample, std::ios::binary);
     ASSERT_TRUE(in) << sample;
     std::string bytes(static_cast<std::size_t>(fs::file_size(sample)), '\0');
