@@ -4,8 +4,11 @@
 // is typed, one key at a time, up to 20,000 characters of a 20,000-character
 // source before the measured keystrokes. Also: window creation to first paint.
 #include "exam/Gbk.h"
+#include "results/Record.h"
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"
+#include "results/ResultsWriter.h"
+#include "ui/ResultsSession.h"
 #include "ui/Unit1.h"
 
 #include <QDir>
@@ -19,6 +22,7 @@
 #include <QWidget>
 #include <benchmark/benchmark.h>
 #include <cstdlib>
+#include <map>
 #include <memory>
 
 namespace {
@@ -89,8 +93,20 @@ struct Exam {
     QPlainTextEdit* memo = form->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
     QLabel* label10 = form->findChild<QLabel*>(QStringLiteral("Label10"));
     int typed = 0;
+    // With results records on: a record of the whole answer every `period`
+    // into a folder in /dev/shm, so writes run beside the measured keystrokes.
+    QTemporaryDir results{QStringLiteral("/dev/shm/qarvel-bench-XXXXXX")};
+    std::unique_ptr<qarvel::ui::ResultsSession> session;
 
-    Exam() {
+    explicit Exam(std::chrono::milliseconds period = {}) {
+        if (period.count() > 0) {
+            qarvel::ui::ResultsSession::Options options;
+            options.folder = results.path();
+            options.spoolRoot = results.filePath(QStringLiteral("spool"));
+            options.period = period;
+            session = std::make_unique<qarvel::ui::ResultsSession>(*form, nullptr, options);
+            session->Begin();
+        }
         form->show();
         memo->setFocus();
         QCoreApplication::processEvents();
@@ -116,10 +132,21 @@ Exam& SharedExam() {
     return exam;
 }
 
+// The program writes a record every 9 s; here every 1 s, and every 20 ms.
+Exam& SharedExamWithResults(std::int64_t periodMs = 1000) {
+    static std::map<std::int64_t, std::unique_ptr<Exam>> exams;
+    auto& exam = exams[periodMs];
+    if (!exam) {
+        exam = std::make_unique<Exam>(std::chrono::milliseconds(periodMs));
+    }
+    return *exam;
+}
+
 // One Chinese character typed at the end of a 19,999-character answer (the
 // answer then holds 20,000), then taken back with Backspace outside the timing.
+// Argument: 0 without results records, otherwise the period of their writes in ms.
 void BM_KeystrokeAtEnd(benchmark::State& state) {
-    Exam& exam = SharedExam();
+    Exam& exam = state.range(0) != 0 ? SharedExamWithResults(state.range(0)) : SharedExam();
     exam.TypeUpTo(kCharacters - 1);
     const QChar next = exam.source[kCharacters - 1];
     for (auto _ : state) {
@@ -131,6 +158,22 @@ void BM_KeystrokeAtEnd(benchmark::State& state) {
     }
     state.counters["answer_chars"] = double(exam.memo->toPlainText().size() + 1);
     state.counters["Label10"] = exam.label10->text().toDouble();
+    if (exam.session) {
+        const auto counts = exam.session->writer()->counts();
+        state.counters["records_written"] = counts.folderWrites;
+        state.counters["write_us"] = double(counts.lastWrite.count());
+    }
+}
+
+// What a record costs the window's thread every few seconds: reading the
+// window and making the JSON of a 20,000-character answer (the write itself
+// runs in the worker thread).
+void BM_RecordSnapshot(benchmark::State& state) {
+    Exam& exam = SharedExamWithResults();
+    exam.TypeUpTo(kCharacters - 1);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(qarvel::results::ToJson(exam.session->Snapshot()));
+    }
 }
 
 // Backspace at the end of the 20,000-character answer: the deletion's judgement.
@@ -179,7 +222,8 @@ void BM_CreateToShown(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_KeystrokeAtEnd)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+BENCHMARK(BM_KeystrokeAtEnd)->Arg(0)->Arg(1000)->Arg(20)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+BENCHMARK(BM_RecordSnapshot)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BackspaceAtEnd)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 BENCHMARK(BM_CreateToShown)->Unit(benchmark::kMillisecond)->Iterations(10);
 

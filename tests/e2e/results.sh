@@ -11,7 +11,8 @@
 #      folder; the record arrives once the folder is writable;
 #   4. a full file system: the same, and a record kept locally when the
 #      program ends arrives at the next start;
-#   5. the administrator's setting wins over the command line;
+#   5. the administrator's setting wins over the command line; SIGTERM and
+#      SIGHUP (log-out, shutdown) end the program with a last record;
 #   6. without the option and the setting, strace sees no file written.
 # Runs 3 and 4 mount small tmpfs folders: skipped (77) without that privilege.
 # Leaves screenshots in <artifacts>/results-*.png.
@@ -184,10 +185,22 @@ printf '[General]\nResultsFolder=%s\n' "$admin" >"$XDG_CONFIG_DIRS/qarvel/qarvel
 start admin "$exam_folder" --results "$other"
 login 'Zhao' 5
 wait_for 3 has_records "$admin" || fail "no record in the administrator's folder"
-close_exam
-field_is "$admin" .state closed || fail "state after the close: $(field "$admin" .state)"
+type_text 春
+# Log-out and shutdown end the program by SIGTERM or SIGHUP: the last record goes out.
+kill -TERM "$qarvel_pid"
+expect_exit
+field_is "$admin" .state closed || fail "state after SIGTERM: $(field "$admin" .state)"
+field_is "$admin" .answer 春 || fail "answer after SIGTERM: $(field "$admin" .answer)"
 only_files "$other" "" || fail "the command line's folder got $(ls -A "$other")"
-rm "$XDG_CONFIG_DIRS/qarvel/qarvel.conf"
+rm "$XDG_CONFIG_DIRS/qarvel/qarvel.conf" "$(records "$admin")"
+start hangup "$exam_folder" --results "$admin"
+login 'Zhao' 5
+xdotool mousemove --window "$exam" 796 49 click 1
+wait_for 3 field_is "$admin" .state paused || fail "state after pause: $(field "$admin" .state)"
+kill -HUP "$qarvel_pid"
+expect_exit
+field_is "$admin" .state closed || fail "state after SIGHUP: $(field "$admin" .state)"
+field_is "$admin" .pauses.count 1 || fail "pauses after SIGHUP: $(field "$admin" .pauses.count)"
 
 # ---- 6. Without the option and the setting, nothing is written --------------------
 run=strace
