@@ -2,6 +2,7 @@
 // the login window.
 #include "CommandLine.h"
 #include "DisplayCheck.h"
+#include "TeardownBound.h"
 #include "results/Settings.h"
 #include "ui/Application.h"
 #include "ui/Pictures.h"
@@ -70,6 +71,10 @@ int main(int argc, char** argv) {
     const int status = app.exec();
     if (results) {
         results->Finish();
+        results.reset();
     }
+    // The windows went with the loop; tearing down the rest may not keep the
+    // process alive longer than a moment.
+    qarvel::app::BoundTeardown(status);
     return status;
 }
