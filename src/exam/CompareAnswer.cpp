@@ -27,6 +27,34 @@ bool DoubleMatches(std::string_view a, std::string_view b, std::int64_t k) {
     return Matches(a, b, k - 1) && Matches(a, b, k);
 }
 
+// Whether the byte at k (33..126) is the second byte of a double-byte character:
+// in a run of lead-range bytes ending right before it, characters pair up from
+// the run's start, so an odd run leaves its last byte waiting for this one.
+bool EndsDoubleByte(std::string_view s, std::int64_t k) {
+    if (k < 1 || k >= static_cast<std::int64_t>(s.size())) {
+        return false;
+    }
+    std::int64_t run = 0;
+    while (k - 1 - run >= 0 && IsLeadByte(ByteAt(s, k - 1 - run))) {
+        ++run;
+    }
+    return run % 2 == 1;
+}
+
+// A Chinese character ending at k counts when it is one character of two bytes
+// in the answer and in the source alike, and both bytes match: one straddling
+// two characters of the source never does, even where its bytes happen to match.
+bool ChineseMatches(std::string_view answer, std::string_view source, std::int64_t k) {
+    return EndsDoubleByte(answer, k) && EndsDoubleByte(source, k) &&
+           DoubleMatches(answer, source, k);
+}
+
+// The character ending at k matches: a single-byte one by its byte, a double-byte
+// one (whatever its second byte) by both.
+bool CharacterMatches(std::string_view a, std::string_view b, std::int64_t k) {
+    return EndsDoubleByte(a, k) ? DoubleMatches(a, b, k) : Matches(a, b, k);
+}
+
 std::string Decimal(std::int64_t v) { return std::to_string(v); }
 
 class Change {
@@ -58,7 +86,7 @@ public:
 
             // 4. Single-byte judgement.
             if (IsSingleByteChar(last) && grew) {
-                if (Matches(ans, src, n - 1)) {
+                if (CharacterMatches(ans, src, n - 1)) {
                     SetAscii(s_.CorrectAsciiCount + 1);
                     Mark(n - 1, exam::Mark::Blue);
                 } else {
@@ -75,7 +103,7 @@ public:
             // 5. Double-byte judgement.
             if (IsHighByte(last)) {
                 if (grew) {
-                    const bool right = DoubleMatches(ans, src, n - 1);
+                    const bool right = ChineseMatches(ans, src, n - 1);
                     if (right) {
                         ++s_.CorrectHanziCount;
                     }
@@ -88,7 +116,7 @@ public:
                     ClearAfter(n);
                 } else if (shrank) {
                     // Judge again the character that now ends the answer.
-                    const bool right = DoubleMatches(ans, src, n - 1);
+                    const bool right = ChineseMatches(ans, src, n - 1);
                     Mark(n - 2, right ? exam::Mark::Blue : exam::Mark::Red);
                     Mark(n - 2, exam::Mark::UnderlineOff);
                     Mark(n, exam::Mark::UnderlineOn);
@@ -171,11 +199,14 @@ private:
             const std::int64_t last = (IsLeadByte(ByteAt(prev, k)) && k + 1 < end) ? k + 1 : k;
             const unsigned char b = ByteAt(prev, last);
             if (IsSingleByteChar(b)) {
-                if (Matches(prev, src, last) && ascii > 0) {
+                const bool right =
+                    last == k ? Matches(prev, src, last) : DoubleMatches(prev, src, last);
+                if (right && ascii > 0) {
                     --ascii;
                 }
             } else if (IsHighByte(b)) {
-                if (DoubleMatches(prev, src, last) && hanzi > 0) {
+                if (last != k && EndsDoubleByte(src, last) && DoubleMatches(prev, src, last) &&
+                    hanzi > 0) {
                     --hanzi;
                 }
             }

@@ -237,6 +237,11 @@ TEST(CompareAnswer, ASingleByteInPlaceOfAChineseCharacterShiftsWhatFollows) {
     e.TypeEach("x" + G("字"));
     EXPECT_EQ(e.state.CorrectHanziCount, 0);
     EXPECT_EQ(e.view.ColourAt(1), Mark::Red);
+    // A shifted character whose bytes happen to match (愫 is E3 BA: the second
+    // byte of 你 and the first of 好) straddles two characters and counts nothing.
+    Exam c(G("你好"));
+    c.TypeEach("x" + G("愫"));
+    EXPECT_EQ(c.state.CorrectHanziCount, 0);
 }
 
 TEST(CompareAnswer, DoubleByteCharacterWithALowSecondByteFollowsSingleByteRules) {
@@ -245,6 +250,11 @@ TEST(CompareAnswer, DoubleByteCharacterWithALowSecondByteFollowsSingleByteRules)
     e.Type(G("汉") + "\x81\x40");
     EXPECT_EQ(e.state.CorrectAsciiCount, 1);
     EXPECT_EQ(e.L(Label::Label8), "1");
+    // Only its second byte in place is not enough: both bytes must match.
+    Exam w(G("汉") + "\x81\x40" + G("字"));
+    w.Type(G("汉"));
+    w.Type(G("汉") + "\x82\x40");
+    EXPECT_EQ(w.state.CorrectAsciiCount, 0);
 }
 
 TEST(CompareAnswer, LineBreakMarksNothingButRecomputesAndResets) {
