@@ -6,7 +6,8 @@
 #   1. --results on a local folder: a record right after the login, updated
 #      while the exam runs, at pause and continue, at completion with the
 #      score on screen, and after the confirmed close; qarvel-results reads it;
-#   2. kill -9 mid-exam leaves a whole record at most 10 s old;
+#   2. kill -9 mid-exam leaves a whole record at most 10 s old; time up goes
+#      out at once;
 #   3. a read-only folder: the message once, the exam goes on, nothing in the
 #      folder; the record arrives once the folder is writable;
 #   4. a full file system: the same, and a record kept locally when the
@@ -176,6 +177,27 @@ age=$((killed - $(date -d "$(field "$folder" .updated)" +%s)))
 [ "$age" -le 10 ] || fail "the record was $age s old at kill -9"
 field_is "$folder" .answer 春眠 || fail "answer in the record: $(field "$folder" .answer)"
 echo "run 2: the record was $age s old at kill -9"
+
+# ---- Time up goes out at once ------------------------------------------------------
+folder="$sandbox/timeup"
+mkdir -p "$folder"
+start timeup "$exam_folder" --results "$folder"
+await_login
+xdotool type --delay 20 'Li'
+# The duration field (Edit3 at 224,200, 129 x 27) emptied and typed anew.
+xdotool mousemove --window "$login" 340 213 click 1
+xdotool key End
+for _ in $(seq 8); do xdotool key BackSpace; done
+xdotool type --delay 20 '0:00:03'
+wait_for 5 dump_says Form2.Edit3 0:00:03 || fail "duration field: $(value Form2.Edit3)"
+click_start
+await_exam
+type_text 春
+wait_for 6 dump_says answerReadOnly 1 || fail "time was not up: $(value Label14)"
+wait_for 2 field_is "$folder" .state 'time up' || fail "state at time up: $(field "$folder" .state)"
+field_is "$folder" .duration 0:00:03 || fail "duration: $(field "$folder" .duration)"
+close_exam
+field_is "$folder" .state 'time up' || fail "state after the close: $(field "$folder" .state)"
 
 # ---- 5. The administrator's setting wins ----------------------------------------
 admin="$sandbox/admin"
