@@ -1,7 +1,11 @@
 #include "Rounding.h"
 
+#include "TitleStrip.h"
+
 #include <QLineEdit>
+#include <QEvent>
 #include <QMargins>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -46,7 +50,58 @@ void InsetTextArea(QWidget* control) {
     }
 }
 
+constexpr const char* kPanelName = "qarvel_rounded_panel";
+
+// Paints a translucent window's rounded panel under its controls.
+class RoundedPanel : public QObject {
+public:
+    explicit RoundedPanel(QWidget* window) : QObject(window), window_(window) {
+        setObjectName(QLatin1String(kPanelName));
+        window->installEventFilter(this);
+    }
+    void setCorner(QSizeF ellipse) { ellipse_ = ellipse; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Paint) {
+            QPainter painter(window_);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(window_->palette().color(QPalette::Window));
+            painter.drawRoundedRect(QRectF(window_->rect()), ellipse_.width() / 2.0,
+                                    ellipse_.height() / 2.0);
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    QSizeF ellipse_;
+};
+
+void PaintRoundedPanel(QWidget* window, int ellipseWidth, int ellipseHeight) {
+    auto* panel = window->findChild<RoundedPanel*>(QLatin1String(kPanelName),
+                                                   Qt::FindDirectChildrenOnly);
+    if (panel == nullptr) {
+        panel = new RoundedPanel(window);
+    }
+    panel->setCorner(QSizeF(std::abs(ellipseWidth), std::abs(ellipseHeight)));
+    const QColor colour = window->palette().color(QPalette::Window);
+    window->setAutoFillBackground(false);
+    for (QWidget* child : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->autoFillBackground() && child->palette().color(QPalette::Window) == colour) {
+            child->setAutoFillBackground(false);
+        }
+    }
+}
+
 } // namespace
+
+void PrepareRoundedWindow(QWidget* window) {
+    if (window != nullptr && window->isWindow() && !WindowSystemShapesWindows()) {
+        window->setAttribute(Qt::WA_TranslucentBackground);
+    }
+}
 
 QRegion RoundedRegion(QSize size, int ellipseWidth, int ellipseHeight) {
     const int width = size.width();
@@ -92,6 +147,9 @@ void ApplyRoundedRegion(QWidget* control, int ellipseWidth, int ellipseHeight) {
     }
     const QRegion region = RoundedRegion(control->size(), ellipseWidth, ellipseHeight);
     InsetTextArea(control);
+    if (control->isWindow() && control->testAttribute(Qt::WA_TranslucentBackground)) {
+        PaintRoundedPanel(control, ellipseWidth, ellipseHeight);
+    }
     control->setMask(region);
     control->update();
 }

@@ -20,6 +20,17 @@ QRegion RoundedRegion(QSize size, int ellipseWidth, int ellipseHeight);
 // go to what lies beneath). An edit control's text area also moves 5 pixels in
 // from every side. The shape is computed once, from the size at the time of the
 // call, and the control repaints.
+//
+// A top-level window that PrepareRoundedWindow made translucent also paints
+// its own rounded panel in its background colour, smooth at the edge, and its
+// direct children of that same colour (the title strip) let it show through:
+// so the corners are cut where the window system ignores shapes (Wayland,
+// XWayland).
 void ApplyRoundedRegion(QWidget* control, int ellipseWidth, int ellipseHeight);
+
+// Call on a frameless top-level window before it is first shown: where the
+// window system cannot cut a window's corners by its shape, the window
+// becomes translucent, for ApplyRoundedRegion to paint its rounded panel.
+void PrepareRoundedWindow(QWidget* window);
 
 } // namespace qarvel::ui

@@ -31,10 +31,13 @@ struct Xcb {
     decltype(&xcb_get_property_reply) getPropertyReply = nullptr;
     decltype(&xcb_get_property_value) propertyValue = nullptr;
     decltype(&xcb_get_property_value_length) propertyValueLength = nullptr;
+    decltype(&xcb_get_selection_owner) selectionOwner = nullptr;
+    decltype(&xcb_get_selection_owner_reply) selectionOwnerReply = nullptr;
 
     [[nodiscard]] bool complete() const {
         return internAtom && internAtomReply && queryTree && queryTreeReply && getProperty &&
-               getPropertyReply && propertyValue && propertyValueLength;
+               getPropertyReply && propertyValue && propertyValueLength && selectionOwner &&
+               selectionOwnerReply;
     }
 };
 
@@ -57,6 +60,8 @@ const Xcb* LoadedXcb() {
         Resolve(library, "xcb_get_property_reply", calls.getPropertyReply);
         Resolve(library, "xcb_get_property_value", calls.propertyValue);
         Resolve(library, "xcb_get_property_value_length", calls.propertyValueLength);
+        Resolve(library, "xcb_get_selection_owner", calls.selectionOwner);
+        Resolve(library, "xcb_get_selection_owner_reply", calls.selectionOwnerReply);
         return calls;
     }();
     return xcb.complete() ? &xcb : nullptr;
@@ -234,6 +239,47 @@ StripMover* MoverOf(QWidget* strip) {
 }
 
 } // namespace
+
+bool WindowSystemShapesWindows() {
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) {
+        return true;
+    }
+    if (platform != QLatin1String("xcb")) {
+        return false; // Wayland and the others: a window is its surface, square
+    }
+#ifdef QARVEL_HAVE_XCB
+    // An X server shapes windows itself, unless a compositing manager (also
+    // the Wayland compositor behind XWayland) draws them: it may draw the
+    // whole rectangle. Compositing managers own the selection _NET_WM_CM_S0.
+    const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    const Xcb* xcb = LoadedXcb();
+    if (x11 == nullptr || xcb == nullptr || x11->connection() == nullptr) {
+        return true;
+    }
+    xcb_connection_t* c = x11->connection();
+    xcb_generic_error_t* error = nullptr;
+    static constexpr char kSelection[] = "_NET_WM_CM_S0";
+    xcb_intern_atom_reply_t* atom = xcb->internAtomReply(
+        c, xcb->internAtom(c, 1, static_cast<uint16_t>(sizeof kSelection - 1), kSelection),
+        &error);
+    std::free(error);
+    error = nullptr;
+    const xcb_atom_t selection = atom != nullptr ? atom->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(atom);
+    if (selection == xcb_atom_t{XCB_ATOM_NONE}) {
+        return true;
+    }
+    xcb_get_selection_owner_reply_t* owner =
+        xcb->selectionOwnerReply(c, xcb->selectionOwner(c, selection), &error);
+    std::free(error);
+    const bool composited = owner != nullptr && owner->owner != XCB_NONE;
+    std::free(owner);
+    return !composited;
+#else
+    return true;
+#endif
+}
 
 void MakeTitleStrip(QWidget* strip, std::function<void(QMouseEvent*)> mouseDown) {
     if (strip != nullptr) {

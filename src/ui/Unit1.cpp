@@ -192,6 +192,7 @@ void TForm1::CreateControls() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Qarvel"));
     setFixedSize(922, 648);
+    PrepareRoundedWindow(this);
     move(56, 68);
     Fill(this, Rgb(kHighlightRgb));
     // The designed default face cannot show Chinese; the Song face at the size

@@ -189,6 +189,7 @@ TForm2::TForm2(QWidget* examWindow, QWidget* parent)
     defaultFont.setPixelSize(11);
     Fill(this, Highlight());
     setFixedSize(558, 320);
+    PrepareRoundedWindow(this);
     move(357, 121);
     // A line edit lays out its text as it is made, in the face it inherits:
     // the controls are made while the window has the edits' face, so no face

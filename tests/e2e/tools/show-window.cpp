@@ -1,0 +1,34 @@
+// show-window Form1|Form2: shows one of the program's windows by itself, as the
+// program makes it, for screenshots on desktops the tests cannot type into
+// (headless Wayland). Prints "shown" once the window is on screen and has
+// painted, then runs until it is ended. Run it where vexo/2.txt is.
+#include "ui/Application.h"
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+
+#include <QTimer>
+#include <QWindow>
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv) {
+    qarvel::ui::Application app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    const bool login = argc > 1 && std::strcmp(argv[1], "Form2") == 0;
+    qarvel::ui::TForm1 exam; // without a login window it comes on screen at once
+    qarvel::ui::TForm2 form2(&exam);
+    QWidget* window = login ? static_cast<QWidget*>(&form2) : &exam;
+    window->show();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (window->windowHandle() != nullptr && window->windowHandle()->isExposed()) {
+            poll.stop();
+            QTimer::singleShot(500, [] {
+                std::puts("shown");
+                std::fflush(stdout);
+            });
+        }
+    });
+    poll.start(20);
+    return QApplication::exec();
+}
