@@ -10,6 +10,8 @@
 #    a bare QLabel window, at the same three sources.
 # <keylat folder> is a built copy of the keylat tool (keylat and bare/build/bare);
 # The bare QLabel window is $BARE_WINDOW, by default bench/bare_window of the dev build.
+# With $BEFORE set to another build of the program, that one is measured in the
+# same rounds too (rows "was-..."), for before/after tables.
 set -uo pipefail
 qarvel=$(realpath "$1") keylat=$(realpath "$2") mapwait=$(realpath "$3")
 rounds=${4:-3} keys=${5:-300} out=${6:-$(mktemp -d /tmp/qarvel-latency.XXXXXX)}
@@ -64,11 +66,13 @@ for r in $(seq "$rounds"); do
     keys_of bare --click 400,300 -- "$keylat/bare/build/bare"
     for s in sample 20k 10m; do
         keys_of "$s" --setup "$login" --click 300,400 --region "$region" -- "$qarvel" --source "$out/$s.txt"
+        [ -n "${BEFORE:-}" ] && keys_of "was-$s" --setup "$login" --click 300,400 --region "$region" -- "$BEFORE" --source "$out/$s.txt"
     done
     for _ in 1 2 3; do
         [ -x "$bare_window" ] && map_of bare-label bare "$bare_window" --text
         for s in sample 20k 10m; do
             map_of "$s" 考生进入 "$qarvel" --source "$out/$s.txt"
+            [ -n "${BEFORE:-}" ] && map_of "was-$s" 考生进入 "$BEFORE" --source "$out/$s.txt"
         done
     done
 done
@@ -81,7 +85,8 @@ echo
 echo "key press to changed pixels (ms; median over rounds of each run's figure)"
 printf '%-8s %6s %8s %8s %8s %8s\n' source misses median p99 max "x bare"
 base=$(cat "$out"/keys.bare.*.summary | field /dev/stdin median)
-for s in bare sample 20k 10m; do
+for s in bare sample 20k 10m was-sample was-20k was-10m; do
+    ls "$out"/keys.$s.*.summary >/dev/null 2>&1 || continue
     all=$(cat "$out"/keys.$s.*.summary)
     m=$(echo "$all" | field /dev/stdin median)
     miss=$(echo "$all" | sed -n 's/.*\bmiss=\([0-9]*\).*/\1/p' | paste -sd+ | bc)
@@ -93,7 +98,7 @@ echo
 echo "process start to the first window (ms, median of all runs) and memory (MB)"
 printf '%-10s %8s %8s %8s %8s\n' what map_ms settle_ms "x bare" peak_MB
 base=$(field "$out/map.bare-label.summary" map_ms)
-for s in bare-label sample 20k 10m; do
+for s in bare-label sample 20k 10m was-sample was-20k was-10m; do
     [ -s "$out/map.$s.summary" ] || continue
     m=$(field "$out/map.$s.summary" map_ms)
     printf '%-10s %8s %8s %8s %8s\n' "$s" "$m" "$(field "$out/map.$s.summary" settle_ms)" \
