@@ -48,9 +48,17 @@ xdotool mousemove $((WX+196)) $((WY+268)) click 1; sleep 2'
 # The exam window without its clocks (the strip above the counters).
 region=0,70,922,578
 
+# CPU time of the program while keys are typed: its /proc stat when the keys
+# begin and, sampled until it ends, when they end (utime + stime, in ticks).
+cpu_pid='pid=$(xdotool getwindowpid "$WIN")'
+cpu_watch='awk "{print \$14 + \$15}" /proc/$pid/stat >"$CPU.begin"
+(while kill -0 $pid 2>/dev/null; do awk "{print \$14 + \$15}" /proc/$pid/stat >"$CPU.end.new" 2>/dev/null &&
+ mv "$CPU.end.new" "$CPU.end"; sleep 0.1; done) >/dev/null 2>&1 &'
+
 keys_of() { # keys_of <label> <command...>
     local label=$1
     shift
+    export CPU="$out/cpu.$label.$r"
     "$keylat/run.sh" --count "$keys" --out "$out/keys.$label.$r.txt" "$@" 2>"$out/keys.$label.$r.log" |
         sed -n 's/^SUMMARY //p' >"$out/keys.$label.$r.summary"
     echo "round $r keys $label: $(cat "$out/keys.$label.$r.summary")"
@@ -63,10 +71,10 @@ map_of() { # map_of <label> <window name> <command...>
 }
 
 for r in $(seq "$rounds"); do
-    keys_of bare --click 400,300 -- "$keylat/bare/build/bare"
+    keys_of bare --setup "$cpu_pid; $cpu_watch" --click 400,300 -- "$keylat/bare/build/bare"
     for s in sample 20k 10m; do
-        keys_of "$s" --setup "$login" --click 300,400 --region "$region" -- "$qarvel" --source "$out/$s.txt"
-        [ -n "${BEFORE:-}" ] && keys_of "was-$s" --setup "$login" --click 300,400 --region "$region" -- "$BEFORE" --source "$out/$s.txt"
+        keys_of "$s" --setup "$cpu_pid; $login; $cpu_watch" --click 300,400 --region "$region" -- "$qarvel" --source "$out/$s.txt"
+        [ -n "${BEFORE:-}" ] && keys_of "was-$s" --setup "$cpu_pid; $login; $cpu_watch" --click 300,400 --region "$region" -- "$BEFORE" --source "$out/$s.txt"
     done
     for _ in 1 2 3; do
         [ -x "$bare_window" ] && map_of bare-label bare "$bare_window" --text
@@ -83,15 +91,24 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "-" || b == "-" || b == 0) p
 
 echo
 echo "key press to changed pixels (ms; median over rounds of each run's figure)"
-printf '%-8s %6s %8s %8s %8s %8s\n' source misses median p99 max "x bare"
+# CPU per key: the keys typed are the measured and warm-up keys and as many
+# unmeasured BackSpaces (keylat clears the text every 40 keys).
+cpu_per_key() { # median over rounds, in ms
+    for f in "$out"/cpu.$1.*.begin; do
+        [ -s "${f%.begin}.end" ] || continue
+        awk -v b="$(cat "$f")" -v e="$(cat "${f%.begin}.end")" -v k="$keys" -v hz="$(getconf CLK_TCK)" \
+            'BEGIN { printf "%.3f\n", (e - b) * 1000 / hz / (2 * (k + 5)) }'
+    done | med
+}
+printf '%-8s %6s %8s %8s %8s %8s %9s\n' source misses median p99 max "x bare" "cpu/key"
 base=$(cat "$out"/keys.bare.*.summary | field /dev/stdin median)
 for s in bare sample 20k 10m was-sample was-20k was-10m; do
     ls "$out"/keys.$s.*.summary >/dev/null 2>&1 || continue
     all=$(cat "$out"/keys.$s.*.summary)
     m=$(echo "$all" | field /dev/stdin median)
     miss=$(echo "$all" | sed -n 's/.*\bmiss=\([0-9]*\).*/\1/p' | paste -sd+ | bc)
-    printf '%-8s %6s %8s %8s %8s %8s\n' "$s" "${miss:-?}" "$m" "$(echo "$all" | field /dev/stdin p99)" \
-        "$(echo "$all" | field /dev/stdin max)" "$(ratio "$m" "$base")"
+    printf '%-8s %6s %8s %8s %8s %8s %9s\n' "$s" "${miss:-?}" "$m" "$(echo "$all" | field /dev/stdin p99)" \
+        "$(echo "$all" | field /dev/stdin max)" "$(ratio "$m" "$base")" "$(cpu_per_key "$s")"
 done
 
 echo
