@@ -21,7 +21,7 @@ struct TextReader {
     std::function<QString()> text;
     std::function<int()> caret;
     std::function<bool()> readOnly;
-    // The character attributes at a position of the text ("key:value;" pairs).
+    // The character attributes at a position of the text ("name:value;" pairs).
     std::function<QString(int)> attributes;
     // The rectangle of the character at a position, in the viewport's coordinates,
     // and the position at a point of the viewport.
@@ -137,7 +137,8 @@ QAccessibleInterface* TextViewFactory(const QString& /*key*/, QObject* object) {
         reader.readOnly = [] { return true; };
         reader.attributes = [source](int position) {
             const SourceView::Look look = source->lookAt(position);
-            return QStringLiteral("fg-color:%1;underline:%2;")
+            // IAccessible2 names, which the bridges translate ("fg-color", "underline").
+            return QStringLiteral("color:rgb(%1);text-underline-type:%2;")
                 .arg(Rgb(look.colour), look.underline ? QStringLiteral("single")
                                                       : QStringLiteral("none"));
         };
