@@ -28,7 +28,7 @@ test_packages=(
   xvfb xdotool xclip dbus-x11 x11-utils imagemagick strace jq
   ibus ibus-libpinyin libglib2.0-bin
   at-spi2-core python3-gi gir1.2-atspi-2.0
-  adwaita-qt6 openbox weston
+  adwaita-qt6 openbox weston xwayland
   dpkg-dev fakeroot file lintian desktop-file-utils appstream
 )
 
