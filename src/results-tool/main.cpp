@@ -8,7 +8,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -42,8 +41,9 @@ int Watch(const QString& folder, int interval, int rounds) {
         }
         const std::vector<Row> rows = Load(folder, false);
         QString screen = terminal ? QStringLiteral("\x1b[H\x1b[2J") : QString();
-        screen += QStringLiteral("%1  %2\n\n")
-                      .arg(folder, QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")));
+        screen +=
+            QStringLiteral("%1  %2\n\n")
+                .arg(folder, QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")));
         screen += FormatTable(rows) + QLatin1Char('\n') + FormatSummary(rows) + QLatin1Char('\n');
         if (!terminal) {
             screen += QLatin1Char('\n');
@@ -63,9 +63,9 @@ int main(int argc, char** argv) {
         "把成绩文件夹里的考试记录合并成一张表：显示在终端上，并写成 CSV 文件（UTF-8，带 BOM）。\n"
         "Merges the exam records of a results folder into one table, on the terminal and as CSV."));
     parser.addHelpOption();
-    const QCommandLineOption csv(QStringLiteral("csv"),
-                                 QStringLiteral("CSV 文件（默认：当前文件夹的 qarvel-results.csv）"),
-                                 QStringLiteral("FILE"), QStringLiteral("qarvel-results.csv"));
+    const QCommandLineOption csv(
+        QStringLiteral("csv"), QStringLiteral("CSV 文件（默认：当前文件夹的 qarvel-results.csv）"),
+        QStringLiteral("FILE"), QStringLiteral("qarvel-results.csv"));
     const QCommandLineOption watch(QStringLiteral("watch"),
                                    QStringLiteral("每隔几秒刷新终端上的表（不写 CSV）"));
     const QCommandLineOption interval(QStringLiteral("interval"),

@@ -1,7 +1,6 @@
 #include "AtomicFile.h"
 
 #include <QFile>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -30,9 +29,11 @@ QString TemporaryNameFor(const QString& name) {
 WriteOutcome WriteFileAtomically(const QString& folder, const QString& name,
                                  const QByteArray& bytes, unsigned mode) {
     const QByteArray target = QFile::encodeName(folder + QLatin1Char('/') + name);
-    const QByteArray temporary = QFile::encodeName(folder + QLatin1Char('/') + TemporaryNameFor(name));
-    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
-                          static_cast<mode_t>(mode));
+    const QByteArray temporary =
+        QFile::encodeName(folder + QLatin1Char('/') + TemporaryNameFor(name));
+    const int fd =
+        ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
+               static_cast<mode_t>(mode));
     if (fd < 0) {
         return {false, errno};
     }

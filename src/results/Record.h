@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-
 #include <optional>
 
 namespace qarvel::results {
@@ -38,7 +37,7 @@ struct Record {
     int sourceHanzi = 0;
     int correctAscii = 0;
     int correctHanzi = 0;
-    int score = 0; // percent, as shown
+    int score = 0;   // percent, as shown
     int changes = 0; // judged changes of the answer
     int pauses = 0;
     qint64 pauseSeconds = 0;

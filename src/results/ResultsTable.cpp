@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-
 #include <algorithm>
 #include <map>
 
@@ -83,8 +82,7 @@ QString CsvField(QString text) {
     // A name typed at login must not become a formula in the teacher's spreadsheet.
     bool number = false;
     text.toDouble(&number);
-    if (!text.isEmpty() && !number &&
-        QStringLiteral("=+-@\t\r").contains(text.front())) {
+    if (!text.isEmpty() && !number && QStringLiteral("=+-@\t\r").contains(text.front())) {
         text.prepend(QLatin1Char('\''));
     }
     if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&

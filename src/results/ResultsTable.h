@@ -6,7 +6,6 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
-
 #include <vector>
 
 namespace qarvel::results {
@@ -30,9 +29,9 @@ FolderRecords ReadFolder(const QString& folder);
 struct Row {
     Record record;
     QString file;
-    bool duplicate = false;      // another record has the same number
-    bool stale = false;          // running, but not updated for kStaleSeconds
-    bool otherSource = false;    // made on a source unlike most records'
+    bool duplicate = false;   // another record has the same number
+    bool stale = false;       // running, but not updated for kStaleSeconds
+    bool otherSource = false; // made on a source unlike most records'
 };
 
 // One row per record, sorted by student number (numbers of digits by value),

@@ -6,7 +6,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
@@ -190,7 +189,8 @@ void ResultsWriter::Shared::DeliverSpool() {
                 continue;
             }
             const QByteArray bytes = ReadAll(kept + QLatin1Char('/') + name);
-            const auto outcome = InFolder([target, name, bytes] { return Deliver(target, name, bytes); });
+            const auto outcome =
+                InFolder([target, name, bytes] { return Deliver(target, name, bytes); });
             if (!outcome || !outcome->ok) {
                 break; // that folder is still away; the next try comes later
             }

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -33,10 +32,10 @@ public:
     using FailureNotice = std::function<void(const QString& reason)>;
 
     struct Counts {
-        int folderWrites = 0;  // records written into a results folder
-        int spoolWrites = 0;   // records kept in the spool
-        int failures = 0;      // writes that failed or timed out
-        int delivered = 0;     // spooled records delivered later
+        int folderWrites = 0;                   // records written into a results folder
+        int spoolWrites = 0;                    // records kept in the spool
+        int failures = 0;                       // writes that failed or timed out
+        int delivered = 0;                      // spooled records delivered later
         std::chrono::microseconds lastWrite{0}; // the latest successful folder write
         std::chrono::microseconds slowestWrite{0};
     };

@@ -15,7 +15,6 @@
 #include <QSocketNotifier>
 #include <QSysInfo>
 #include <QTimer>
-
 #include <csignal>
 #include <pwd.h>
 #include <sys/socket.h>
@@ -222,7 +221,8 @@ void ResultsSession::Finish() {
 }
 
 void ResultsSession::EndProgramOnSignals() {
-    if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+    if (signalPipe[0] >= 0 ||
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
         return;
     }
     auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, qApp);

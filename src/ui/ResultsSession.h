@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
-
 #include <chrono>
 #include <memory>
 
@@ -28,8 +27,8 @@ class ResultsSession : public QObject {
     Q_OBJECT
 public:
     struct Options {
-        QString folder;    // absolute
-        QString spoolRoot; // empty: the user's state folder
+        QString folder;                                    // absolute
+        QString spoolRoot;                                 // empty: the user's state folder
         QString sourcePath = QStringLiteral("vexo/2.txt"); // as the window loaded it
         // Often enough that a record is never more than 10 s behind.
         std::chrono::milliseconds period{9000};

@@ -1,18 +1,18 @@
 // The record: its JSON, its file name, the atomic replacement of its file,
 // and the choice of the results folder.
+#include "results/Record.h"
+
 #include "QtPrinting.h"
 #include "results/AtomicFile.h"
-#include "results/Record.h"
 #include "results/Settings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimeZone>
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <cerrno>
+#include <gtest/gtest.h>
 #include <random>
 #include <thread>
 
@@ -75,15 +75,22 @@ TEST(Record, FileNamePartsAreSafe) {
         const char* text;
         const char* safe;
     } cases[] = {
-        {"Li Lei", "Li-Lei"},       {" 张 三 ", "张-三"},     {"../../etc/passwd", "etc-passwd"},
-        {"a/b\\c:d*e?f|g", "a-b-c-d-e-f-g"}, {"", "-"},      {"...", "-"},
-        {"😀", "-"},                {"２０２４", "２０２４"}, {"O'Brien-Smith", "O-Brien-Smith"},
+        {"Li Lei", "Li-Lei"},
+        {" 张 三 ", "张-三"},
+        {"../../etc/passwd", "etc-passwd"},
+        {"a/b\\c:d*e?f|g", "a-b-c-d-e-f-g"},
+        {"", "-"},
+        {"...", "-"},
+        {"😀", "-"},
+        {"２０２４", "２０２４"},
+        {"O'Brien-Smith", "O-Brien-Smith"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SafeNamePart(QString::fromUtf8(c.text)), QString::fromUtf8(c.safe)) << c.text;
     }
     EXPECT_EQ(SafeNamePart(QString(100, QLatin1Char('x'))).size(), 32);
-    EXPECT_EQ(RecordFileName(Sample()), QStringLiteral("20240917_张-三_20261207T130500+0800_lab-07.json"));
+    EXPECT_EQ(RecordFileName(Sample()),
+              QStringLiteral("20240917_张-三_20261207T130500+0800_lab-07.json"));
 }
 
 TEST(Record, FileNamesOfAnyInputStayOneNameInTheFolder) {
@@ -129,7 +136,9 @@ TEST(AtomicFile, ReplacesWithoutTraces) {
 TEST(AtomicFile, ReadersSeeOneWholeVersion) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("r.json"));
-    const auto version = [](int n) { return QByteArray(1 + (n * 7919) % 20000, char('a' + n % 26)); };
+    const auto version = [](int n) {
+        return QByteArray(1 + (n * 7919) % 20000, char('a' + n % 26));
+    };
     ASSERT_TRUE(WriteFileAtomically(dir.path(), QStringLiteral("r.json"), version(0)).ok);
     std::atomic<bool> done = false;
     std::atomic<int> bad = 0;
@@ -181,7 +190,8 @@ TEST(Settings, TheAdministratorsFolderWins) {
         {"", "/srv/lab", "/srv/lab"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ChooseResultsFolder(c.commandLine, c.admin), c.chosen) << c.commandLine.toStdString();
+        EXPECT_EQ(ChooseResultsFolder(c.commandLine, c.admin), c.chosen)
+            << c.commandLine.toStdString();
     }
 }
 

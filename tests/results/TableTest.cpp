@@ -53,13 +53,18 @@ TEST(MergeRecords, OrdersAndFlags) {
         QStringList rows;
     } cases[] = {
         // Numbers by value, then text.
-        {{{"10", kRunning, 5, "x"}, {"9", kRunning, 5, "x"}, {"a1", kComplete, 5, "x"}, {"009", kClosed, 5, "x"}},
+        {{{"10", kRunning, 5, "x"},
+          {"9", kRunning, 5, "x"},
+          {"a1", kComplete, 5, "x"},
+          {"009", kClosed, 5, "x"}},
          {"009:", "9:", "10:", "a1:"}},
         // Two records of one number: both flagged.
         {{{"3", kClosed, 5, "x"}, {"3", kRunning, 5, "x"}, {"4", kRunning, 5, "x"}},
          {"3:d", "3:d", "4:"}},
         // Only a running record goes stale, and only after a minute.
-        {{{"1", kRunning, 61, "x"}, {"2", kRunning, 59, "x"}, {"3", kPaused, 600, "x"},
+        {{{"1", kRunning, 61, "x"},
+          {"2", kRunning, 59, "x"},
+          {"3", kPaused, 600, "x"},
           {"4", kComplete, 600, "x"}},
          {"1:s", "2:", "3:", "4:"}},
         // The odd source out is flagged; with a tie, every record is.
@@ -80,7 +85,8 @@ TEST(MergeRecords, CsvOpensInASpreadsheet) {
     r.name = QStringLiteral("=HYPERLINK(\"x\"),张三");
     folder.records.push_back(r);
     const QByteArray csv = FormatCsv(MergeRecords(folder, kNow));
-    EXPECT_TRUE(csv.startsWith("\xEF\xBB\xBF" "学号,姓名,状态,得分"));
+    EXPECT_TRUE(csv.startsWith("\xEF\xBB\xBF"
+                               "学号,姓名,状态,得分"));
     EXPECT_TRUE(csv.contains("\r\n1,\"'=HYPERLINK(\"\"x\"\"),张三\",完成,0,")) << csv.constData();
     EXPECT_TRUE(csv.endsWith("\r\n"));
 }

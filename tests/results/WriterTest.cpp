@@ -7,10 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -100,7 +99,8 @@ TEST(ResultsWriter, AMissingFolderKeepsTheRecordUntilItComes) {
 TEST(ResultsWriter, AHangingFolderCostsAtMostTheTimeout) {
     Fixture f;
     QDir().mkpath(f.folder);
-    const QByteArray trap = QFile::encodeName(f.folder + "/.r.json." + QString::number(getpid()) + ".tmp");
+    const QByteArray trap =
+        QFile::encodeName(f.folder + "/.r.json." + QString::number(getpid()) + ".tmp");
     ASSERT_EQ(mkfifo(trap.constData(), 0600), 0);
     ResultsWriter writer(f.Config(300ms), f.Notice());
     const auto begin = std::chrono::steady_clock::now();
