@@ -12,6 +12,7 @@
 
 using qarvel::exam::ConvertError;
 using qarvel::exam::FormatTimeText;
+using qarvel::exam::InvalidOpError;
 using qarvel::exam::ParseTimeText;
 using qarvel::exam::TimeLocale;
 using qarvel::exam::TimeValue;
@@ -76,11 +77,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckWritten(FormatTimeText(value, locale), locale);
     }
 
-    // Any 64-bit value, NaN and infinities included, writes a well-formed time.
+    // Any finite 64-bit value writes a well-formed time; NaN and the
+    // infinities have no time of day and give the invalid-operation error.
     if (size >= sizeof(double)) {
         double value = 0;
         std::memcpy(&value, data, sizeof value);
         for (const auto& locale : kLocales) {
+            if (!std::isfinite(value)) {
+                try {
+                    (void)FormatTimeText(value, locale);
+                    Check(false);
+                } catch (const InvalidOpError& e) {
+                    Check(std::string_view(e.what()) == "Invalid floating point operation");
+                }
+                continue;
+            }
             const std::string written = FormatTimeText(value, locale);
             CheckWritten(written, locale);
             Check(FormatTimeText(-value, locale) == written);
