@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# results.sh <qarvel> <qarvel-results> <artifacts>
+# results.sh <qarvel> <qarvel-results> <artifacts> [close-window tool]
 #
 # Results records from the real program, in an Xvfb display of its own
 # (lib/sandbox.sh), each run a fresh process:
@@ -15,17 +15,19 @@
 #   5. the administrator's setting wins over the command line; SIGTERM and
 #      SIGHUP (log-out, shutdown) end the program with a last record;
 #   6. without the option and the setting, strace sees no file written.
+# With the close-window tool, run 3 ends by a close of the desktop's.
 # Runs 3 and 4 mount small tmpfs folders: skipped (77) without that privilege.
 # Leaves screenshots in <artifacts>/results-*.png.
 set -uo pipefail
 
-if [ $# -ne 3 ]; then
-    echo "usage: $0 <qarvel> <qarvel-results> <artifacts>" >&2
+if [ $# -lt 3 ] || [ $# -gt 4 ]; then
+    echo "usage: $0 <qarvel> <qarvel-results> <artifacts> [close-window]" >&2
     exit 2
 fi
 qarvel=$(realpath "$1")
 tool=$(realpath "$2")
 artifacts=$(realpath -m "$3")
+close_window=${4:+$(realpath "$4")}
 mkdir -p "$artifacts"
 
 . "$(dirname "$0")/lib/sandbox.sh"
@@ -292,7 +294,13 @@ mount -o remount,rw "$readonly_folder" || fail "could not make the folder writab
 wait_for 12 has_records "$readonly_folder" || fail "the record did not arrive"
 field_is "$readonly_folder" .answer 春 || fail "answer: $(field "$readonly_folder" .answer)"
 wait_for 3 sh -c "! find '$spool' -name '*.json' | grep -q ." || fail "the local copy stayed"
-close_exam
+# A close by the desktop (WM_DELETE_WINDOW) writes the last record too.
+if [ -n "$close_window" ]; then
+    "$close_window" "$exam" || fail "could not ask the exam window to close"
+    expect_exit
+else
+    close_exam
+fi
 field_is "$readonly_folder" .state closed || fail "state: $(field "$readonly_folder" .state)"
 
 # ---- 4. A full file system; the record kept at the end arrives at the next start -------
