@@ -644,6 +644,22 @@ void TForm1::FormShow() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // A window manager that keeps Alt+F4 for itself turns it into its close
+    // command, which arrives while Alt is still held: that is the examinee's
+    // Alt+F4, and it asks the close question as the shortcut does.
+    if (event->spontaneous() &&
+        QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier)) {
+        event->ignore();
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (QApplication::activeModalWidget() == nullptr) {
+                    Image1Click();
+                }
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     QWidget::closeEvent(event);
     // Every running loop ends, a message box's too, and the program with them.
     QCoreApplication::exit(0);
