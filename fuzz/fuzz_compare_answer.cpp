@@ -35,7 +35,9 @@ public:
     bool disabled = false;
 };
 
-bool IsLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+bool IsLead(unsigned char b) {
+    return b >= 0x81 && b <= 0xFE;
+}
 
 // The characters standing correctly in the answer, grouped as the source view
 // groups them: a double-byte one only when both bytes match, counted as Chinese
@@ -54,7 +56,8 @@ InPlace CountInPlace(const std::string& answer, const std::string& source) {
                answer.compare(k, n, source, k, n) == 0;
     };
     for (std::size_t k = 0; k < answer.size();) {
-        const std::size_t n = IsLead(static_cast<unsigned char>(answer[k])) && k + 1 < answer.size() ? 2 : 1;
+        const std::size_t n =
+            IsLead(static_cast<unsigned char>(answer[k])) && k + 1 < answer.size() ? 2 : 1;
         const auto last = static_cast<unsigned char>(answer[k + n - 1]);
         if (match(k, n)) {
             (last >= 127 ? in.hanzi : in.ascii) += last >= 33 ? 1 : 0;
@@ -62,7 +65,8 @@ InPlace CountInPlace(const std::string& answer, const std::string& source) {
         k += n;
     }
     for (std::size_t k = 0; k < source.size();) {
-        const std::size_t n = IsLead(static_cast<unsigned char>(source[k])) && k + 1 < source.size() ? 2 : 1;
+        const std::size_t n =
+            IsLead(static_cast<unsigned char>(source[k])) && k + 1 < source.size() ? 2 : 1;
         if (n == 2 && static_cast<unsigned char>(source[k + 1]) >= 127) {
             in.sourceChinese = true;
             in.allChinese = in.allChinese && match(k, n);

@@ -55,7 +55,9 @@ bool CharacterMatches(std::string_view a, std::string_view b, std::int64_t k) {
     return EndsDoubleByte(a, k) ? DoubleMatches(a, b, k) : Matches(a, b, k);
 }
 
-std::string Decimal(std::int64_t v) { return std::to_string(v); }
+std::string Decimal(std::int64_t v) {
+    return std::to_string(v);
+}
 
 class Change {
 public:

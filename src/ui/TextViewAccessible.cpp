@@ -139,8 +139,8 @@ QAccessibleInterface* TextViewFactory(const QString& /*key*/, QObject* object) {
             const SourceView::Look look = source->lookAt(position);
             // IAccessible2 names, which the bridges translate ("fg-color", "underline").
             return QStringLiteral("color:rgb(%1);text-underline-type:%2;")
-                .arg(Rgb(look.colour), look.underline ? QStringLiteral("single")
-                                                      : QStringLiteral("none"));
+                .arg(Rgb(look.colour),
+                     look.underline ? QStringLiteral("single") : QStringLiteral("none"));
         };
         return new TextViewAccessible(source, std::move(reader));
     }
@@ -152,19 +152,20 @@ QAccessibleInterface* TextViewFactory(const QString& /*key*/, QObject* object) {
 // requests, comes off again at once; the login window's edits copy as usual.
 void GuardClipboard() {
     QClipboard* clipboard = QGuiApplication::clipboard();
-    QObject::connect(clipboard, &QClipboard::changed, clipboard, [clipboard](QClipboard::Mode mode) {
-        static bool clearing = false;
-        const bool owned = mode == QClipboard::Clipboard   ? clipboard->ownsClipboard()
-                           : mode == QClipboard::Selection ? clipboard->ownsSelection()
-                                                           : clipboard->ownsFindBuffer();
-        if (clearing || !owned ||
-            qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr) {
-            return;
-        }
-        clearing = true;
-        clipboard->clear(mode);
-        clearing = false;
-    });
+    QObject::connect(
+        clipboard, &QClipboard::changed, clipboard, [clipboard](QClipboard::Mode mode) {
+            static bool clearing = false;
+            const bool owned = mode == QClipboard::Clipboard   ? clipboard->ownsClipboard()
+                               : mode == QClipboard::Selection ? clipboard->ownsSelection()
+                                                               : clipboard->ownsFindBuffer();
+            if (clearing || !owned ||
+                qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr) {
+                return;
+            }
+            clearing = true;
+            clipboard->clear(mode);
+            clearing = false;
+        });
 }
 
 } // namespace

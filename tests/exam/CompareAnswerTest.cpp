@@ -1,11 +1,11 @@
-#include "RecordingView.h"
 #include "exam/CompareAnswer.h"
+
+#include "RecordingView.h"
 #include "exam/Errors.h"
 #include "exam/Gbk.h"
 #include "exam/SourceCount.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 
 namespace qarvel::exam {
@@ -13,7 +13,9 @@ namespace {
 
 using testing::RecordingView;
 
-std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+std::string G(const char* utf8) {
+    return Utf8ToGbk(utf8);
+}
 
 // An exam on one source: counted, Label6 written, ready for changes.
 struct Exam {
@@ -41,8 +43,8 @@ TEST(Score, ExtendedPrecisionRoundsHalfToEven) {
     struct Case {
         int correct, total;
         std::int64_t score;
-    } cases[] = {{1, 8, 12}, {3, 8, 38}, {59, 200, 29}, {213, 200, 107},
-                 {47, 40, 117}, {0, 7, 0}, {5, 5, 100}, {2, 3, 67}};
+    } cases[] = {{1, 8, 12},    {3, 8, 38}, {59, 200, 29}, {213, 200, 107},
+                 {47, 40, 117}, {0, 7, 0},  {5, 5, 100},   {2, 3, 67}};
     for (const auto& c : cases) {
         EXPECT_EQ(Score(c.correct, c.total), c.score) << c.correct << "/" << c.total;
     }
@@ -360,10 +362,11 @@ TEST(CompareAnswer, CountsNeverExceedWhatStandsInTheAnswer) {
             e.Type(answer);
             int rightHanzi = 0, rightAscii = 0;
             for (std::size_t k = 0; k < answer.size();) {
-                const bool dbl = IsLeadByte(static_cast<unsigned char>(answer[k])) &&
-                                 k + 1 < answer.size();
+                const bool dbl =
+                    IsLeadByte(static_cast<unsigned char>(answer[k])) && k + 1 < answer.size();
                 const std::size_t len = dbl ? 2 : 1;
-                const bool same = k + len <= source.size() && answer.compare(k, len, source, k, len) == 0;
+                const bool same =
+                    k + len <= source.size() && answer.compare(k, len, source, k, len) == 0;
                 const auto last = static_cast<unsigned char>(answer[k + len - 1]);
                 if (same && IsHighByte(last)) {
                     ++rightHanzi;

@@ -166,9 +166,9 @@ TEST(TimeTextFormat, WritesHoursMinutesSeconds) {
         EXPECT_EQ(FormatTimeText(c.value), c.text) << c.value;
     }
     // A value without a time of day is an invalid operation, not midnight.
-    for (const double v : {std::numeric_limits<double>::infinity(),
-                           -std::numeric_limits<double>::infinity(),
-                           std::numeric_limits<double>::quiet_NaN()}) {
+    for (const double v :
+         {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+          std::numeric_limits<double>::quiet_NaN()}) {
         EXPECT_THROW(FormatTimeText(v), InvalidOpError) << v;
     }
     EXPECT_EQ(FormatTimeText(3723 * second, TimeLocale{".", ",", "", ""}), "01.02.03");

@@ -14,13 +14,12 @@
 //
 // QARVEL_INTEGRITY_EVENTS sets the number of events (20000 by default, a few
 // seconds; 100000 or more for a long run), QARVEL_INTEGRITY_SEED the seed.
-#include "ui/Unit1.h"
-
 #include "UiTestSupport.h"
 #include "exam/ExamClock.h"
 #include "platform/GbkText.h"
 #include "ui/AnswerEdit.h"
 #include "ui/SourceView.h"
+#include "ui/Unit1.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -50,8 +49,8 @@ struct Event {
 };
 
 QString Describe(const Event& e) {
-    static const char* const names[] = {"NewWindow", "Key",  "Commit", "Preedit", "Mouse",
-                                        "Pause",     "Continue", "Tick", "Access"};
+    static const char* const names[] = {"NewWindow", "Key",      "Commit", "Preedit", "Mouse",
+                                        "Pause",     "Continue", "Tick",   "Access"};
     return QStringLiteral("%1(%2,%3,%4,%5,\"%6\")")
         .arg(QLatin1String(names[static_cast<int>(e.kind)]))
         .arg(e.a)
@@ -75,7 +74,9 @@ const std::vector<std::string>& Sources() {
     return sources;
 }
 
-bool IsLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+bool IsLead(unsigned char b) {
+    return b >= 0x81 && b <= 0xFE;
+}
 
 // GBK characters standing correctly in the answer: single-byte ones (33..126),
 // and double-byte ones whose two bytes both match, by their second byte's class.
@@ -88,7 +89,8 @@ InPlace CountInPlace(const std::string& answer, const std::string& source) {
     for (std::size_t k = 0; k < answer.size();) {
         const auto b = static_cast<unsigned char>(answer[k]);
         const std::size_t size = IsLead(b) && k + 1 < answer.size() ? 2 : 1;
-        const bool match = k + size <= source.size() && answer.compare(k, size, source, k, size) == 0;
+        const bool match =
+            k + size <= source.size() && answer.compare(k, size, source, k, size) == 0;
         const auto last = static_cast<unsigned char>(answer[k + size - 1]);
         if (match && last >= 33 && last <= 126) {
             ++in.ascii;
@@ -167,7 +169,9 @@ public:
     } tally;
     [[nodiscard]] AnswerEdit* memo() const { return memo_; }
     [[nodiscard]] const std::string& source() const { return source_; }
-    [[nodiscard]] std::string answer() const { return qarvel::platform::ToGbk(memo_->toPlainText()); }
+    [[nodiscard]] std::string answer() const {
+        return qarvel::platform::ToGbk(memo_->toPlainText());
+    }
 
 private:
     struct Snapshot {
@@ -375,8 +379,7 @@ private:
         }
         QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(view_);
         if (reader == nullptr || reader->textInterface() == nullptr ||
-            reader->textInterface()->text(0, reader->textInterface()->characterCount()) !=
-                shown_) {
+            reader->textInterface()->text(0, reader->textInterface()->characterCount()) != shown_) {
             return QStringLiteral("readers do not see the source");
         }
         return std::nullopt;
@@ -455,7 +458,11 @@ private:
             return {Kind::Key, Qt::Key_Return, 0, 0, 0, QStringLiteral("\r")};
         }
         if (IsLead(b) && n + 1 < source.size()) {
-            return {Kind::Commit, 0, 0, 0, pick(4) != 0,
+            return {Kind::Commit,
+                    0,
+                    0,
+                    0,
+                    pick(4) != 0,
                     qarvel::platform::FromGbk(source.substr(n, 2))};
         }
         return {Kind::Key, Qt::Key_unknown, 0, 0, 0, QString(QChar(b))};
@@ -469,14 +476,12 @@ private:
     }
 
     Event key() {
-        static const int keys[] = {Qt::Key_Backspace, Qt::Key_Return, Qt::Key_Delete,
-                                   Qt::Key_Left,      Qt::Key_Right,  Qt::Key_Up,
-                                   Qt::Key_Down,      Qt::Key_Home,   Qt::Key_End,
-                                   Qt::Key_PageUp,    Qt::Key_PageDown, Qt::Key_Tab,
-                                   Qt::Key_Backtab,   Qt::Key_A,      Qt::Key_Z,
-                                   Qt::Key_Y,         Qt::Key_C,      Qt::Key_X,
-                                   Qt::Key_V,         Qt::Key_Insert, Qt::Key_K,
-                                   Qt::Key_U,         Qt::Key_Backspace};
+        static const int keys[] = {
+            Qt::Key_Backspace, Qt::Key_Return, Qt::Key_Delete,   Qt::Key_Left, Qt::Key_Right,
+            Qt::Key_Up,        Qt::Key_Down,   Qt::Key_Home,     Qt::Key_End,  Qt::Key_PageUp,
+            Qt::Key_PageDown,  Qt::Key_Tab,    Qt::Key_Backtab,  Qt::Key_A,    Qt::Key_Z,
+            Qt::Key_Y,         Qt::Key_C,      Qt::Key_X,        Qt::Key_V,    Qt::Key_Insert,
+            Qt::Key_K,         Qt::Key_U,      Qt::Key_Backspace};
         static const int mods[] = {Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier,
                                    Qt::ControlModifier | Qt::ShiftModifier};
         const int k = keys[pick(std::size(keys))];
@@ -499,7 +504,9 @@ std::vector<Event> Shrink(std::vector<Event> events, qint64 budgetMs) {
     QElapsedTimer clock;
     clock.start();
     Session session;
-    const auto fails = [&](const std::vector<Event>& list) { return session.run(list).has_value(); };
+    const auto fails = [&](const std::vector<Event>& list) {
+        return session.run(list).has_value();
+    };
     for (std::size_t chunk = events.size() / 2; chunk >= 1 && clock.elapsed() < budgetMs;) {
         bool removed = false;
         for (std::size_t start = 1; start < events.size() && clock.elapsed() < budgetMs;) {
