@@ -241,10 +241,18 @@ bool AnswerEdit::refusesTypedCharacter(const QKeyEvent* e) const {
     if (e->text() != QStringLiteral(" ")) {
         return false;
     }
-    const QTextDocument& doc = *document();
-    const int line = VisualLineOf(doc, textCursor().selectionEnd()).line;
+    const int line = lines().lineOf(textCursor().selectionEnd()).line;
     const int source = sourceLineLength_ ? sourceLineLength_(line) : 0;
-    return exam::RefusesCharacter(U' ', VisualLineByteLength(doc, line), source);
+    return exam::RefusesCharacter(U' ', lines().byteLength(line), source);
+}
+
+VisualLineIndex& AnswerEdit::lines() const {
+    if (!lines_ || linesOf_ != document()) {
+        linesOf_ = document();
+        lines_ =
+            std::make_shared<VisualLineIndex>(*document(), [this] { return viewport()->width(); });
+    }
+    return *lines_;
 }
 
 void AnswerEdit::keyPressEvent(QKeyEvent* e) {
@@ -263,7 +271,7 @@ void AnswerEdit::keyPressEvent(QKeyEvent* e) {
     const int key = VirtualKeyOf(e->key());
     LinePosition caret;
     if (key == exam::vk::Back) {
-        caret = VisualLineOf(*document(), textCursor().selectionEnd());
+        caret = lines().lineOf(textCursor().selectionEnd());
     }
     switch (exam::KeyDownRule(key, caret.line, caret.column, isReadOnly())) {
     case exam::KeyDownAction::Swallow:

@@ -2,12 +2,15 @@
 
 #include <QPlainTextEdit>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 class QMenu;
 
 namespace qarvel::ui {
+
+class VisualLineIndex;
 
 // The exam window's answer box. The answer changes only at its end: the caret
 // never leaves the end and nothing is ever selected, whatever the keys, the
@@ -111,6 +114,10 @@ private:
 
     std::function<void()> changeHandler_;
     std::function<int(int)> sourceLineLength_;
+    // Where the box's visual lines start; made at first use, for the box's document.
+    [[nodiscard]] VisualLineIndex& lines() const;
+    mutable std::shared_ptr<VisualLineIndex> lines_;
+    mutable const QTextDocument* linesOf_ = nullptr;
     QString lastText_;
     std::string lastGbk_;    // lastText_ in GBK, kept in step with it
     bool reporting_ = false; // the handler runs for lastText_

@@ -3,6 +3,7 @@
 #include "platform/GbkText.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QPlainTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -80,6 +81,41 @@ int ByteLength(QString text) {
     return platform::GbkLength(text);
 }
 
+// Byte length of line `index` of `block` (a line it does not have: 0).
+int BlockLineByteLength(const QTextBlock& block, int index) {
+    if (index >= LineCountOf(block)) {
+        return 0;
+    }
+    const auto [from, to] = LineRange(block, index);
+    return std::min(ByteLength(block.text().mid(from, to - from)), kMaxLineBytes);
+}
+
+// Line within `block` and byte column of document position `position` in it.
+LinePosition LineInBlock(const QTextBlock& block, int position) {
+    const QString text = block.text();
+    const int offset = std::clamp(position - block.position(), 0, static_cast<int>(text.size()));
+    const QTextLayout* layout = LaidOut(block);
+    if (layout == nullptr || layout->lineCount() == 0) {
+        return {0, ByteLength(text.left(offset))};
+    }
+    QTextLine textLine = layout->lineForTextPosition(BlockToLayout(offset, PreeditOf(layout)));
+    if (!textLine.isValid()) {
+        textLine = layout->lineAt(layout->lineCount() - 1);
+    }
+    const int from = LineRange(block, textLine.lineNumber()).first;
+    return {textLine.lineNumber(), ByteLength(text.mid(from, std::max(offset - from, 0)))};
+}
+
+// The block holding `position`, or the last one with `position` moved to its end.
+QTextBlock BlockAt(const QTextDocument& document, int& position) {
+    QTextBlock block = document.findBlock(std::max(position, 0));
+    if (!block.isValid()) {
+        block = document.lastBlock();
+        position = block.position() + block.length() - 1;
+    }
+    return block;
+}
+
 } // namespace
 
 int VisualLineCount(const QTextDocument& document) {
@@ -98,8 +134,7 @@ int VisualLineByteLength(const QTextDocument& document, int line) {
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         const int count = LineCountOf(block);
         if (line < first + count) {
-            const auto [from, to] = LineRange(block, line - first);
-            return std::min(ByteLength(block.text().mid(from, to - from)), kMaxLineBytes);
+            return BlockLineByteLength(block, line - first);
         }
         first += count;
     }
@@ -107,27 +142,87 @@ int VisualLineByteLength(const QTextDocument& document, int line) {
 }
 
 LinePosition VisualLineOf(const QTextDocument& document, int position) {
-    QTextBlock block = document.findBlock(std::max(position, 0));
-    if (!block.isValid()) {
-        block = document.lastBlock();
-        position = block.position() + block.length() - 1;
-    }
+    const QTextBlock block = BlockAt(document, position);
     int line = 0;
     for (QTextBlock b = document.begin(); b.isValid() && b != block; b = b.next()) {
         line += LineCountOf(b);
     }
-    const QString text = block.text();
-    const int offset = std::clamp(position - block.position(), 0, static_cast<int>(text.size()));
-    const QTextLayout* layout = LaidOut(block);
-    if (layout == nullptr || layout->lineCount() == 0) {
-        return {line, ByteLength(text.left(offset))};
+    const LinePosition in = LineInBlock(block, position);
+    return {line + in.line, in.column};
+}
+
+VisualLineIndex::VisualLineIndex(const QTextDocument& document, std::function<int()> viewWidth)
+    : document_(document), viewWidth_(std::move(viewWidth)), shape_(currentShape()) {
+    changed_ = QObject::connect(
+        &document, &QTextDocument::contentsChange, &document, [this](int position, int, int) {
+            const QTextBlock block = document_.findBlock(position);
+            const std::size_t keep =
+                block.isValid() ? static_cast<std::size_t>(block.blockNumber()) + 1 : 1;
+            if (starts_.size() > keep) {
+                starts_.resize(keep);
+            }
+        });
+}
+
+VisualLineIndex::~VisualLineIndex() {
+    QObject::disconnect(changed_);
+}
+
+VisualLineIndex::Shape VisualLineIndex::currentShape() const {
+    Shape shape;
+    // A plain-text layout's width is its view's, or wider when a line does not fit.
+    const auto* plain = qobject_cast<const QPlainTextDocumentLayout*>(document_.documentLayout());
+    shape.width = plain != nullptr ? plain->documentSize().width() : document_.textWidth();
+    shape.viewWidth = viewWidth_ ? viewWidth_() : 0;
+    shape.font = document_.defaultFont();
+    shape.wrap = document_.defaultTextOption().wrapMode();
+    shape.tabStop = document_.defaultTextOption().tabStopDistance();
+    return shape;
+}
+
+void VisualLineIndex::checkShape() {
+    Shape now = currentShape();
+    if (!(now == shape_)) {
+        shape_ = std::move(now);
+        starts_.assign(1, 0);
     }
-    QTextLine textLine = layout->lineForTextPosition(BlockToLayout(offset, PreeditOf(layout)));
-    if (!textLine.isValid()) {
-        textLine = layout->lineAt(layout->lineCount() - 1);
+}
+
+void VisualLineIndex::extendTo(int number) {
+    number = std::min(number, document_.blockCount() - 1);
+    auto have = static_cast<int>(starts_.size()) - 1;
+    if (have >= number) {
+        return;
     }
-    const int from = LineRange(block, textLine.lineNumber()).first;
-    return {line + textLine.lineNumber(), ByteLength(text.mid(from, std::max(offset - from, 0)))};
+    QTextBlock block = document_.findBlockByNumber(have);
+    for (; have < number && block.isValid(); ++have, block = block.next()) {
+        starts_.push_back(starts_.back() + LineCountOf(block));
+    }
+}
+
+int VisualLineIndex::byteLength(int line) {
+    if (line < 0) {
+        return 0;
+    }
+    checkShape();
+    const int last = document_.blockCount() - 1;
+    // Extend in steps until the table passes the line or reaches the last block.
+    for (int step = 64; starts_.back() <= line && static_cast<int>(starts_.size()) - 1 < last;
+         step *= 2) {
+        extendTo(static_cast<int>(starts_.size()) - 1 + step);
+    }
+    const auto after = std::upper_bound(starts_.begin(), starts_.end(), line);
+    const auto number = static_cast<int>(after - starts_.begin()) - 1;
+    const int first = starts_[static_cast<std::size_t>(number)];
+    return BlockLineByteLength(document_.findBlockByNumber(number), line - first);
+}
+
+LinePosition VisualLineIndex::lineOf(int position) {
+    checkShape();
+    const QTextBlock block = BlockAt(document_, position);
+    extendTo(block.blockNumber());
+    const LinePosition in = LineInBlock(block, position);
+    return {starts_[static_cast<std::size_t>(block.blockNumber())] + in.line, in.column};
 }
 
 } // namespace qarvel::ui

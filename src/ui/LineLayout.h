@@ -1,5 +1,11 @@
 #pragma once
 
+#include <QFont>
+#include <QMetaObject>
+#include <QTextOption>
+#include <functional>
+#include <vector>
+
 class QTextDocument;
 
 namespace qarvel::ui {
@@ -27,5 +33,43 @@ int VisualLineByteLength(const QTextDocument& document, int line);
 // wrapped line ends belongs to the line that starts there) and its byte column.
 // A position outside the document is taken as the nearest end.
 LinePosition VisualLineOf(const QTextDocument& document, int position);
+
+// The same answers as the two functions above, from a remembered table of where
+// each block's lines start: after the first walk a question costs a search, not
+// a walk from the top. Blocks from the first changed one on are forgotten at each
+// change of the text; everything when the lines' width, font, wrapping or tab
+// stops change. The last block is always read afresh: typing and any pre-edit text
+// happen there. `viewWidth` gives the width of the view whose lines these are.
+// The document must outlive the index.
+class VisualLineIndex {
+public:
+    explicit VisualLineIndex(const QTextDocument& document, std::function<int()> viewWidth = {});
+    ~VisualLineIndex();
+    VisualLineIndex(const VisualLineIndex&) = delete;
+    VisualLineIndex& operator=(const VisualLineIndex&) = delete;
+
+    [[nodiscard]] int byteLength(int line);
+    [[nodiscard]] LinePosition lineOf(int position);
+
+private:
+    struct Shape {
+        qreal width = 0;
+        int viewWidth = 0;
+        QFont font;
+        QTextOption::WrapMode wrap = QTextOption::NoWrap;
+        qreal tabStop = 0;
+        bool operator==(const Shape&) const = default;
+    };
+    [[nodiscard]] Shape currentShape() const;
+    void checkShape();
+    // Extends the table to cover block `number` (first line of that block).
+    void extendTo(int number);
+
+    const QTextDocument& document_;
+    std::function<int()> viewWidth_;
+    QMetaObject::Connection changed_;
+    Shape shape_;
+    std::vector<int> starts_{0}; // starts_[i]: first visual line of block i
+};
 
 } // namespace qarvel::ui

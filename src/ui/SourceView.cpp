@@ -444,7 +444,16 @@ void SourceView::keepInSight(int offset) {
 
 int SourceView::lineByteLength(int line) const {
     finishLoading();
-    return VisualLineByteLength(*document(), line);
+    return lines().byteLength(line);
+}
+
+VisualLineIndex& SourceView::lines() const {
+    if (!lines_ || linesOf_ != document()) {
+        linesOf_ = document();
+        lines_ =
+            std::make_shared<VisualLineIndex>(*document(), [this] { return viewport()->width(); });
+    }
+    return *lines_;
 }
 
 QString SourceView::shownText() const {

@@ -7,10 +7,13 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace qarvel::ui {
+
+class VisualLineIndex;
 
 // The source view RichEdit1: a read-only view of the GBK source text.
 //
@@ -114,6 +117,10 @@ private:
     std::vector<std::int32_t> secondsBefore_; // per word of second_: bits set before it
     std::vector<std::uint8_t> marks_;         // per character: colour and underline
     std::function<void()> pressHandler_;
+    // Where the view's visual lines start; made at first use, for the view's document.
+    [[nodiscard]] VisualLineIndex& lines() const;
+    mutable std::shared_ptr<VisualLineIndex> lines_;
+    mutable const QTextDocument* linesOf_ = nullptr;
 };
 
 } // namespace qarvel::ui

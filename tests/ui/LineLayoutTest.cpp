@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QPlainTextEdit>
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -16,6 +17,7 @@
 using qarvel::ui::LinePosition;
 using qarvel::ui::VisualLineByteLength;
 using qarvel::ui::VisualLineCount;
+using qarvel::ui::VisualLineIndex;
 using qarvel::ui::VisualLineOf;
 
 namespace {
@@ -144,6 +146,49 @@ private slots:
         const LinePosition end = VisualLineOf(doc, doc.characterCount() - 1);
         QCOMPARE(end.line, VisualLineCount(doc) - 1);
         QVERIFY(end.column > 0);
+    }
+
+    // The remembered table answers as the walk does through edits anywhere in the
+    // text, resizes and font changes.
+    void indexAgreesWithWalkThroughEdits() {
+        QPlainTextEdit view;
+        view.resize(220, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.setPlainText(LongText().left(3000));
+        const QTextDocument& doc = *view.document();
+        VisualLineIndex index(doc, [&] { return view.viewport()->width(); });
+        QRandomGenerator random(12);
+        const QStringList pieces = {QStringLiteral("\n"), QStringLiteral("你好，"),
+                                    QStringLiteral("abc def "), kWrapped};
+        for (int round = 0; round < 60; ++round) {
+            const int action = random.bounded(6);
+            QTextCursor c(view.document());
+            c.setPosition(random.bounded(doc.characterCount()));
+            if (action == 0) {
+                view.resize(120 + random.bounded(300), 200);
+            } else if (action == 1) {
+                QFont font = view.font();
+                font.setPointSize(8 + random.bounded(8));
+                view.setFont(font);
+            } else if (action == 2) {
+                c.setPosition(std::min(c.position() + random.bounded(40), doc.characterCount() - 1),
+                              QTextCursor::KeepAnchor);
+                c.removeSelectedText();
+            } else {
+                c.insertText(pieces[random.bounded(static_cast<int>(pieces.size()))]);
+            }
+            const int count = VisualLineCount(doc);
+            for (int i = 0; i < 4; ++i) {
+                const int line = random.bounded(count + 2) - 1;
+                QCOMPARE(index.byteLength(line), VisualLineByteLength(doc, line));
+                const int position = random.bounded(doc.characterCount() + 1);
+                const LinePosition walked = VisualLineOf(doc, position);
+                const LinePosition at = index.lineOf(position);
+                QCOMPARE(at.line, walked.line);
+                QCOMPARE(at.column, walked.column);
+            }
+        }
     }
 };
 
