@@ -20,6 +20,7 @@
 #include <array>
 #include <bit>
 #include <iconv.h>
+#include <utility>
 
 namespace qarvel::ui {
 namespace {
@@ -370,14 +371,18 @@ void SourceView::paintEvent(QPaintEvent* event) {
     painter.setPen(QColor(0, 0, 0));
     const bool showCursor = (textInteractionFlags() & Qt::TextSelectableByKeyboard) != 0;
 
+    std::vector<int> onScreen;
     for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
         const QRectF area = blockBoundingRect(block).translated(offset);
         if (!block.isVisible()) {
             offset.ry() += area.height();
             continue;
         }
+        onScreen.push_back(block.blockNumber());
         if (area.bottom() >= exposed.top() && area.top() <= exposed.bottom()) {
             QTextLayout* layout = block.layout();
+            // Shaped once while on screen: marks repaint it and find their boxes in it.
+            layout->setCacheEnabled(true);
             const int first = block.position();
             const int length = block.length();
             QList<QTextLayout::FormatRange> ranges;
@@ -415,6 +420,35 @@ void SourceView::paintEvent(QPaintEvent* event) {
             break;
         }
     }
+    keepShapedOnly(std::move(onScreen));
+}
+
+void SourceView::keepShapedOnly(std::vector<int> onScreen) {
+    // Blocks that left the screen let their shaped glyphs go: laid out again
+    // (same lines) once the painting is over, which frees them.
+    for (const int number : shaped_) {
+        if (std::find(onScreen.begin(), onScreen.end(), number) == onScreen.end()) {
+            const QTextBlock block = document()->findBlockByNumber(number);
+            if (block.isValid() && block.layout() != nullptr) {
+                block.layout()->setCacheEnabled(false);
+                unshaped_.push_back(number);
+            }
+        }
+    }
+    shaped_ = std::move(onScreen);
+    if (unshaped_.empty() || releasing_) {
+        return;
+    }
+    releasing_ = true;
+    QTimer::singleShot(0, this, [this] {
+        releasing_ = false;
+        for (const int number : std::exchange(unshaped_, {})) {
+            const QTextBlock block = document()->findBlockByNumber(number);
+            if (block.isValid() && block.layout() != nullptr && !block.layout()->cacheEnabled()) {
+                document()->markContentsDirty(block.position(), block.length());
+            }
+        }
+    });
 }
 
 void SourceView::keepInSight(int offset) {

@@ -117,6 +117,11 @@ private:
     std::vector<std::int32_t> secondsBefore_; // per word of second_: bits set before it
     std::vector<std::uint8_t> marks_;         // per character: colour and underline
     std::function<void()> pressHandler_;
+    // Blocks on screen keep their shaped glyphs; the others let them go.
+    void keepShapedOnly(std::vector<int> onScreen);
+    std::vector<int> shaped_;
+    std::vector<int> unshaped_;
+    bool releasing_ = false;
     // Where the view's visual lines start; made at first use, for the view's document.
     [[nodiscard]] VisualLineIndex& lines() const;
     mutable std::shared_ptr<VisualLineIndex> lines_;

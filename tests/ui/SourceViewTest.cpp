@@ -263,6 +263,33 @@ private slots:
             total += wrapped->lineByteLength(line);
         }
         QCOMPARE(total, 300);
+        // Narrower, the lines are shorter and the bytes the same.
+        wrapped->resize(wrapped->width() / 2, wrapped->height());
+        QVERIFY(wrapped->lineByteLength(0) < first);
+        total = 0;
+        for (int line = 0; line < 20; ++line) {
+            total += wrapped->lineByteLength(line);
+        }
+        QCOMPARE(total, 300);
+    }
+
+    // Only the blocks on screen keep their shaped glyphs.
+    void blocksOffScreenLetTheirGlyphsGo() {
+        std::string source;
+        for (int i = 0; i < 200; ++i) {
+            source += Gbk("第") + std::to_string(i) + "\r\n";
+        }
+        const auto view = MakeView(source);
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        view->repaint();
+        const QTextDocument& doc = *view->document();
+        QVERIFY(doc.firstBlock().layout()->cacheEnabled());
+        view->verticalScrollBar()->setValue(100);
+        view->repaint();
+        QCoreApplication::processEvents();
+        QVERIFY(!doc.firstBlock().layout()->cacheEnabled());
+        QVERIFY(doc.findBlockByNumber(100).layout()->cacheEnabled()); // one line per block
+        QCOMPARE(view->lineByteLength(0), 3);                         // laid out again, same line
     }
 
     // Every way of copying the whole source leaves the clipboard as it was.
