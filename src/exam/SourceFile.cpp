@@ -721,30 +721,32 @@ std::string NormaliseLineBreaks(std::string_view block) {
     }
     const char* p = block.data();
     const char* const end = p + block.size();
-
-    // Each lone CR or LF grows by one byte.
-    std::size_t extra = 0;
-    for (const char* q = p; q < end; ++q) {
-        if ((*q == '\n' && (q == p || q[-1] != '\r')) ||
-            (*q == '\r' && (q + 1 == end || q[1] != '\n'))) {
-            ++extra;
+    // The next CR or LF from `from` on (or `end`), found a run of text at a time.
+    const auto next = [end](const char* from, char c) {
+        const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
+        return hit != nullptr ? static_cast<const char*>(hit) : end;
+    };
+    std::string out;
+    out.reserve(block.size());
+    const char* cr = next(p, '\r');
+    const char* lf = next(p, '\n');
+    while (true) {
+        if (cr < p) {
+            cr = next(p, '\r');
         }
-    }
-    std::string out(block.size() + extra, '\0');
-    char* w = out.data();
-    while (p < end) {
-        const char c = *p++;
-        if (c == '\r') {
-            *w++ = '\r';
-            *w++ = '\n';
-            if (p < end && *p == '\n') {
-                ++p;
-            }
-        } else if (c == '\n') {
-            *w++ = '\r';
-            *w++ = '\n';
-        } else {
-            *w++ = c;
+        if (lf < p) {
+            lf = next(p, '\n');
+        }
+        const char* const lineBreak = std::min(cr, lf);
+        out.append(p, lineBreak);
+        if (lineBreak == end) {
+            break;
+        }
+        // CR, LF and CR LF each become one CR LF.
+        out += "\r\n";
+        p = lineBreak + 1;
+        if (*lineBreak == '\r' && p < end && *p == '\n') {
+            ++p;
         }
     }
     return out;

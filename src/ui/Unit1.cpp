@@ -103,6 +103,36 @@ void FitLabels(QWidget* window) {
     }
 }
 
+// Runs `work` once, when the event loop is next idle after `window` was first
+// painted (the paint itself is not delayed).
+class AfterFirstPaint : public QObject {
+public:
+    AfterFirstPaint(QWidget* window, std::function<void()> work)
+        : QObject(window), work_(std::move(work)) {
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && work_) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] {
+                const std::function<void()> work = std::move(work_);
+                work_ = nullptr;
+                deleteLater();
+                work();
+            });
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> work_;
+};
+
+void RunAfterFirstPaint(QWidget* window, std::function<void()> work) {
+    new AfterFirstPaint(window, std::move(work));
+}
+
 template <class L = QLabel>
 L* MakeLabel(QWidget* parent, const char* name, QRect geometry, const QString& text, int pixels,
              bool bold = false, const QColor& colour = kBlack) {
@@ -370,7 +400,13 @@ void TForm1::FormCreate() {
     // 2. The source text. A failed load is shown in the error box; the window
     //    is still set up, with an empty source. The file is read here; the view
     //    takes its text in while the login window is on screen.
-    if (!Guarded([this] { RichEdit1->setSourceText(exam::LoadSourceFile(SourcePath()), true); })) {
+    //    The state keeps its own copy: the view lets go of the bytes once loaded.
+    if (!Guarded([this] {
+            std::string source = exam::LoadSourceFile(SourcePath());
+            state_.SourceText = source;
+            RichEdit1->setSourceText(std::move(source), true);
+        })) {
+        state_.SourceText.clear();
         RichEdit1->setSourceText({});
     }
 
@@ -383,13 +419,8 @@ void TForm1::FormCreate() {
         SetLabelText(Label::Label21, exam::kInitialElapsed);
     });
 
-    // 5. Count the source into the state and its three counters.
-    Guarded([this] {
-        const exam::SourceCounts counts = exam::CountSource(state_, RichEdit1->gbkText());
-        SetCaption(Label4, Decimal(counts.ascii));
-        SetCaption(Label6, Decimal(counts.hanzi));
-        SetCaption(Label2, Decimal(counts.total));
-    });
+    // 5. The source's count comes later (CountSource), before the window or
+    //    anything else needs it: a long source keeps no login waiting.
 
     // 6. Rounded corners: Pap1 and Pap2 10 x 10, the window and Panel1 40 x 40.
     RoundControl(Pap1, 10, 10);
@@ -397,6 +428,25 @@ void TForm1::FormCreate() {
     RoundControl(this, 40, 40);
     RoundControl(Panel1, 40, 40);
     ApplyRoundedRegion(LabelState, 10, 10);
+}
+
+void TForm1::CountSource() {
+    if (counted_) {
+        return;
+    }
+    counted_ = true;
+    // Count the source into the state and its three counters.
+    Guarded([this] {
+        const exam::SourceCounts counts = exam::CountSource(state_, std::move(state_.SourceText));
+        SetCaption(Label4, Decimal(counts.ascii));
+        SetCaption(Label6, Decimal(counts.hanzi));
+        SetCaption(Label2, Decimal(counts.total));
+    });
+}
+
+const exam::ExamState& TForm1::state() const {
+    const_cast<TForm1*>(this)->CountSource();
+    return state_;
 }
 
 void TForm1::RoundControl(QWidget* control, int ellipseWidth, int ellipseHeight) {
@@ -510,6 +560,7 @@ void TForm1::SetAnswerReadOnly(bool readOnly) {
 // ---- Handlers ----------------------------------------------------------------
 
 void TForm1::Memo1Change() {
+    CountSource();
     ++changeCount_;
     underlined_ = -1;
     // The underlined character is kept in sight, even when the change fails half-way.
@@ -625,6 +676,7 @@ void TForm1::setVisible(bool visible) {
         return; // the program ends without this window ever on screen
     }
     if (visible) {
+        CountSource();
         FitLabels(this);
     }
     QWidget::setVisible(visible);
@@ -639,6 +691,12 @@ void TForm1::FormShow() {
     // screen. A start copies the examinee's data into the labels; a close by
     // the window system copies nothing; "退出" ends the program.
     if (TForm2* login = login_.data()) {
+        // The source is counted once the login is on screen, in idle time.
+        RunAfterFirstPaint(login, [self = QPointer<TForm1>(this)] {
+            if (self) {
+                self->CountSource();
+            }
+        });
         ending_ = login->exec() == TForm2::kExitChosen;
     }
 }

@@ -39,7 +39,8 @@ public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
-    [[nodiscard]] const exam::ExamState& state() const { return state_; }
+    // The state, with the source counted (the count is done now if it was not yet).
+    [[nodiscard]] const exam::ExamState& state() const;
     [[nodiscard]] int changeCount() const { return changeCount_; }
 
     // What the engine asks of the window.
@@ -116,6 +117,9 @@ private:
     // F5 暂停, F6 继续, F8 选择输入法, F9 最小化, Alt+F4 the close question.
     void CreateShortcuts();
     void FormCreate();
+    // Step 5 of FormCreate, the source's count: put off while the login window
+    // comes on screen, done before anything needs it; runs once.
+    void CountSource();
     [[nodiscard]] QLabel* LabelOf(exam::Label label) const;
     // Shows the exam's state in words on the title strip: paused, time up or
     // complete, nothing while the examinee can type.
@@ -130,6 +134,7 @@ private:
     int changeCount_ = 0;
     int underlined_ = -1; // the offset underlined by the latest change, or -1
     QPointer<TForm2> login_;
+    bool counted_ = false;   // the source has been counted into the state
     bool formShown_ = false; // FormShow has run (it runs once)
     bool ending_ = false;    // the login ended the program: never come on screen
 

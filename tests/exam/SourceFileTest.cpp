@@ -13,6 +13,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -187,6 +188,39 @@ TEST_F(SourceFileTest, LineBreaksBecomeCrLf) {
     for (const auto& c : cases) {
         EXPECT_EQ(Load(c.file), c.text) << testing::PrintToString(c.file);
         EXPECT_EQ(NormaliseLineBreaks(c.file), c.text);
+    }
+}
+
+TEST_F(SourceFileTest, RandomLineBreaksBecomeCrLfAndTheRestStays) {
+    std::mt19937 random(12);
+    const char alphabet[] = {'a', '\xB0', '\r', '\n'};
+    for (int round = 0; round < 500; ++round) {
+        std::string file(random() % 40, 'a');
+        for (char& c : file) {
+            c = alphabet[random() % 4];
+        }
+        const std::string out = NormaliseLineBreaks(file);
+        // Every CR is followed by LF and every LF follows a CR.
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            ASSERT_EQ(out[i] == '\r', i + 1 < out.size() && out[i + 1] == '\n') << out;
+            ASSERT_EQ(out[i] == '\n', i > 0 && out[i - 1] == '\r') << out;
+        }
+        // With each break as '|' (CR LF is one break; a CR at the very end is
+        // dropped), the text is unchanged.
+        const std::string_view kept =
+            std::string_view(file).substr(0, file.ends_with('\r') ? file.size() - 1 : file.size());
+        std::string expected, got;
+        for (std::size_t i = 0; i < kept.size(); ++i) {
+            if (kept[i] != '\n' || i == 0 || kept[i - 1] != '\r') {
+                expected += kept[i] == '\r' || kept[i] == '\n' ? '|' : kept[i];
+            }
+        }
+        for (const char c : out) {
+            if (c != '\n') {
+                got += c == '\r' ? '|' : c;
+            }
+        }
+        EXPECT_EQ(got, expected) << testing::PrintToString(file);
     }
 }
 
