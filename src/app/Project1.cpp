@@ -46,9 +46,10 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     qarvel::ui::InstallTestDump(nullptr, start);
 
-    // The exam window first: creating it loads and counts the source text; a
-    // failure there is shown in the error box and start-up goes on.
-    qarvel::ui::TForm1 form1;
+    // The exam window first: creating it reads the source text; a failure there
+    // is shown in the error box and start-up goes on. Its controls are made
+    // once the login window is on screen.
+    qarvel::ui::TForm1 form1(nullptr, qarvel::ui::TForm1::Controls::Later);
     qarvel::ui::InstallTestDump(&form1, start);
     // Then the login window, whose show comes later.
     qarvel::ui::TForm2 form2(&form1);

@@ -2,19 +2,19 @@
 
 #include "GbkText.h"
 
-#include <QRegularExpression>
-
 namespace qarvel::platform {
 namespace {
 
 // The text between the hours and the minutes of a time format such as "HH:mm",
 // "h.mm AP" or "H'h'mm"; quotes are dropped.
 QString TimeSeparator(const QString& format) {
-    const qsizetype hours = format.indexOf(QRegularExpression(QStringLiteral("[hH]")));
-    if (hours < 0) {
+    qsizetype i = 0;
+    while (i < format.size() && format[i] != 'h' && format[i] != 'H') {
+        ++i;
+    }
+    if (i == format.size()) {
         return {};
     }
-    qsizetype i = hours;
     while (i < format.size() && (format[i] == 'h' || format[i] == 'H')) {
         ++i;
     }

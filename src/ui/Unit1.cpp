@@ -208,23 +208,44 @@ void TForm1::SetSourcePath(std::string path) {
     SourcePath() = path.empty() ? std::string(exam::kSourcePath) : std::move(path);
 }
 
-TForm1::TForm1(QWidget* parent)
+TForm1::TForm1(QWidget* parent, Controls controls)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), locale_(platform::SystemTimeLocale()),
       pacer_(PacingClock() ? PacingClock() : exam::SteadyClock()) {
     RegisterPictures();
-    CreateControls();
-    FormCreate();
+    SetUpWindow();
+    ReadSource();
+    if (controls == Controls::Now) {
+        EnsureControls();
+    }
 }
 
 TForm1::~TForm1() = default;
 
-void TForm1::CreateControls() {
+void TForm1::EnsureControls() {
+    if (built_) {
+        return;
+    }
+    built_ = true;
+    CreateControls();
+    FormCreate();
+}
+
+void TForm1::SetUpWindow() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Qarvel"));
     setFixedSize(922, 648);
     PrepareRoundedWindow(this);
     move(56, 68);
     Fill(this, Rgb(kHighlightRgb));
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(exam::kClockPeriodMs);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+}
+
+void TForm1::CreateControls() {
     // The designed default face cannot show Chinese; the Song face at the size
     // its Chinese fallback is drawn at stands in for it.
     const QFont defaultFont = SongFont(12);
@@ -330,12 +351,6 @@ void TForm1::CreateControls() {
     Lab1->setCursor(Qt::PointingHandCursor);
     Lab1->setClickHandler([this] { Lab1Click(); });
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(exam::kClockPeriodMs);
-    Timer1->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
-
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
 
@@ -397,18 +412,10 @@ void TForm1::FormCreate() {
         PopupMenu1->addAction(QStringLiteral("未找到输入法"))->setEnabled(false);
     }
 
-    // 2. The source text. A failed load is shown in the error box; the window
-    //    is still set up, with an empty source. The file is read here; the view
-    //    takes its text in while the login window is on screen.
-    //    The state keeps its own copy: the view lets go of the bytes once loaded.
-    if (!Guarded([this] {
-            std::string source = exam::LoadSourceFile(SourcePath());
-            state_.SourceText = source;
-            RichEdit1->setSourceText(std::move(source), true);
-        })) {
-        state_.SourceText.clear();
-        RichEdit1->setSourceText({});
-    }
+    // 2. The source text, read as the window was made (ReadSource): the view
+    //    takes it in while the login window is on screen.
+    const bool inIdleTime = !viewText_.empty();
+    RichEdit1->setSourceText(std::exchange(viewText_, {}), inIdleTime);
 
     // 3. The answer box refuses cut, copy and paste by itself (AnswerEdit).
 
@@ -430,11 +437,26 @@ void TForm1::FormCreate() {
     ApplyRoundedRegion(LabelState, 10, 10);
 }
 
+void TForm1::ReadSource() {
+    // Step 2 of FormCreate, the read. A failed load is shown in the error box;
+    // the window is still set up, with an empty source. The state keeps its
+    // own copy: the view lets go of the bytes once loaded.
+    if (!Guarded([this] {
+            std::string source = exam::LoadSourceFile(SourcePath());
+            state_.SourceText = source;
+            viewText_ = std::move(source);
+        })) {
+        state_.SourceText.clear();
+        viewText_.clear();
+    }
+}
+
 void TForm1::CountSource() {
     if (counted_) {
         return;
     }
     counted_ = true;
+    EnsureControls();
     // Count the source into the state and its three counters.
     Guarded([this] {
         const exam::SourceCounts counts = exam::CountSource(state_, std::move(state_.SourceText));
@@ -504,6 +526,7 @@ void TForm1::SetClockEnabled(bool on) {
 }
 
 void TForm1::MarkSource(int offset, exam::Mark mark) {
+    EnsureControls();
     RichEdit1->markSource(offset, mark);
     if (mark == exam::Mark::UnderlineOn) {
         underlined_ = offset;
@@ -533,6 +556,7 @@ QLabel* TForm1::LabelOf(Label label) const {
 }
 
 void TForm1::SetLabelText(Label label, const std::string& text) {
+    EnsureControls();
     SetCaption(LabelOf(label), platform::FromGbk(text));
     if (label == Label::Label14) {
         ShowExamState();
@@ -540,19 +564,23 @@ void TForm1::SetLabelText(Label label, const std::string& text) {
 }
 
 std::string TForm1::LabelText(Label label) const {
+    const_cast<TForm1*>(this)->EnsureControls();
     return platform::ToGbk(LabelOf(label)->text());
 }
 
 void TForm1::DisableAnswer() {
+    EnsureControls();
     Memo1->setEnabled(false);
     ShowExamState();
 }
 
 bool TForm1::AnswerDisabled() const {
+    const_cast<TForm1*>(this)->EnsureControls();
     return !Memo1->isEnabled();
 }
 
 void TForm1::SetAnswerReadOnly(bool readOnly) {
+    EnsureControls();
     Memo1->setReadOnly(readOnly);
     ShowExamState();
 }
@@ -620,6 +648,7 @@ void TForm1::Pap2Click() {
 }
 
 void TForm1::Image1Click() {
+    EnsureControls();
     const QString question = QStringLiteral("您确定要结束考试吗?") + QChar('\r') +
                              QStringLiteral("你还剩：") + Label14->text() +
                              QStringLiteral("时间。");
@@ -639,11 +668,13 @@ void TForm1::Image2Click() {
 }
 
 void TForm1::Lab1Click() {
+    EnsureControls();
     // The menu's top-left corner at the pointer.
     PopupMenu1->popup(QCursor::pos());
 }
 
 void TForm1::ShowImeMenu() {
+    EnsureControls();
     // From the keyboard: the menu at 选择输入法, its first entry active.
     PopupMenu1->popup(Lab1->mapToGlobal(QPoint(0, 0)));
     if (!PopupMenu1->actions().isEmpty()) {
@@ -676,6 +707,7 @@ void TForm1::setVisible(bool visible) {
         return; // the program ends without this window ever on screen
     }
     if (visible) {
+        EnsureControls();
         CountSource();
         FitLabels(this);
     }
@@ -691,10 +723,12 @@ void TForm1::FormShow() {
     // screen. A start copies the examinee's data into the labels; a close by
     // the window system copies nothing; "退出" ends the program.
     if (TForm2* login = login_.data()) {
-        // The source is counted once the login is on screen, in idle time.
+        // This window's controls are made once the login is on screen, in
+        // idle time, and the source is counted in the next slice.
         RunAfterFirstPaint(login, [self = QPointer<TForm1>(this)] {
             if (self) {
-                self->CountSource();
+                self->EnsureControls();
+                QTimer::singleShot(0, self.data(), [form = self.data()] { form->CountSource(); });
             }
         });
         ending_ = login->exec() == TForm2::kExitChosen;

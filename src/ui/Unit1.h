@@ -36,8 +36,15 @@ class TForm1 : public QWidget, public exam::ExamView {
     // How many changes of the answer the window has judged (for diagnostics).
     Q_PROPERTY(int changeCount READ changeCount)
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    // When the window makes its controls. Later: once the login window has
+    // been painted, in idle time, or as soon as anything needs them (the
+    // program's start-up, where only the login window is wanted at first).
+    enum class Controls { Now, Later };
+    explicit TForm1(QWidget* parent = nullptr, Controls controls = Controls::Now);
     ~TForm1() override;
+
+    // Makes the controls and finishes setting the window up, if not yet done.
+    void EnsureControls();
 
     // The state, with the source counted (the count is done now if it was not yet).
     [[nodiscard]] const exam::ExamState& state() const;
@@ -113,10 +120,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The window itself and its clock, without controls.
+    void SetUpWindow();
     void CreateControls();
     // F5 暂停, F6 继续, F8 选择输入法, F9 最小化, Alt+F4 the close question.
     void CreateShortcuts();
     void FormCreate();
+    // The source file, read as the window is made: a failure is shown before
+    // any window comes on screen.
+    void ReadSource();
     // Step 5 of FormCreate, the source's count: put off while the login window
     // comes on screen, done before anything needs it; runs once.
     void CountSource();
@@ -134,7 +146,9 @@ private:
     int changeCount_ = 0;
     int underlined_ = -1; // the offset underlined by the latest change, or -1
     QPointer<TForm2> login_;
+    bool built_ = false;     // the controls have been made (EnsureControls)
     bool counted_ = false;   // the source has been counted into the state
+    std::string viewText_;   // the source for the view, until the view is made
     bool formShown_ = false; // FormShow has run (it runs once)
     bool ending_ = false;    // the login ended the program: never come on screen
 

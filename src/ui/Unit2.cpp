@@ -410,6 +410,9 @@ void TForm2::SetExamLabel(const char* name, const QString& text, bool withToolTi
     if (examWindow_ == nullptr) {
         return;
     }
+    if (auto* exam = qobject_cast<TForm1*>(examWindow_.data())) {
+        exam->EnsureControls(); // it may not have made them yet
+    }
     if (auto* label = examWindow_->findChild<QLabel*>(QLatin1String(name))) {
         label->setText(text);
         if (withToolTip) {

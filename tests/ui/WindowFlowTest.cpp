@@ -73,11 +73,11 @@ class WindowFlowTest : public QObject {
 
     // The two windows as the program makes them: the exam window first, then
     // the login window, which the exam window opens when it is shown.
-    void Make(bool withLogin = true) {
+    void Make(bool withLogin = true, TForm1::Controls controls = TForm1::Controls::Now) {
         Reset();
         recorder_ = std::make_unique<BoxRecorder>();
         folder_ = std::make_unique<WorkingFolder>(&kSource);
-        exam_ = std::make_unique<TForm1>();
+        exam_ = std::make_unique<TForm1>(nullptr, controls);
         login_ = std::make_unique<TForm2>(exam_.get());
         if (withLogin) {
             exam_->SetLoginWindow(login_.get());
@@ -183,15 +183,26 @@ private slots:
 
     // The examinee signs in through the login's own controls while the exam
     // window waits, not yet shown; then the exam window comes, active, with
-    // the examinee's data. The login opens once only.
+    // the examinee's data. The login opens once only. Made as the program
+    // makes it, the exam window makes its controls while the login is up.
+    void theLoginComesFirstAndHandsOver_data() {
+        QTest::addColumn<bool>("later");
+        QTest::newRow("controls at once") << false;
+        QTest::newRow("controls after the login shows") << true;
+    }
     void theLoginComesFirstAndHandsOver() {
-        Make();
+        QFETCH(bool, later);
+        Make(true, later ? TForm1::Controls::Later : TForm1::Controls::Now);
+        QCOMPARE(exam_->findChild<AnswerEdit*>(QStringLiteral("Memo1")) == nullptr, later);
         QStringList steps;
         QStringList windowsDuringLogin;
         bool examShownDuringLogin = true;
+        bool controlsDuringLogin = false;
         QRegion loginMask;
         QTimer::singleShot(0, login_.get(), [&] {
             steps << QStringLiteral("login");
+            controlsDuringLogin = QTest::qWaitFor(
+                [&] { return exam_->findChild<AnswerEdit*>(QStringLiteral("Memo1")) != nullptr; });
             examShownDuringLogin =
                 exam_->isVisible() || (exam_->windowHandle() && exam_->windowHandle()->isVisible());
             windowsDuringLogin = VisibleWindows();
@@ -210,6 +221,7 @@ private slots:
 
         QCOMPARE(steps, (QStringList{QStringLiteral("login"), QStringLiteral("shown")}));
         QVERIFY(!examShownDuringLogin);
+        QVERIFY(controlsDuringLogin);
         QCOMPARE(windowsDuringLogin, QStringList{QStringLiteral("Form2")});
         QCOMPARE(loginMask, RoundedRegion(login_->size(), 50, 50));
         QCOMPARE(VisibleWindows(), QStringList{QStringLiteral("Form1")});
@@ -218,6 +230,7 @@ private slots:
         QCOMPARE(Text(exam_.get(), "Label17"), QStringLiteral("欧阳长名字"));
         QCOMPARE(Text(exam_.get(), "Label19"), QStringLiteral("20240917"));
         QCOMPARE(Text(exam_.get(), "Label14"), QStringLiteral("1:5"));
+        QCOMPARE(Text(exam_.get(), "Label2"), QStringLiteral("7")); // the source's count
         // The examinee's labels grow to their text.
         for (const char* label : {"Label17", "Label19", "Label14"}) {
             const QLabel* shown = Find<QLabel>(exam_.get(), label);
@@ -238,6 +251,20 @@ private slots:
         QTest::qWait(20);
         QVERIFY(!reopened);
         QVERIFY(exam_->isVisible());
+    }
+
+    // A login that ends before the exam window has made its controls has them
+    // made for the examinee's data, which they then show.
+    void controlsAreMadeWhenTheLoginNeedsThem() {
+        Make(false, TForm1::Controls::Later);
+        Find<QLineEdit>(login_.get(), "Edit1")->setText(QStringLiteral("张三"));
+        Find<QPushButton>(login_.get(), "Button1")->click();
+        QVERIFY(exam_->isVisible());
+        QCOMPARE(Text(exam_.get(), "Label17"), QStringLiteral("张三"));
+        QCOMPARE(Text(exam_.get(), "Label14"), QStringLiteral("00:30:00"));
+        QCOMPARE(Text(exam_.get(), "Label21"), QStringLiteral("00:00:00"));
+        QCOMPARE(Text(exam_.get(), "Label2"), QStringLiteral("7"));
+        QVERIFY(recorder_->boxes.empty());
     }
 
     // A long name or number stays in the room the layout leaves it, cut, with
