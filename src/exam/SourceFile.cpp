@@ -711,45 +711,79 @@ private:
 
 } // namespace
 
-std::string NormaliseLineBreaks(std::string_view block) {
-    const std::size_t nul = block.find('\0');
-    if (nul != std::string_view::npos) {
-        block = block.substr(0, nul);
+namespace {
+
+// NormaliseLineBreaks in the text's own buffer: it grows by one byte for each
+// lone CR or LF, and the text is moved up from the back, a run at a time.
+void NormaliseLineBreaksInPlace(std::string& text) {
+    if (const void* nul = std::memchr(text.data(), '\0', text.size())) {
+        text.resize(static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()));
     }
-    if (block.ends_with('\r')) {
-        block.remove_suffix(1);
+    if (text.ends_with('\r')) {
+        text.pop_back();
     }
-    const char* p = block.data();
-    const char* const end = p + block.size();
     // The next CR or LF from `from` on (or `end`), found a run of text at a time.
-    const auto next = [end](const char* from, char c) {
+    const auto next = [](const char* from, const char* end, char c) {
         const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
         return hit != nullptr ? static_cast<const char*>(hit) : end;
     };
-    std::string out;
-    out.reserve(block.size());
-    const char* cr = next(p, '\r');
-    const char* lf = next(p, '\n');
-    while (true) {
-        if (cr < p) {
-            cr = next(p, '\r');
+    // Lone breaks: a CR without LF after it, an LF without CR before it.
+    std::size_t lone = 0;
+    {
+        const char* const end = text.data() + text.size();
+        for (const char* p = next(text.data(), end, '\r'); p != end; p = next(p + 1, end, '\r')) {
+            lone += p + 1 == end || p[1] != '\n' ? 1U : 0U;
         }
-        if (lf < p) {
-            lf = next(p, '\n');
-        }
-        const char* const lineBreak = std::min(cr, lf);
-        out.append(p, lineBreak);
-        if (lineBreak == end) {
-            break;
-        }
-        // CR, LF and CR LF each become one CR LF.
-        out += "\r\n";
-        p = lineBreak + 1;
-        if (*lineBreak == '\r' && p < end && *p == '\n') {
-            ++p;
+        for (const char* p = next(text.data(), end, '\n'); p != end; p = next(p + 1, end, '\n')) {
+            lone += p == text.data() || p[-1] != '\r' ? 1U : 0U;
         }
     }
-    return out;
+    if (lone == 0) {
+        return;
+    }
+    const std::size_t size = text.size();
+    text.resize(size + lone);
+    char* const base = text.data();
+    // From the back: `read` is the end of what is still to move, `write` the
+    // end of where it goes; a break found becomes CR LF in place.
+    std::size_t read = size;
+    std::size_t write = size + lone;
+    const auto previous = [base](std::size_t before, char c) -> std::size_t {
+        const void* hit = memrchr(base, c, before);
+        return hit != nullptr ? static_cast<std::size_t>(static_cast<const char*>(hit) - base) + 1
+                              : 0; // one past the hit; 0 for none
+    };
+    std::size_t cr = previous(read, '\r');
+    std::size_t lf = previous(read, '\n');
+    while (write != read) {
+        if (cr > read) {
+            cr = previous(read, '\r');
+        }
+        if (lf > read) {
+            lf = previous(read, '\n');
+        }
+        const std::size_t after = std::max(cr, lf); // just past the last break, or 0
+        const std::size_t run = read - after;
+        write -= run;
+        std::memmove(base + write, base + after, run);
+        read = after;
+        // The break itself (all lone breaks lie before here while write != read).
+        --read;
+        if (base[read] == '\n' && read > 0 && base[read - 1] == '\r') {
+            --read;
+        }
+        write -= 2;
+        base[write] = '\r';
+        base[write + 1] = '\n';
+    }
+}
+
+} // namespace
+
+std::string NormaliseLineBreaks(std::string_view block) {
+    std::string text(block);
+    NormaliseLineBreaksInPlace(text);
+    return text;
 }
 
 SourceEncoding DetectEncoding(std::string_view bytes) {
@@ -790,9 +824,12 @@ std::size_t ByteOrderMarkSize(SourceEncoding encoding) {
     return 0;
 }
 
-std::string DecodeToGbk(std::string_view bytes) {
+namespace {
+
+// DecodeToGbk, taking the bytes: GBK ones are kept as they are, not copied.
+std::string TakeAsGbk(std::string&& bytes) {
     const SourceEncoding encoding = DetectEncoding(bytes);
-    const std::string_view text = bytes.substr(ByteOrderMarkSize(encoding));
+    const std::string_view text = std::string_view(bytes).substr(ByteOrderMarkSize(encoding));
     switch (encoding) {
     case SourceEncoding::Utf8:
     case SourceEncoding::Utf8Bom:
@@ -808,15 +845,14 @@ std::string DecodeToGbk(std::string_view bytes) {
     case SourceEncoding::Gbk:
         break;
     }
-    return std::string(text);
+    return std::move(bytes);
 }
 
-bool ReadRichText(std::string_view rtf, std::string& text, std::vector<LostCharacter>* lost) {
-    return RichTextReader(rtf, lost).Read(text);
-}
-
-std::string SourceTextFromBytes(std::string_view fileBytes) {
-    std::string text = NormaliseLineBreaks(DecodeToGbk(fileBytes));
+// SourceTextFromBytes, taking the bytes: a GBK file's text is made in their buffer.
+std::string TakeSourceText(std::string&& fileBytes) {
+    std::string text = TakeAsGbk(std::move(fileBytes));
+    std::string().swap(fileBytes); // a converted file's bytes go before the text is worked on
+    NormaliseLineBreaksInPlace(text);
     if (text.starts_with("{\\rtf")) {
         std::string rich;
         if (ReadRichText(text, rich)) {
@@ -826,8 +862,22 @@ std::string SourceTextFromBytes(std::string_view fileBytes) {
     return text;
 }
 
+} // namespace
+
+std::string DecodeToGbk(std::string_view bytes) {
+    return TakeAsGbk(std::string(bytes));
+}
+
+bool ReadRichText(std::string_view rtf, std::string& text, std::vector<LostCharacter>* lost) {
+    return RichTextReader(rtf, lost).Read(text);
+}
+
+std::string SourceTextFromBytes(std::string_view fileBytes) {
+    return TakeSourceText(std::string(fileBytes));
+}
+
 std::string LoadSourceFile(const std::string& path) {
-    return SourceTextFromBytes(ReadSourceBytes(path));
+    return TakeSourceText(ReadSourceBytes(path));
 }
 
 } // namespace qarvel::exam

@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -126,12 +127,24 @@ SourceView::SourceView(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 void SourceView::setSourceText(std::string gbk, bool inIdleTime) {
+    gbk_ = std::move(gbk);
+    source_ = &gbk_;
+    keepGbk_ = !inIdleTime;
+    startLoading(inIdleTime);
+}
+
+void SourceView::setSourceTextFrom(const std::string& gbk) {
+    std::string().swap(gbk_);
+    source_ = &gbk;
+    keepGbk_ = false;
+    startLoading(true);
+}
+
+void SourceView::startLoading(bool inIdleTime) {
     if (idle_ != nullptr) {
         idle_->stop();
     }
-    gbk_ = std::move(gbk);
-    keepGbk_ = !inIdleTime;
-    bytes_ = gbk_.size();
+    bytes_ = source_->size();
     loaded_ = 0;
     characters_ = 0;
     second_.assign((bytes_ + 63) / 64, 0);
@@ -139,6 +152,7 @@ void SourceView::setSourceText(std::string gbk, bool inIdleTime) {
     marks_.clear();
     loading_ = true;
     setPlainText(QString());
+    matchTextWidth();
     if (!inIdleTime) {
         finishLoading();
         return;
@@ -162,6 +176,32 @@ void SourceView::setSourceText(std::string gbk, bool inIdleTime) {
     idle_->start();
 }
 
+void SourceView::matchTextWidth() {
+    // Qt gives every block a layout of its own (a few hundred bytes each) when
+    // the width its lines are broken at changes, so the width is settled while
+    // the document is short. Setting the margins places the viewport for the
+    // view's size and scroll bars, also before the view is first shown.
+    if (laidOutWidth_ < 0) {
+        setViewportMargins(viewportMargins());
+    }
+    if (viewport()->width() != laidOutWidth_) {
+        QResizeEvent changed(size(), QSize(-1, -1));
+        resizeEvent(&changed);
+    }
+}
+
+void SourceView::resizeEvent(QResizeEvent* event) {
+    // The lines are broken afresh only when the viewport's width is not the
+    // one they were broken at; otherwise only the scroll bars follow.
+    const int width = viewport()->width();
+    const bool sameWidth = width == laidOutWidth_;
+    laidOutWidth_ = width;
+    QResizeEvent seen(event->size(), sameWidth
+                                         ? QSize(event->size().width(), event->oldSize().height())
+                                         : QSize(-1, -1));
+    QPlainTextEdit::resizeEvent(&seen);
+}
+
 void SourceView::finishLoading() const {
     if (loading_) {
         const_cast<SourceView*>(this)->loadSlice(bytes_);
@@ -174,7 +214,7 @@ void SourceView::loadSlice(std::size_t until) {
     std::u16string text;
     text.reserve(until - std::min(until, loaded_));
     static PairTable pairs;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(gbk_.data());
+    const auto* bytes = reinterpret_cast<const unsigned char*>(source_->data());
     std::size_t i = loaded_;
     while (i < until) {
         const unsigned char b = bytes[i];
@@ -197,6 +237,7 @@ void SourceView::loadSlice(std::size_t until) {
     }
     loaded_ = i;
     characters_ += static_cast<int>(text.size());
+    matchTextWidth(); // a scroll bar may have come with the last slice
     if (!text.empty()) {
         QTextCursor end(document());
         end.movePosition(QTextCursor::End);
@@ -212,10 +253,10 @@ void SourceView::loadSlice(std::size_t until) {
         secondsBefore_[w] = seconds;
         seconds += std::popcount(second_[w]);
     }
-    marks_.assign(static_cast<std::size_t>(characters_), kBlackMark);
     if (!keepGbk_) {
         std::string().swap(gbk_); // the exam state holds the source's bytes
     }
+    source_ = &gbk_;
     moveCursor(QTextCursor::Start);
 }
 
@@ -253,6 +294,13 @@ void SourceView::markSource(int offset, exam::Mark mark) {
     const int position = positionAt(offset);
     if (position < 0) {
         return;
+    }
+    // The marks grow as far as a character is marked.
+    if (static_cast<std::size_t>(position) >= marks_.size()) {
+        if (mark == exam::Mark::Black || mark == exam::Mark::UnderlineOff) {
+            return; // plain already
+        }
+        marks_.resize(static_cast<std::size_t>(position) + 1, kBlackMark);
     }
     std::uint8_t& look = marks_[static_cast<std::size_t>(position)];
     const std::uint8_t before = look;
@@ -304,7 +352,7 @@ void SourceView::repaintCharacter(int position) {
 
 void SourceView::appendMarks(QList<QTextLayout::FormatRange>& ranges, int from, int to,
                              int base) const {
-    to = std::min(to, characters_);
+    to = std::min(to, static_cast<int>(marks_.size()));
     int p = std::max(from, 0);
     while (p < to) {
         const std::uint8_t look = marks_[static_cast<std::size_t>(p)];
@@ -329,7 +377,7 @@ void SourceView::appendMarks(QList<QTextLayout::FormatRange>& ranges, int from, 
 void SourceView::drawLineBreakSign(QPainter& painter, const QTextBlock& block,
                                    QPointF offset) const {
     const int position = block.position() + block.length() - 1;
-    if (position >= characters_ ||
+    if (position < 0 || static_cast<std::size_t>(position) >= marks_.size() ||
         (marks_[static_cast<std::size_t>(position)] & kUnderlineBit) == 0) {
         return;
     }
@@ -497,7 +545,7 @@ QString SourceView::shownText() const {
 
 SourceView::Look SourceView::lookAt(int position) const {
     finishLoading();
-    if (position < 0 || position >= characters_) {
+    if (position < 0 || static_cast<std::size_t>(position) >= marks_.size()) {
         return {QColor(0, 0, 0), false};
     }
     const std::uint8_t look = marks_[static_cast<std::size_t>(position)];

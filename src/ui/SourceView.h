@@ -44,8 +44,13 @@ public:
     // do, a slice at a time (a long text then keeps no window waiting); it is
     // all there whenever the view is shown or asked about it.
     void setSourceText(std::string gbk, bool inIdleTime = false);
-    // The text as it was given, byte for byte. The view lets go of its copy
-    // once it has taken the text in: ask before that, or keep your own.
+    // The same in idle time, read from the caller's `gbk` instead of a copy:
+    // that string (the object; its buffer may move with it) must live and keep
+    // its text until the view has taken it all in (finishLoading).
+    void setSourceTextFrom(const std::string& gbk);
+    // The text as it was given to setSourceText, byte for byte. The view lets
+    // go of its copy once it has taken the text in: ask before that, or keep
+    // your own.
     [[nodiscard]] const std::string& gbkText() const { return gbk_; }
     // Takes in whatever of the text is still waiting.
     void finishLoading() const;
@@ -85,6 +90,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -93,8 +99,12 @@ protected:
     QMimeData* createMimeDataFromSelection() const override;
 
 private:
+    // Starts taking in *source_ (in idle time with `inIdleTime`).
+    void startLoading(bool inIdleTime);
     // Takes in the bytes up to about `until`; the last slice finishes the text.
     void loadSlice(std::size_t until);
+    // Lays the document out for the viewport's width, while it is still short.
+    void matchTextWidth();
     // Whether byte `offset` is the second byte of a two-byte character.
     [[nodiscard]] bool isSecondByte(std::size_t offset) const;
     // Second bytes before byte `offset`.
@@ -107,15 +117,18 @@ private:
     void drawLineBreakSign(QPainter& painter, const QTextBlock& block, QPointF offset) const;
 
     std::string gbk_;
-    bool keepGbk_ = true;    // whether gbk_ is kept once the text is in
-    std::size_t loaded_ = 0; // bytes taken in so far
-    bool loading_ = false;   // bytes wait to be taken in
-    QTimer* idle_ = nullptr; // takes the next slice in idle time
+    const std::string* source_ = &gbk_; // the bytes being taken in: gbk_ or the caller's
+    bool keepGbk_ = true;               // whether gbk_ is kept once the text is in
+    std::size_t loaded_ = 0;            // bytes taken in so far
+    bool loading_ = false;              // bytes wait to be taken in
+    QTimer* idle_ = nullptr;            // takes the next slice in idle time
     std::size_t bytes_ = 0;
     int characters_ = 0;
+    int laidOutWidth_ = -1;                   // the viewport width the lines were broken at
     std::vector<std::uint64_t> second_;       // a bit per byte: the second byte of a character
     std::vector<std::int32_t> secondsBefore_; // per word of second_: bits set before it
-    std::vector<std::uint8_t> marks_;         // per character: colour and underline
+    // Per character: colour and underline; characters past its end are plain.
+    std::vector<std::uint8_t> marks_;
     std::function<void()> pressHandler_;
     // Blocks on screen keep their shaped glyphs; the others let them go.
     void keepShapedOnly(std::vector<int> onScreen);

@@ -413,9 +413,13 @@ void TForm1::FormCreate() {
     }
 
     // 2. The source text, read as the window was made (ReadSource): the view
-    //    takes it in while the login window is on screen.
-    const bool inIdleTime = !viewText_.empty();
-    RichEdit1->setSourceText(std::exchange(viewText_, {}), inIdleTime);
+    //    takes it in while the login window is on screen, reading the state's
+    //    bytes (the one copy of them).
+    if (state_.SourceText.empty()) {
+        RichEdit1->setSourceText({});
+    } else {
+        RichEdit1->setSourceTextFrom(state_.SourceText);
+    }
 
     // 3. The answer box refuses cut, copy and paste by itself (AnswerEdit).
 
@@ -439,15 +443,9 @@ void TForm1::FormCreate() {
 
 void TForm1::ReadSource() {
     // Step 2 of FormCreate, the read. A failed load is shown in the error box;
-    // the window is still set up, with an empty source. The state keeps its
-    // own copy: the view lets go of the bytes once loaded.
-    if (!Guarded([this] {
-            std::string source = exam::LoadSourceFile(SourcePath());
-            state_.SourceText = source;
-            viewText_ = std::move(source);
-        })) {
+    // the window is still set up, with an empty source.
+    if (!Guarded([this] { state_.SourceText = exam::LoadSourceFile(SourcePath()); })) {
         state_.SourceText.clear();
-        viewText_.clear();
     }
 }
 

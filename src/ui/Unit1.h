@@ -148,7 +148,6 @@ private:
     QPointer<TForm2> login_;
     bool built_ = false;     // the controls have been made (EnsureControls)
     bool counted_ = false;   // the source has been counted into the state
-    std::string viewText_;   // the source for the view, until the view is made
     bool formShown_ = false; // FormShow has run (it runs once)
     bool ending_ = false;    // the login ended the program: never come on screen
 

@@ -193,13 +193,15 @@ TEST_F(SourceFileTest, LineBreaksBecomeCrLf) {
 
 TEST_F(SourceFileTest, RandomLineBreaksBecomeCrLfAndTheRestStays) {
     std::mt19937 random(12);
-    const char alphabet[] = {'a', '\xB0', '\r', '\n'};
+    const char alphabet[] = {'a', '\xB0', '\r', '\n', 'b', '\r', '\n', '\0'};
     for (int round = 0; round < 500; ++round) {
         std::string file(random() % 40, 'a');
         for (char& c : file) {
-            c = alphabet[random() % 4];
+            c = alphabet[random() % (round % 2 == 0 ? 4 : 8)];
         }
         const std::string out = NormaliseLineBreaks(file);
+        EXPECT_EQ(Load(file), out);
+        file.resize(std::min(file.size(), file.find('\0'))); // NUL ends the text
         // Every CR is followed by LF and every LF follows a CR.
         for (std::size_t i = 0; i < out.size(); ++i) {
             ASSERT_EQ(out[i] == '\r', i + 1 < out.size() && out[i + 1] == '\n') << out;

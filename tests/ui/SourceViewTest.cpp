@@ -13,6 +13,7 @@
 #include <QTextLayout>
 #include <QtTest>
 #include <functional>
+#include <malloc.h>
 #include <memory>
 #include <random>
 
@@ -35,6 +36,12 @@ std::unique_ptr<SourceView> MakeView(const std::string& source) {
     view->setSourceText(source);
     view->show();
     return view;
+}
+
+// Bytes the program has taken from the heap and not given back.
+long long HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long long>(info.uordblks + info.hblkhd);
 }
 
 // Calls `seen` for each event of `type` that reaches `target`.
@@ -239,8 +246,13 @@ private slots:
             idle.document()->characterCount() == atOnce->document()->characterCount(), 5000);
         QCOMPARE(idle.shownText(), atOnce->shownText());
         QCOMPARE(idle.gbkText(), std::string()); // the exam state keeps the bytes
+        // Read from the caller's bytes, without a copy, the same.
+        SourceView borrowing;
+        borrowing.setSourceTextFrom(source);
+        QCOMPARE(borrowing.shownText(), atOnce->shownText());
         for (int offset = -1; offset <= static_cast<int>(source.size()); ++offset) {
             QCOMPARE(idle.positionAt(offset), atOnce->positionAt(offset));
+            QCOMPARE(borrowing.positionAt(offset), atOnce->positionAt(offset));
         }
     }
 
@@ -271,6 +283,28 @@ private slots:
             total += wrapped->lineByteLength(line);
         }
         QCOMPARE(total, 300);
+    }
+
+    // A long text taken in before the view is first shown is not broken into
+    // lines afresh when it comes on screen (Qt gives each block it breaks a
+    // layout of a few hundred bytes): the view is shown for what it shows.
+    void aLongTextIsShownForWhatIsOnScreen() {
+        std::string source;
+        for (int i = 0; i < 20000; ++i) {
+            source += Gbk("第") + std::to_string(i) + "\r\n";
+        }
+        SourceView view;
+        view.resize(865, 225);
+        view.setFont(SongFont(19));
+        view.setSourceTextFrom(source);
+        QTRY_VERIFY(view.document()->blockCount() == 20001);
+        const long long before = HeapInUse();
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.repaint();
+        const long long grown = HeapInUse() - before;
+        QVERIFY2(grown < 1'000'000, qPrintable(QString::number(grown)));
+        QCOMPARE(view.lineByteLength(19999), 7);
     }
 
     // Only the blocks on screen keep their shaped glyphs.
