@@ -257,11 +257,20 @@ void SourceView::loadSlice(std::size_t until) {
         std::string().swap(gbk_); // the exam state holds the source's bytes
     }
     source_ = &gbk_;
-    moveCursor(QTextCursor::Start);
+    // The cursor, which the text pushed to its end, back at the start. Keeping
+    // it in sight lays the text out: a hidden view does that when it is shown.
+    if (isVisible()) {
+        moveCursor(QTextCursor::Start);
+    } else {
+        cursorToStart_ = true;
+    }
 }
 
 void SourceView::showEvent(QShowEvent* event) {
     finishLoading();
+    if (std::exchange(cursorToStart_, false)) {
+        moveCursor(QTextCursor::Start);
+    }
     QPlainTextEdit::showEvent(event);
 }
 

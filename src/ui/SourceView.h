@@ -121,7 +121,9 @@ private:
     bool keepGbk_ = true;               // whether gbk_ is kept once the text is in
     std::size_t loaded_ = 0;            // bytes taken in so far
     bool loading_ = false;              // bytes wait to be taken in
-    QTimer* idle_ = nullptr;            // takes the next slice in idle time
+    // The cursor goes back to the start when the view is shown.
+    bool cursorToStart_ = false;
+    QTimer* idle_ = nullptr; // takes the next slice in idle time
     std::size_t bytes_ = 0;
     int characters_ = 0;
     int laidOutWidth_ = -1;                   // the viewport width the lines were broken at
