@@ -7,11 +7,13 @@
 #include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
+#include <QGlyphRun>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRawFont>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -20,6 +22,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <iconv.h>
 #include <utility>
 
@@ -356,7 +359,9 @@ void SourceView::repaintCharacter(int position) {
                                                       : line.cursorToX(inBlock + 1);
     QRectF rect(std::min(left, right), line.y(), std::abs(right - left), line.height());
     rect.translate(area.topLeft() + layout->position());
-    viewport()->update(rect.toAlignedRect().adjusted(-2, -1, 2, 2));
+    // Sideways a little more, for glyphs that reach over their box; a line's
+    // ink, underline and return sign included, stays within its height.
+    viewport()->update(rect.toAlignedRect().adjusted(-2, 0, 2, 0));
 }
 
 void SourceView::appendMarks(QList<QTextLayout::FormatRange>& ranges, int from, int to,
@@ -416,6 +421,138 @@ void SourceView::drawLineBreakSign(QPainter& painter, const QTextBlock& block,
     painter.restore();
 }
 
+namespace {
+
+// Draws the underline of `line` in the painter's pen's colour, as text drawing
+// underlines a whole line: at the lowest of its
+// faces' underline positions, with the thickest of their lines, from the line's
+// start to its end on whole pixels; never below the line.
+void DrawUnderline(QPainter& painter, const QTextLine& line, QPointF position) {
+    const qreal top = position.y() + line.y();
+    const qreal baseline = top + line.ascent();
+    qreal y = 0;
+    qreal thickness = 0;
+    bool any = false;
+    for (const QGlyphRun& run : line.glyphRuns()) {
+        const QRawFont font = run.rawFont();
+        const qreal offset = font.underlinePosition();
+        qreal adjusted = std::ceil(offset) + 0.5;
+        if (offset <= font.descent()) {
+            adjusted = std::min(adjusted, font.descent() - 0.5);
+        }
+        y = any ? std::max(y, baseline + adjusted) : baseline + adjusted;
+        thickness = any ? std::max(thickness, font.lineThickness()) : font.lineThickness();
+        any = true;
+    }
+    if (!any) {
+        return;
+    }
+    y = std::min(y, top + line.height() - thickness / 2);
+    const int start = line.textStart();
+    const qreal left = std::floor(position.x() + line.cursorToX(start));
+    const qreal right = std::floor(position.x() + line.cursorToX(start + line.textLength()));
+    QPen pen(painter.pen().color());
+    pen.setWidthF(thickness);
+    pen.setCapStyle(Qt::FlatCap);
+    painter.save();
+    painter.setPen(pen);
+    painter.drawLine(QLineF(left, y, right, y));
+    painter.restore();
+}
+
+void DrawGlyphs(QPainter& painter, const QList<QGlyphRun>& glyphs, QPointF position) {
+    for (const QGlyphRun& run : glyphs) {
+        painter.drawGlyphRun(position, run);
+    }
+}
+
+} // namespace
+
+void SourceView::drawMarkedBlock(QPainter& painter, const QTextBlock& block, QPointF offset,
+                                 const QRect& exposed) const {
+    // The lines in `exposed`, as text drawing draws them with the marks as
+    // format ranges, but only the glyphs near `exposed`: each mark's characters
+    // in its look, clipped to their box, then the rest in the pen, clipped to
+    // the line less those boxes. A pixel column belongs to the box its centre
+    // lies in, so neighbouring marks never share one and every mark shows.
+    // A glyph's ink is taken to stay within its line, and within a quarter of a
+    // line's height of its box sideways.
+    const QTextLayout* layout = block.layout();
+    const QPointF position = offset + layout->position();
+    const int first = block.position();
+    const QColor pen = painter.pen().color();
+    const auto pixels = [](const QRectF& r) {
+        return QRect(QPoint(qRound(r.left()), qRound(r.top())),
+                     QPoint(qRound(r.right()) - 1, qRound(r.bottom()) - 1));
+    };
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        const QTextLine line = layout->lineAt(i);
+        const qreal top = position.y() + line.y();
+        if (top >= exposed.y() + exposed.height()) {
+            break;
+        }
+        if (top + line.height() <= exposed.y()) {
+            continue;
+        }
+        const QRectF rows =
+            QRectF(exposed) & QRectF(exposed.x(), top, exposed.width(), line.height());
+        // The glyphs that can reach `exposed`.
+        const qreal along = line.height() / 4;
+        const int start = line.textStart();
+        const int end = start + line.textLength();
+        const int from = std::max(start, line.xToCursor(exposed.left() - position.x() - along) - 1);
+        const int to =
+            std::min(end, line.xToCursor(exposed.right() + 1 - position.x() + along) + 1);
+        if (from >= to) {
+            continue;
+        }
+        const QList<QGlyphRun> glyphs = line.glyphRuns(from, to - from);
+        // The marks, a run of equal ones at a time, then the text between them
+        // in the pen: boxes side by side across `exposed`, each taking the pixel
+        // columns whose centres it holds.
+        const QRectF textRect = line.naturalTextRect().translated(position) & rows;
+        const QRect all = pixels(rows);
+        int done = all.left(); // columns left of it are painted
+        const auto paint = [&](const QRect& box, const QColor& colour, bool underline) {
+            if (box.isEmpty()) {
+                return;
+            }
+            painter.save();
+            painter.setClipRect(box, Qt::IntersectClip);
+            painter.setPen(colour);
+            DrawGlyphs(painter, glyphs, position);
+            if (underline) {
+                DrawUnderline(painter, line, position);
+            }
+            painter.restore();
+        };
+        int p = from;
+        const int stop = std::min(to, characters_ - first);
+        while (p < stop) {
+            const std::uint8_t look = marks_[static_cast<std::size_t>(first + p)];
+            int runEnd = p + 1;
+            while (runEnd < stop && marks_[static_cast<std::size_t>(first + runEnd)] == look) {
+                ++runEnd;
+            }
+            const int runStart = p;
+            p = runEnd;
+            if (look == kBlackMark) {
+                continue;
+            }
+            const qreal left = position.x() + line.cursorToX(runStart);
+            const qreal right = position.x() + line.cursorToX(runEnd);
+            const QRect box = pixels(textRect & QRectF(left, top, right - left, line.height()));
+            if (box.isEmpty()) {
+                continue;
+            }
+            paint(QRect(QPoint(done, all.top()), QPoint(box.left() - 1, all.bottom())), pen, false);
+            paint(box, ColourOf(look), (look & kUnderlineBit) != 0);
+            done = box.right() + 1;
+        }
+        paint(QRect(QPoint(done, all.top()), all.bottomRight()), pen, false);
+    }
+}
+
 void SourceView::paintEvent(QPaintEvent* event) {
     // As the plain text view paints itself, with the marks of the lines painted
     // drawn as format ranges over the text laid out once.
@@ -442,30 +579,34 @@ void SourceView::paintEvent(QPaintEvent* event) {
             layout->setCacheEnabled(true);
             const int first = block.position();
             const int length = block.length();
-            QList<QTextLayout::FormatRange> ranges;
-            // The marks of the lines that are painted.
-            for (int i = 0; i < layout->lineCount(); ++i) {
-                const QTextLine line = layout->lineAt(i);
-                const qreal top = offset.y() + layout->position().y() + line.y();
-                if (top + line.height() < exposed.top() || top > exposed.bottom()) {
-                    continue;
+            if (context.selections.isEmpty()) {
+                drawMarkedBlock(painter, block, offset, exposed);
+            } else {
+                QList<QTextLayout::FormatRange> ranges;
+                // The marks of the lines that are painted.
+                for (int i = 0; i < layout->lineCount(); ++i) {
+                    const QTextLine line = layout->lineAt(i);
+                    const qreal top = offset.y() + layout->position().y() + line.y();
+                    if (top + line.height() < exposed.top() || top > exposed.bottom()) {
+                        continue;
+                    }
+                    appendMarks(ranges, first + line.textStart(),
+                                first + line.textStart() + line.textLength(), first);
                 }
-                appendMarks(ranges, first + line.textStart(),
-                            first + line.textStart() + line.textLength(), first);
-            }
-            // The reader's selection over them.
-            for (const QAbstractTextDocumentLayout::Selection& selection : context.selections) {
-                const int from = selection.cursor.selectionStart() - first;
-                const int to = selection.cursor.selectionEnd() - first;
-                if (from < length && to > 0 && to > from) {
-                    QTextLayout::FormatRange range;
-                    range.start = from;
-                    range.length = to - from;
-                    range.format = selection.format;
-                    ranges.append(range);
+                // The reader's selection over them.
+                for (const QAbstractTextDocumentLayout::Selection& selection : context.selections) {
+                    const int from = selection.cursor.selectionStart() - first;
+                    const int to = selection.cursor.selectionEnd() - first;
+                    if (from < length && to > 0 && to > from) {
+                        QTextLayout::FormatRange range;
+                        range.start = from;
+                        range.length = to - from;
+                        range.format = selection.format;
+                        ranges.append(range);
+                    }
                 }
+                layout->draw(&painter, offset, ranges, exposed);
             }
-            layout->draw(&painter, offset, ranges, exposed);
             drawLineBreakSign(painter, block, offset);
             if (showCursor && context.cursorPosition >= first &&
                 context.cursorPosition < first + length) {

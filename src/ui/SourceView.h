@@ -113,6 +113,10 @@ private:
     void appendMarks(QList<QTextLayout::FormatRange>& ranges, int from, int to, int base) const;
     // Repaints the character at `position`, if it is on screen.
     void repaintCharacter(int position);
+    // Paints the part of `block` in `exposed` with its marks, drawing only the
+    // glyphs near `exposed`.
+    void drawMarkedBlock(QPainter& painter, const QTextBlock& block, QPointF offset,
+                         const QRect& exposed) const;
     // The return sign after the last line of `block`, at `offset`.
     void drawLineBreakSign(QPainter& painter, const QTextBlock& block, QPointF offset) const;
 

@@ -229,6 +229,73 @@ private slots:
         QTRY_COMPARE(view->viewport()->grab().toImage(), plain);
     }
 
+    // Every mark shows in its colour, and a repaint of any part of the view
+    // paints there exactly what a repaint of the whole paints: random marks
+    // over Chinese, Latin letters, digits and spaces, random parts.
+    void marksPaintAlikeInPartAndWhole() {
+        std::mt19937 random(11);
+        const char* pieces[] = {"汉", "字，", "。", "a", "Wf ", "2026", " ", "\r\n", "ＡＢ", "Ω"};
+        std::string source;
+        for (int i = 0; i < 200; ++i) {
+            source += Gbk(pieces[random() % std::size(pieces)]);
+        }
+        const auto view = MakeView(source);
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        QWidget* viewport = view->viewport();
+        const QString text = view->shownText();
+        const auto shows = [](const QImage& image, const QRect& box, const QColor& colour) {
+            for (int y = box.top(); y <= box.bottom(); ++y) {
+                for (int x = box.left(); x <= box.right(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    const bool red = c.red() > 150 && c.green() < 110 && c.blue() < 110;
+                    const bool blue = c.blue() > 150 && c.red() < 110 && c.green() < 110;
+                    if (colour == kRed ? red : blue) {
+                        return true;
+                    }
+                }
+            }
+            return false;
+        };
+        const Mark colours[] = {Mark::Blue, Mark::Red, Mark::Black};
+        for (int round = 0; round < 12; ++round) {
+            for (int k = 0; k < 60; ++k) {
+                view->markSource(static_cast<int>(random() % source.size()), colours[random() % 3]);
+            }
+            const int underlined = static_cast<int>(random() % source.size());
+            view->markSource(underlined, Mark::UnderlineOn);
+            QImage whole(viewport->size(), QImage::Format_RGB32);
+            viewport->render(&whole);
+            for (int p = 0; p + 1 < text.size(); ++p) {
+                const Look look = LookAt(view.get(), p);
+                QTextCursor at(view->document());
+                at.setPosition(p);
+                const QRect from = view->cursorRect(at);
+                at.setPosition(p + 1);
+                const QRect to = view->cursorRect(at);
+                if (look.colour == kBlack || text[p].isSpace() || from.top() != to.top() ||
+                    !viewport->rect().contains(from)) {
+                    continue;
+                }
+                const QRect box(QPoint(from.left() + 1, from.top()),
+                                QPoint(to.left() - 2, from.bottom()));
+                QVERIFY2(shows(whole, box, look.colour),
+                         qPrintable(QStringLiteral("%1 at %2").arg(text[p]).arg(p)));
+            }
+            for (int r = 0; r < 10; ++r) {
+                const int x = static_cast<int>(random() % viewport->width());
+                const int y = static_cast<int>(random() % viewport->height());
+                const QRect part = QRect(x, y, 1 + static_cast<int>(random() % 80),
+                                         1 + static_cast<int>(random() % 50)) &
+                                   viewport->rect();
+                QImage repainted = whole;
+                repainted.fill(Qt::magenta);
+                viewport->render(&repainted, part.topLeft(), QRegion(part));
+                QCOMPARE(repainted.copy(part), whole.copy(part));
+            }
+            view->markSource(underlined, Mark::UnderlineOff);
+        }
+    }
+
     // Taken in slice by slice in idle time, a text reads and addresses exactly
     // as taken in at once, wherever the slices cut its groups.
     void idleLoadingEqualsLoadingAtOnce() {
