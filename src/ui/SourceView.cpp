@@ -527,7 +527,8 @@ void SourceView::drawMarkedBlock(QPainter& painter, const QTextBlock& block, QPo
             painter.restore();
         };
         int p = from;
-        const int stop = std::min(to, characters_ - first);
+        // Characters past the last one marked are black.
+        const int stop = std::min(to, static_cast<int>(marks_.size()) - first);
         while (p < stop) {
             const std::uint8_t look = marks_[static_cast<std::size_t>(first + p)];
             int runEnd = p + 1;
