@@ -555,7 +555,14 @@ QLabel* TForm1::LabelOf(Label label) const {
 
 void TForm1::SetLabelText(Label label, const std::string& text) {
     EnsureControls();
-    SetCaption(LabelOf(label), platform::FromGbk(text));
+    // The counters are set on every change, mostly to what they already say.
+    QLabel* target = LabelOf(label);
+    LabelShown& shown = shown_[static_cast<std::size_t>(label)];
+    if (text != shown.gbk || target->text() != shown.text) {
+        shown.gbk = text;
+        shown.text = platform::FromGbk(text);
+        SetCaption(target, shown.text);
+    }
     if (label == Label::Label14) {
         ShowExamState();
     }

@@ -9,7 +9,9 @@
 #include "platform/KeyboardLayoutService.h"
 
 #include <QPointer>
+#include <QString>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -138,6 +140,12 @@ private:
     void ShowExamState();
 
     exam::ExamState state_;
+    // What SetLabelText last put in each label, as given and as shown.
+    struct LabelShown {
+        std::string gbk;
+        QString text;
+    };
+    std::array<LabelShown, 8> shown_;
     // The input methods of the menu; the list uses the service, which must outlive it.
     std::unique_ptr<platform::KeyboardLayoutService> layouts_;
     platform::InputMethodList inputMethods_;
