@@ -5,6 +5,7 @@
 #include "TeardownBound.h"
 #include "results/Settings.h"
 #include "ui/Application.h"
+#include "ui/Fonts.h"
 #include "ui/Pictures.h"
 #include "ui/ResultsSession.h"
 #include "ui/TestDump.h"
@@ -17,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
@@ -29,6 +31,13 @@ int main(int argc, char** argv) {
         return line.exitStatus();
     }
     qarvel::ui::TForm1::SetSourcePath(line.sourcePath);
+    // Choosing the faces reads the font configuration, a good part of the
+    // start-up that needs nothing of the display: it runs beside the set-up
+    // of the application, and the first window waits for it if it must.
+    const std::jthread faces([] {
+        qarvel::ui::SongFamily();
+        qarvel::ui::LatinFamily();
+    });
     // Without a display Qt would abort; say why in one line instead.
     auto probe = std::make_unique<qarvel::app::DisplayProbe>(argc, argv);
     if (!probe->problem().empty()) {
