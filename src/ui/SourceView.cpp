@@ -423,11 +423,11 @@ void SourceView::drawLineBreakSign(QPainter& painter, const QTextBlock& block,
 
 namespace {
 
-// Draws the underline of `line` in the painter's pen's colour, as text drawing
-// underlines a whole line: at the lowest of its
-// faces' underline positions, with the thickest of their lines, from the line's
-// start to its end on whole pixels; never below the line.
-void DrawUnderline(QPainter& painter, const QTextLine& line, QPointF position) {
+// Draws the underline of `line` over the pixel columns of `box`, in the
+// painter's pen's colour, as text drawing underlines a line: at the lowest of
+// its faces' underline positions, with the thickest of their lines; never
+// below the line.
+void DrawUnderline(QPainter& painter, const QTextLine& line, QPointF position, const QRect& box) {
     const qreal top = position.y() + line.y();
     const qreal baseline = top + line.ascent();
     qreal y = 0;
@@ -448,43 +448,29 @@ void DrawUnderline(QPainter& painter, const QTextLine& line, QPointF position) {
         return;
     }
     y = std::min(y, top + line.height() - thickness / 2);
-    const int start = line.textStart();
-    const qreal left = std::floor(position.x() + line.cursorToX(start));
-    const qreal right = std::floor(position.x() + line.cursorToX(start + line.textLength()));
     QPen pen(painter.pen().color());
     pen.setWidthF(thickness);
     pen.setCapStyle(Qt::FlatCap);
     painter.save();
     painter.setPen(pen);
-    painter.drawLine(QLineF(left, y, right, y));
+    painter.drawLine(QLineF(box.left(), y, box.right() + 1, y));
     painter.restore();
-}
-
-void DrawGlyphs(QPainter& painter, const QList<QGlyphRun>& glyphs, QPointF position) {
-    for (const QGlyphRun& run : glyphs) {
-        painter.drawGlyphRun(position, run);
-    }
 }
 
 } // namespace
 
 void SourceView::drawMarkedBlock(QPainter& painter, const QTextBlock& block, QPointF offset,
                                  const QRect& exposed) const {
-    // The lines in `exposed`, as text drawing draws them with the marks as
-    // format ranges, but only the glyphs near `exposed`: each mark's characters
-    // in its look, clipped to their box, then the rest in the pen, clipped to
-    // the line less those boxes. A pixel column belongs to the box its centre
-    // lies in, so neighbouring marks never share one and every mark shows.
-    // A glyph's ink is taken to stay within its line, and within a quarter of a
-    // line's height of its box sideways.
+    // The lines in `exposed`, each glyph once, in the look of its character:
+    // only the glyphs near `exposed`, a run of equal marks at a time. A glyph's
+    // ink is taken to stay within its line, and within a quarter of a line's
+    // height of its box sideways. An underline takes the pixel columns whose
+    // centres its character's box holds.
     const QTextLayout* layout = block.layout();
     const QPointF position = offset + layout->position();
     const int first = block.position();
     const QColor pen = painter.pen().color();
-    const auto pixels = [](const QRectF& r) {
-        return QRect(QPoint(qRound(r.left()), qRound(r.top())),
-                     QPoint(qRound(r.right()) - 1, qRound(r.bottom()) - 1));
-    };
+    const int marked = static_cast<int>(marks_.size()) - first; // later ones are black
     for (int i = 0; i < layout->lineCount(); ++i) {
         const QTextLine line = layout->lineAt(i);
         const qreal top = position.y() + line.y();
@@ -494,64 +480,42 @@ void SourceView::drawMarkedBlock(QPainter& painter, const QTextBlock& block, QPo
         if (top + line.height() <= exposed.y()) {
             continue;
         }
-        const QRectF rows =
-            QRectF(exposed) & QRectF(exposed.x(), top, exposed.width(), line.height());
-        // The glyphs that can reach `exposed`.
         const qreal along = line.height() / 4;
         const int start = line.textStart();
         const int end = start + line.textLength();
         const int from = std::max(start, line.xToCursor(exposed.left() - position.x() - along) - 1);
         const int to =
             std::min(end, line.xToCursor(exposed.right() + 1 - position.x() + along) + 1);
-        if (from >= to) {
-            continue;
-        }
-        const QList<QGlyphRun> glyphs = line.glyphRuns(from, to - from);
-        // The marks, a run of equal ones at a time, then the text between them
-        // in the pen: boxes side by side across `exposed`, each taking the pixel
-        // columns whose centres it holds.
-        const QRectF textRect = line.naturalTextRect().translated(position) & rows;
-        const QRect all = pixels(rows);
-        int done = all.left(); // columns left of it are painted
-        const auto paint = [&](const QRect& box, const QColor& colour, bool underline) {
-            if (box.isEmpty()) {
-                return;
-            }
-            painter.save();
-            painter.setClipRect(box, Qt::IntersectClip);
-            painter.setPen(colour);
-            DrawGlyphs(painter, glyphs, position);
-            if (underline) {
-                DrawUnderline(painter, line, position);
-            }
-            painter.restore();
-        };
         int p = from;
-        // Characters past the last one marked are black.
-        const int stop = std::min(to, static_cast<int>(marks_.size()) - first);
-        while (p < stop) {
-            const std::uint8_t look = marks_[static_cast<std::size_t>(first + p)];
+        while (p < to) {
+            const std::uint8_t look =
+                p < marked ? marks_[static_cast<std::size_t>(first + p)] : kBlackMark;
             int runEnd = p + 1;
-            while (runEnd < stop && marks_[static_cast<std::size_t>(first + runEnd)] == look) {
+            while (runEnd < to &&
+                   (runEnd < marked ? marks_[static_cast<std::size_t>(first + runEnd)]
+                                    : kBlackMark) == look) {
                 ++runEnd;
             }
-            const int runStart = p;
+            painter.setPen(look == kBlackMark ? pen : ColourOf(look));
+            for (const QGlyphRun& run : line.glyphRuns(p, runEnd - p)) {
+                painter.drawGlyphRun(position, run);
+            }
+            if ((look & kUnderlineBit) != 0) {
+                const qreal left = position.x() + line.cursorToX(p);
+                const qreal right = position.x() + line.cursorToX(runEnd);
+                const QRectF text = line.naturalTextRect().translated(position);
+                const int x0 = qRound(std::max(left, text.left()));
+                const int x1 = qRound(std::min(right, text.right()));
+                if (x1 > x0) {
+                    DrawUnderline(painter, line, position,
+                                  QRect(QPoint(x0, qRound(top)),
+                                        QPoint(x1 - 1, qRound(top + line.height()) - 1)));
+                }
+            }
             p = runEnd;
-            if (look == kBlackMark) {
-                continue;
-            }
-            const qreal left = position.x() + line.cursorToX(runStart);
-            const qreal right = position.x() + line.cursorToX(runEnd);
-            const QRect box = pixels(textRect & QRectF(left, top, right - left, line.height()));
-            if (box.isEmpty()) {
-                continue;
-            }
-            paint(QRect(QPoint(done, all.top()), QPoint(box.left() - 1, all.bottom())), pen, false);
-            paint(box, ColourOf(look), (look & kUnderlineBit) != 0);
-            done = box.right() + 1;
         }
-        paint(QRect(QPoint(done, all.top()), all.bottomRight()), pen, false);
     }
+    painter.setPen(pen);
 }
 
 void SourceView::paintEvent(QPaintEvent* event) {
