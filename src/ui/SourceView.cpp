@@ -21,7 +21,6 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <iconv.h>
 #include <utility>
@@ -132,14 +131,12 @@ SourceView::SourceView(QWidget* parent) : QPlainTextEdit(parent) {
 void SourceView::setSourceText(std::string gbk, bool inIdleTime) {
     gbk_ = std::move(gbk);
     source_ = &gbk_;
-    keepGbk_ = !inIdleTime;
     startLoading(inIdleTime);
 }
 
 void SourceView::setSourceTextFrom(const std::string& gbk) {
     std::string().swap(gbk_);
     source_ = &gbk;
-    keepGbk_ = false;
     startLoading(true);
 }
 
@@ -150,8 +147,10 @@ void SourceView::startLoading(bool inIdleTime) {
     bytes_ = source_->size();
     loaded_ = 0;
     characters_ = 0;
-    second_.assign((bytes_ + 63) / 64, 0);
-    secondsBefore_.clear();
+    stretches_.clear();
+    stretches_.reserve((bytes_ + kStretch - 1) / kStretch);
+    lastByte_ = 0;
+    lastPosition_ = 0;
     marks_.clear();
     loading_ = true;
     setPlainText(QString());
@@ -212,7 +211,7 @@ void SourceView::finishLoading() const {
 }
 
 void SourceView::loadSlice(std::size_t until) {
-    // The characters of the slice, and which bytes end a two-byte group.
+    // The characters of the slice, and where the stretches' first characters are.
     until = std::min(until, bytes_);
     std::u16string text;
     text.reserve(until - std::min(until, loaded_));
@@ -220,46 +219,41 @@ void SourceView::loadSlice(std::size_t until) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(source_->data());
     std::size_t i = loaded_;
     while (i < until) {
+        if (i >= stretches_.size() * kStretch) {
+            // The first character of a stretch: at its first byte or its second.
+            const auto position = static_cast<std::int32_t>(characters_ + std::ssize(text));
+            stretches_.push_back(position * 2 + static_cast<std::int32_t>(i % kStretch));
+        }
         const unsigned char b = bytes[i];
         if (b < 0x80 && b != '\r' && b != '\n') {
             text.push_back(static_cast<char16_t>(b));
             ++i;
             continue;
         }
-        const bool pair =
-            i + 1 < bytes_ && (exam::IsLeadByte(b) || (b == '\r' && bytes[i + 1] == '\n'));
+        const std::size_t size = groupSize(i);
         if (b == '\r' || b == '\n') {
             text.push_back(u'\n');
         } else {
-            text.push_back(pair ? pairs.decode(b, bytes[i + 1]) : pairs.decode(b));
+            text.push_back(size == 2 ? pairs.decode(b, bytes[i + 1]) : pairs.decode(b));
         }
-        if (pair) {
-            second_[(i + 1) / 64] |= std::uint64_t{1} << ((i + 1) % 64);
-        }
-        i += pair ? 2 : 1;
+        i += size;
     }
     loaded_ = i;
     characters_ += static_cast<int>(text.size());
-    matchTextWidth(); // a scroll bar may have come with the last slice
     if (!text.empty()) {
         QTextCursor end(document());
         end.movePosition(QTextCursor::End);
         end.insertText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
     }
+    matchTextWidth(); // a scroll bar may have come with the last slice
     if (loaded_ < bytes_) {
         return;
     }
     loading_ = false;
-    secondsBefore_.resize(second_.size());
-    std::int32_t seconds = 0;
-    for (std::size_t w = 0; w < second_.size(); ++w) {
-        secondsBefore_[w] = seconds;
-        seconds += std::popcount(second_[w]);
+    if (stretches_.size() * kStretch < bytes_) {
+        // The last stretch begins at the second byte of the last character.
+        stretches_.push_back(characters_ * 2 + 1);
     }
-    if (!keepGbk_) {
-        std::string().swap(gbk_); // the exam state holds the source's bytes
-    }
-    source_ = &gbk_;
     // The cursor, which the text pushed to its end, back at the start. Keeping
     // it in sight lays the text out: a hidden view does that when it is shown.
     if (isVisible()) {
@@ -277,17 +271,13 @@ void SourceView::showEvent(QShowEvent* event) {
     QPlainTextEdit::showEvent(event);
 }
 
-bool SourceView::isSecondByte(std::size_t offset) const {
-    return (second_[offset / 64] >> (offset % 64) & 1) != 0;
-}
-
-int SourceView::secondBytesBefore(std::size_t offset) const {
-    const std::size_t word = offset / 64;
-    if (word >= second_.size()) {
-        return secondsBefore_.empty() ? 0 : secondsBefore_.back() + std::popcount(second_.back());
-    }
-    const std::uint64_t below = (std::uint64_t{1} << (offset % 64)) - 1;
-    return secondsBefore_[word] + std::popcount(second_[word] & below);
+std::size_t SourceView::groupSize(std::size_t offset) const {
+    // A lead byte and the byte after it, or CR LF, are one character.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(source_->data());
+    const unsigned char b = bytes[offset];
+    const bool pair =
+        offset + 1 < bytes_ && (exam::IsLeadByte(b) || (b == '\r' && bytes[offset + 1] == '\n'));
+    return pair ? 2 : 1;
 }
 
 int SourceView::positionAt(int offset) const {
@@ -295,10 +285,31 @@ int SourceView::positionAt(int offset) const {
     if (offset < 0 || static_cast<std::size_t>(offset) >= bytes_) {
         return -1;
     }
-    // The second byte of a group addresses the character after it.
-    const std::size_t at =
-        static_cast<std::size_t>(offset) + (isSecondByte(static_cast<std::size_t>(offset)) ? 1 : 0);
-    const int position = static_cast<int>(at) - secondBytesBefore(at);
+    const auto at = static_cast<std::size_t>(offset);
+    // Read on from the stretch's first character, or from the character found
+    // last when that is nearer (marks go forward a character at a time).
+    const std::int32_t first = stretches_[at / kStretch];
+    std::size_t byte = at / kStretch * kStretch + static_cast<std::size_t>(first & 1);
+    int position = first >> 1;
+    if (lastByte_ <= at && lastByte_ > byte) {
+        byte = lastByte_;
+        position = lastPosition_;
+    }
+    while (byte < at) {
+        const std::size_t size = groupSize(byte);
+        if (byte + size > at) {
+            break; // `at` is its second byte
+        }
+        byte += size;
+        ++position;
+    }
+    lastByte_ = byte;
+    lastPosition_ = position;
+    // The second byte of a group addresses the character after it (when the
+    // stretch begins at such a byte, `byte` is past it with that character).
+    if (byte < at) {
+        ++position;
+    }
     return position < characters_ ? position : -1;
 }
 

@@ -46,12 +46,11 @@ public:
     void setSourceText(std::string gbk, bool inIdleTime = false);
     // The same in idle time, read from the caller's `gbk` instead of a copy:
     // that string (the object; its buffer may move with it) must live and keep
-    // its text until the view has taken it all in (finishLoading).
+    // its text as long as the view shows it (the view reads it to address
+    // characters by byte offset).
     void setSourceTextFrom(const std::string& gbk);
-    // The text as it was given to setSourceText, byte for byte. The view lets
-    // go of its copy once it has taken the text in: ask before that, or keep
-    // your own.
-    [[nodiscard]] const std::string& gbkText() const { return gbk_; }
+    // The text as it was given, byte for byte.
+    [[nodiscard]] const std::string& gbkText() const { return *source_; }
     // Takes in whatever of the text is still waiting.
     void finishLoading() const;
 
@@ -105,10 +104,8 @@ private:
     void loadSlice(std::size_t until);
     // Lays the document out for the viewport's width, while it is still short.
     void matchTextWidth();
-    // Whether byte `offset` is the second byte of a two-byte character.
-    [[nodiscard]] bool isSecondByte(std::size_t offset) const;
-    // Second bytes before byte `offset`.
-    [[nodiscard]] int secondBytesBefore(std::size_t offset) const;
+    // The number of bytes of the character beginning at byte `offset`.
+    [[nodiscard]] std::size_t groupSize(std::size_t offset) const;
     // The marks of the characters [from, to) as format ranges relative to `base`.
     void appendMarks(QList<QTextLayout::FormatRange>& ranges, int from, int to, int base) const;
     // Repaints the character at `position`, if it is on screen.
@@ -121,8 +118,7 @@ private:
     void drawLineBreakSign(QPainter& painter, const QTextBlock& block, QPointF offset) const;
 
     std::string gbk_;
-    const std::string* source_ = &gbk_; // the bytes being taken in: gbk_ or the caller's
-    bool keepGbk_ = true;               // whether gbk_ is kept once the text is in
+    const std::string* source_ = &gbk_; // the text's bytes: gbk_ or the caller's
     std::size_t loaded_ = 0;            // bytes taken in so far
     bool loading_ = false;              // bytes wait to be taken in
     // The cursor goes back to the start when the view is shown.
@@ -130,9 +126,16 @@ private:
     QTimer* idle_ = nullptr; // takes the next slice in idle time
     std::size_t bytes_ = 0;
     int characters_ = 0;
-    int laidOutWidth_ = -1;                   // the viewport width the lines were broken at
-    std::vector<std::uint64_t> second_;       // a bit per byte: the second byte of a character
-    std::vector<std::int32_t> secondsBefore_; // per word of second_: bits set before it
+    int laidOutWidth_ = -1; // the viewport width the lines were broken at
+    // Byte to character, a stretch of kStretch bytes at a time: for each
+    // stretch, twice the position of the first character beginning in it, plus
+    // one when that character begins at its second byte (its first byte being
+    // the second of a two-byte character). Within a stretch the bytes are read.
+    static constexpr std::size_t kStretch = 512;
+    std::vector<std::int32_t> stretches_;
+    // The character found last, as a place to read on from: its first byte and position.
+    mutable std::size_t lastByte_ = 0;
+    mutable int lastPosition_ = 0;
     // Per character: colour and underline; characters past its end are plain.
     std::vector<std::uint8_t> marks_;
     std::function<void()> pressHandler_;
