@@ -141,6 +141,7 @@ void SourceView::setSourceTextFrom(const std::string& gbk) {
 }
 
 void SourceView::startLoading(bool inIdleTime) {
+    underline_ = {};
     if (idle_ != nullptr) {
         idle_->stop();
     }
@@ -434,31 +435,9 @@ void SourceView::drawLineBreakSign(QPainter& painter, const QTextBlock& block,
 
 namespace {
 
-// Draws the underline of `line` over the pixel columns of `box`, in the
-// painter's pen's colour, as text drawing underlines a line: at the lowest of
-// its faces' underline positions, with the thickest of their lines; never
-// below the line.
-void DrawUnderline(QPainter& painter, const QTextLine& line, QPointF position, const QRect& box) {
-    const qreal top = position.y() + line.y();
-    const qreal baseline = top + line.ascent();
-    qreal y = 0;
-    qreal thickness = 0;
-    bool any = false;
-    for (const QGlyphRun& run : line.glyphRuns()) {
-        const QRawFont font = run.rawFont();
-        const qreal offset = font.underlinePosition();
-        qreal adjusted = std::ceil(offset) + 0.5;
-        if (offset <= font.descent()) {
-            adjusted = std::min(adjusted, font.descent() - 0.5);
-        }
-        y = any ? std::max(y, baseline + adjusted) : baseline + adjusted;
-        thickness = any ? std::max(thickness, font.lineThickness()) : font.lineThickness();
-        any = true;
-    }
-    if (!any) {
-        return;
-    }
-    y = std::min(y, top + line.height() - thickness / 2);
+// Draws an underline `thickness` thick at `y` over the pixel columns of `box`,
+// in the painter's pen's colour.
+void DrawUnderline(QPainter& painter, qreal y, qreal thickness, const QRect& box) {
     QPen pen(painter.pen().color());
     pen.setWidthF(thickness);
     pen.setCapStyle(Qt::FlatCap);
@@ -469,6 +448,35 @@ void DrawUnderline(QPainter& painter, const QTextLine& line, QPointF position, c
 }
 
 } // namespace
+
+const SourceView::Underline& SourceView::underlineOf(const QTextLayout& layout, int number) const {
+    // As text drawing underlines a line: at the lowest of its faces' underline
+    // positions, with the thickest of their lines; never below the line. Kept
+    // for the line last asked about, the underlined character's.
+    const QTextLine line = layout.lineAt(number);
+    Underline& known = underline_;
+    if (known.layout == &layout && known.start == line.textStart() &&
+        known.length == line.textLength() && known.height == line.height() &&
+        known.font == layout.font()) {
+        return known;
+    }
+    known = {&layout, line.textStart(), line.textLength(), line.height(), layout.font(), 0, 0};
+    bool any = false;
+    for (const QGlyphRun& run : line.glyphRuns()) {
+        const QRawFont font = run.rawFont();
+        const qreal offset = font.underlinePosition();
+        qreal adjusted = std::ceil(offset) + 0.5;
+        if (offset <= font.descent()) {
+            adjusted = std::min(adjusted, font.descent() - 0.5);
+        }
+        known.y = any ? std::max(known.y, line.ascent() + adjusted) : line.ascent() + adjusted;
+        known.thickness =
+            any ? std::max(known.thickness, font.lineThickness()) : font.lineThickness();
+        any = true;
+    }
+    known.y = std::min(known.y, line.height() - known.thickness / 2);
+    return known;
+}
 
 void SourceView::drawMarkedBlock(QPainter& painter, const QTextBlock& block, QPointF offset,
                                  const QRect& exposed) const {
@@ -518,7 +526,8 @@ void SourceView::drawMarkedBlock(QPainter& painter, const QTextBlock& block, QPo
                 const int x0 = qRound(std::max(left, text.left()));
                 const int x1 = qRound(std::min(right, text.right()));
                 if (x1 > x0) {
-                    DrawUnderline(painter, line, position,
+                    const Underline& under = underlineOf(*layout, i);
+                    DrawUnderline(painter, top + under.y, under.thickness,
                                   QRect(QPoint(x0, qRound(top)),
                                         QPoint(x1 - 1, qRound(top + line.height()) - 1)));
                 }

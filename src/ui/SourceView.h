@@ -114,6 +114,19 @@ private:
     // glyphs near `exposed`.
     void drawMarkedBlock(QPainter& painter, const QTextBlock& block, QPointF offset,
                          const QRect& exposed) const;
+    // Where and how thick the underline of line `number` of `layout` is drawn,
+    // from the line's top (the layout's lines must be laid out).
+    struct Underline {
+        const QTextLayout* layout = nullptr;
+        int start = 0;
+        int length = 0;
+        qreal height = 0;
+        QFont font;
+        qreal y = 0;
+        qreal thickness = 0;
+    };
+    const Underline& underlineOf(const QTextLayout& layout, int number) const;
+    mutable Underline underline_;
     // The return sign after the last line of `block`, at `offset`.
     void drawLineBreakSign(QPainter& painter, const QTextBlock& block, QPointF offset) const;
 
