@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QString>
+#include <utility>
 
 namespace qarvel::ui {
 
@@ -29,5 +31,19 @@ QString ChooseLatinFamily(const QString& song);
 // the Latin face first, then the Song face, which draws every character the
 // Latin face lacks (all of Chinese and its full-width punctuation).
 QFont SongFont(int pixels, bool bold = false);
+
+// Qt's text controls (line edits, plain text edits) lay their text out once as
+// they are made, in the application's default face, before they take the face
+// they inherit or are given. Made through this, the default face for that
+// moment is `font`, the control's own: no face is loaded that nothing shows.
+template <class Control, class... Args>
+Control* MakeInFace(const QFont& font, Args&&... args) {
+    struct Restore {
+        QFont standard = QGuiApplication::font();
+        ~Restore() { QGuiApplication::setFont(standard); }
+    } restore;
+    QGuiApplication::setFont(font);
+    return new Control(std::forward<Args>(args)...);
+}
 
 } // namespace qarvel::ui

@@ -326,18 +326,19 @@ void TForm1::CreateControls() {
     Label12 = MakeLabel(Panel2, "Label12", {776, 8, 12, 21}, {}, 21, true, kBlue);
 
     // The source view and the answer box, in the Song face at 19 pixels. A text
-    // control lays its empty document out as it is made, in the face of its
-    // parent: Panel1 has their face (its other controls have faces of their
-    // own), so they measure no face they do not keep.
+    // control lays its empty document out as it is made, in the application's
+    // default face (MakeInFace) and in the face of its parent: Panel1 has their
+    // face (its other controls have faces of their own), so they measure no
+    // face they do not keep.
     Panel1->setFont(SongFont(19));
-    RichEdit1 = new SourceView(Panel1);
+    RichEdit1 = MakeInFace<SourceView>(SongFont(19), Panel1);
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
     RichEdit1->setAccessibleName(QStringLiteral("原文"));
     RichEdit1->setGeometry(16, 64, 865, 225);
     RichEdit1->setFont(SongFont(19));
     RichEdit1->setMousePressHandler([this] { RichEdit1MouseDown(); });
 
-    Memo1 = new AnswerEdit(Panel1);
+    Memo1 = MakeInFace<AnswerEdit>(SongFont(19), Panel1);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setAccessibleName(QStringLiteral("答案"));
     Memo1->setGeometry(16, 296, 865, 281);

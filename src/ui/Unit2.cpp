@@ -78,7 +78,7 @@ constexpr int kFieldMaxLength = 32;
 template <class Edit = QLineEdit>
 QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& text, const QFont& font,
                     const QRect& rect) {
-    auto* edit = new Edit(text, parent);
+    auto* edit = MakeInFace<Edit>(font, text, parent);
     edit->setObjectName(QLatin1String(name));
     edit->setFont(font);
     edit->setGeometry(rect);
