@@ -36,8 +36,7 @@ QFont SongFont(int pixels, bool bold = false);
 // they are made, in the application's default face, before they take the face
 // they inherit or are given. Made through this, the default face for that
 // moment is `font`, the control's own: no face is loaded that nothing shows.
-template <class Control, class... Args>
-Control* MakeInFace(const QFont& font, Args&&... args) {
+template <class Control, class... Args> Control* MakeInFace(const QFont& font, Args&&... args) {
     struct Restore {
         QFont standard = QGuiApplication::font();
         ~Restore() { QGuiApplication::setFont(standard); }
