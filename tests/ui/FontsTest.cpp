@@ -6,9 +6,11 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QGlyphRun>
+#include <QLineEdit>
 #include <QRawFont>
 #include <QTextLayout>
 #include <QtTest>
+#include <memory>
 
 using namespace qarvel::ui;
 
@@ -59,6 +61,15 @@ private slots:
                 QCOMPARE(run.rawFont().familyName(), expected);
             }
         }
+    }
+
+    // A control made in its own face leaves the application's default face as it was.
+    void makingInAFaceKeepsTheDefaultFace() {
+        const QFont before = QGuiApplication::font();
+        const std::unique_ptr<QLineEdit> edit(
+            MakeInFace<QLineEdit>(SongFont(19), QStringLiteral("汉a")));
+        QCOMPARE(QGuiApplication::font(), before);
+        QCOMPARE(edit->text(), QStringLiteral("汉a"));
     }
 
     void everyCharacterOfTheSampleHasAGlyph() {

@@ -402,6 +402,28 @@ private slots:
         QCOMPARE(view.lineByteLength(19999), 7);
     }
 
+    // Taken in while the view is hidden, the text is laid out only when the
+    // view is shown, which then shows its start with nothing selected.
+    void aHiddenViewShowsItsStartWhenShown() {
+        std::string source;
+        for (int i = 0; i < 200; ++i) {
+            source += Gbk("第") + std::to_string(i) + "\r\n";
+        }
+        for (const bool inIdleTime : {false, true}) {
+            SourceView view;
+            view.resize(865, 225);
+            view.setFont(SongFont(19));
+            view.setSourceText(source, inIdleTime);
+            view.finishLoading();
+            QCOMPARE(view.document()->firstBlock().layout()->lineCount(), 0);
+            view.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&view));
+            QCOMPARE(view.verticalScrollBar()->value(), 0);
+            QCOMPARE(view.textCursor().position(), 0);
+            QVERIFY(!view.textCursor().hasSelection());
+        }
+    }
+
     // Only the blocks on screen keep their shaped glyphs.
     void blocksOffScreenLetTheirGlyphsGo() {
         std::string source;
