@@ -7,7 +7,9 @@
 #    beside a bare QPlainTextEdit, at the sample source, a 20,000-character
 #    source and a 10 MB source;
 #  - process start to the login window mapped and peak memory (mapwait), beside
-#    a bare QLabel window, at the same three sources.
+#    a bare QLabel window, at the same three sources;
+#  - peak memory over each keyed run (start to end, keys typed), and the time
+#    from the login's OK to the exam window mapped and painted (sample, 10 MB).
 # <keylat folder> is a built copy of the keylat tool (keylat and bare/build/bare);
 # The bare QLabel window is $BARE_WINDOW, by default bench/bare_window of the dev build.
 # With $BEFORE set to another build of the program, that one is measured in the
@@ -51,9 +53,11 @@ region=0,70,922,578
 # CPU time of the program while keys are typed: its /proc stat when the keys
 # begin and, sampled until it ends, when they end (utime + stime, in ticks).
 cpu_pid='pid=$(xdotool getwindowpid "$WIN")'
+# Its peak memory over the whole run (start, login, exam window, keys) likewise.
 cpu_watch='awk "{print \$14 + \$15}" /proc/$pid/stat >"$CPU.begin"
 (while kill -0 $pid 2>/dev/null; do awk "{print \$14 + \$15}" /proc/$pid/stat >"$CPU.end.new" 2>/dev/null &&
- mv "$CPU.end.new" "$CPU.end"; sleep 0.1; done) >/dev/null 2>&1 &'
+ mv "$CPU.end.new" "$CPU.end"; awk "/^VmHWM/ {print \$2}" /proc/$pid/status >"$CPU.hwm.new" 2>/dev/null &&
+ mv "$CPU.hwm.new" "$CPU.hwm"; sleep 0.1; done) >/dev/null 2>&1 &'
 
 keys_of() { # keys_of <label> <command...>
     local label=$1
@@ -62,6 +66,14 @@ keys_of() { # keys_of <label> <command...>
     "$keylat/run.sh" --count "$keys" --out "$out/keys.$label.$r.txt" "$@" 2>"$out/keys.$label.$r.log" |
         sed -n 's/^SUMMARY //p' >"$out/keys.$label.$r.summary"
     echo "round $r keys $label: $(cat "$out/keys.$label.$r.summary")"
+}
+# From "开始考试" (the login filled in) to the exam window mapped and painted.
+exam_of() { # exam_of <label> <command...>
+    local label=$1
+    shift
+    xvfb-run -a -s "-screen 0 1280x1024x24" "$mapwait" --name 考生进入 --linger 0 \
+        --step 'xdotool mousemove --window $WIN 280 117 click 1; xdotool type --delay 20 Test' \
+        --click 196,268 -- "$@" 2>/dev/null | sed -n 's/^MAPWAIT //p' >>"$out/exam.$label.summary"
 }
 map_of() { # map_of <label> <window name> <command...>
     local label=$1 name=$2
@@ -82,6 +94,10 @@ for r in $(seq "$rounds"); do
             map_of "$s" 考生进入 "$qarvel" --source "$out/$s.txt"
             [ -n "${BEFORE:-}" ] && map_of "was-$s" 考生进入 "$BEFORE" --source "$out/$s.txt"
         done
+        for s in sample 10m; do
+            exam_of "$s" "$qarvel" --source "$out/$s.txt"
+            [ -n "${BEFORE:-}" ] && exam_of "was-$s" "$BEFORE" --source "$out/$s.txt"
+        done
     done
 done
 
@@ -100,15 +116,18 @@ cpu_per_key() { # median over rounds, in ms
             'BEGIN { printf "%.3f\n", (e - b) * 1000 / hz / (2 * (k + 5)) }'
     done | med
 }
-printf '%-8s %6s %8s %8s %8s %8s %9s\n' source misses median p99 max "x bare" "cpu/key"
+hwm_of() { # peak memory over the keyed runs, MB (median over rounds)
+    for f in "$out"/cpu.$1.*.hwm; do [ -s "$f" ] && cat "$f"; done | med | awk '{ if ($1 == "-") print "-"; else printf "%.1f\n", $1 / 1024 }'
+}
+printf '%-8s %6s %8s %8s %8s %8s %9s %8s\n' source misses median p99 max "x bare" "cpu/key" peak_MB
 base=$(cat "$out"/keys.bare.*.summary | field /dev/stdin median)
 for s in bare sample 20k 10m was-sample was-20k was-10m; do
     ls "$out"/keys.$s.*.summary >/dev/null 2>&1 || continue
     all=$(cat "$out"/keys.$s.*.summary)
     m=$(echo "$all" | field /dev/stdin median)
     miss=$(echo "$all" | sed -n 's/.*\bmiss=\([0-9]*\).*/\1/p' | paste -sd+ | bc)
-    printf '%-8s %6s %8s %8s %8s %8s %9s\n' "$s" "${miss:-?}" "$m" "$(echo "$all" | field /dev/stdin p99)" \
-        "$(echo "$all" | field /dev/stdin max)" "$(ratio "$m" "$base")" "$(cpu_per_key "$s")"
+    printf '%-8s %6s %8s %8s %8s %8s %9s %8s\n' "$s" "${miss:-?}" "$m" "$(echo "$all" | field /dev/stdin p99)" \
+        "$(echo "$all" | field /dev/stdin max)" "$(ratio "$m" "$base")" "$(cpu_per_key "$s")" "$(hwm_of "$s")"
 done
 
 echo
@@ -120,5 +139,12 @@ for s in bare-label sample 20k 10m was-sample was-20k was-10m; do
     m=$(field "$out/map.$s.summary" map_ms)
     printf '%-10s %8s %8s %8s %8s\n' "$s" "$m" "$(field "$out/map.$s.summary" settle_ms)" \
         "$(ratio "$m" "$base")" "$(awk -v k="$(field "$out/map.$s.summary" hwm_kb)" 'BEGIN { printf "%.1f", k / 1024 }')"
+done
+echo
+echo "from the login's 开始考试 to the exam window mapped and painted (ms, median of all runs)"
+printf '%-10s %8s %9s\n' what map2_ms settle2_ms
+for s in sample 10m was-sample was-10m; do
+    [ -s "$out/exam.$s.summary" ] || continue
+    printf '%-10s %8s %9s\n' "$s" "$(field "$out/exam.$s.summary" map2_ms)" "$(field "$out/exam.$s.summary" settle2_ms)"
 done
 echo "(per-sample files in $out)"
