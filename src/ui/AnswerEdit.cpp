@@ -22,6 +22,7 @@
 #include <QTextCursor>
 #include <QTextLayout>
 #include <algorithm>
+#include <map>
 #include <utility>
 
 namespace qarvel::ui {
@@ -61,15 +62,27 @@ int VirtualKeyOf(int key) {
     }
 }
 
+// QKeyEvent::matches, with the platform's bindings looked up once per key and
+// modifiers (the look-up builds the binding lists afresh each time).
+bool Matches(const QKeyEvent* e, QKeySequence::StandardKey standard) {
+    static std::map<std::pair<int, int>, bool> known;
+    const auto [at, added] =
+        known.try_emplace({static_cast<int>(standard), e->keyCombination().toCombined()}, false);
+    if (added) {
+        at->second = e->matches(standard);
+    }
+    return at->second;
+}
+
 // The clipboard request a key would make of the box, 0 for none.
 unsigned ClipboardRequestOf(const QKeyEvent* e) {
-    if (e->matches(QKeySequence::Cut)) {
+    if (Matches(e, QKeySequence::Cut)) {
         return exam::wm::Cut;
     }
-    if (e->matches(QKeySequence::Copy)) {
+    if (Matches(e, QKeySequence::Copy)) {
         return exam::wm::Copy;
     }
-    if (e->matches(QKeySequence::Paste)) {
+    if (Matches(e, QKeySequence::Paste)) {
         return exam::wm::Paste;
     }
     return 0;
@@ -264,7 +277,7 @@ void AnswerEdit::keyPressEvent(QKeyEvent* e) {
         e->accept();
         return;
     }
-    if (e->matches(QKeySequence::SelectAll)) {
+    if (Matches(e, QKeySequence::SelectAll)) {
         e->accept(); // nothing is ever selected
         return;
     }
