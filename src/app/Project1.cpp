@@ -20,8 +20,19 @@
 #include <memory>
 #include <thread>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
+#if defined(__GLIBC__)
+    // Buffers of a megabyte or more are mapped on their own and given back
+    // when freed. Left to itself, glibc raises that bound to the largest buffer
+    // freed so far (a long source's file bytes once converted), and the source
+    // view's growing text and tables then leave their old copies in the heap.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
     // The command line first: --help, --version and mistakes need no display.
     const qarvel::app::CommandLine line =
         qarvel::app::ParseCommandLine(qarvel::app::ArgumentsOf(argc, argv));
