@@ -165,7 +165,6 @@ void SourceView::startLoading(bool inIdleTime) {
         idle_->setInterval(0);
         connect(idle_, &QTimer::timeout, this, [this] {
             // A few milliseconds at a time: other events come in between.
-            constexpr std::size_t kSlice = 32 * 1024;
             QElapsedTimer spent;
             spent.start();
             while (loading_ && spent.elapsed() < 8) {
@@ -183,10 +182,9 @@ void SourceView::matchTextWidth() {
     // Qt gives every block a layout of its own (a few hundred bytes each) when
     // the width its lines are broken at changes, so the width is settled while
     // the document is short. Setting the margins places the viewport for the
-    // view's size and scroll bars, also before the view is first shown.
-    if (laidOutWidth_ < 0) {
-        setViewportMargins(viewportMargins());
-    }
+    // view's size and scroll bars now, also while the view is hidden (Qt would
+    // show a scroll bar the text needs only once events are handled).
+    setViewportMargins(viewportMargins());
     if (viewport()->width() != laidOutWidth_) {
         QResizeEvent changed(size(), QSize(-1, -1));
         resizeEvent(&changed);
@@ -206,8 +204,10 @@ void SourceView::resizeEvent(QResizeEvent* event) {
 }
 
 void SourceView::finishLoading() const {
-    if (loading_) {
-        const_cast<SourceView*>(this)->loadSlice(bytes_);
+    // Slice by slice still: the lines are broken at the width a scroll bar
+    // leaves while the document is short.
+    while (loading_) {
+        const_cast<SourceView*>(this)->loadSlice(loaded_ + kSlice);
     }
 }
 

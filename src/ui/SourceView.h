@@ -145,6 +145,7 @@ private:
     // one when that character begins at its second byte (its first byte being
     // the second of a two-byte character). Within a stretch the bytes are read.
     static constexpr std::size_t kStretch = 512;
+    static constexpr std::size_t kSlice = 32 * 1024; // bytes taken in at a time
     std::vector<std::int32_t> stretches_;
     // The character found last, as a place to read on from: its first byte and position.
     mutable std::size_t lastByte_ = 0;
