@@ -323,8 +323,10 @@ private slots:
         // (on a group's second byte, the one after it; none past the last).
         std::vector<int> expected;
         int position = 0;
+        int breaks = 0; // CR LF, CR or LF, each a line break
         for (std::size_t i = 0; i < source.size(); ++position) {
             const auto b = static_cast<unsigned char>(source[i]);
+            breaks += b == '\r' || b == '\n' ? 1 : 0;
             const bool pair = i + 1 < source.size() &&
                               ((b >= 0x81 && b <= 0xFE) || (b == '\r' && source[i + 1] == '\n'));
             expected.push_back(position);
@@ -334,6 +336,8 @@ private slots:
             i += pair ? 2 : 1;
         }
         std::replace(expected.begin(), expected.end(), position, -1);
+        QCOMPARE(borrowing.document()->characterCount(), position + 1); // and the final mark
+        QCOMPARE(borrowing.document()->blockCount(), breaks + 1);
         std::vector<int> offsets(source.size() + 2);
         std::iota(offsets.begin(), offsets.end(), -1);
         for (int round = 0; round < 3; ++round) {
