@@ -263,6 +263,12 @@ void TForm2::showEvent(QShowEvent* event) {
     FormShow();
 }
 
+void TForm2::ReleaseWindowResources() {
+    if (!isVisible() && windowHandle() != nullptr) {
+        destroy();
+    }
+}
+
 void TForm2::FormShow() {
     // The exam window's RoundControl does the rounding; without an exam window
     // the same routine is called directly.

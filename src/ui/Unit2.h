@@ -34,6 +34,10 @@ public:
     // The words for reading the duration; the user's locale unless set here.
     void SetTimeLocale(const exam::TimeLocale& locale) { locale_ = locale; }
 
+    // Once closed: lets go of the window system's window and the pixels kept
+    // for repainting it. Showing the window again makes them afresh.
+    void ReleaseWindowResources();
+
     // Handlers. A key-down handler cancels the key by setting it to 0; a
     // key-press handler cancels the character by setting it to QChar() (0).
     void FormShow();

@@ -225,6 +225,7 @@ private slots:
         QCOMPARE(windowsDuringLogin, QStringList{QStringLiteral("Form2")});
         QCOMPARE(loginMask, RoundedRegion(login_->size(), 50, 50));
         QCOMPARE(VisibleWindows(), QStringList{QStringLiteral("Form1")});
+        QVERIFY(login_->windowHandle() == nullptr); // its window and pixels are gone
         QVERIFY(QTest::qWaitForWindowActive(exam_.get()));
         QCOMPARE(QApplication::focusWidget(), Find(exam_.get(), "RichEdit1"));
         QCOMPARE(Text(exam_.get(), "Label17"), QStringLiteral("欧阳长名字"));
