@@ -8,7 +8,9 @@
 #include <string>
 
 #if defined(__linux__)
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace qarvel::platform {
@@ -29,39 +31,50 @@ bool IsFontFileName(std::string_view path) {
 
 std::size_t ReleaseFontFilePages() {
 #if defined(__linux__)
-    std::FILE* maps = std::fopen("/proc/self/maps", "re");
-    if (maps == nullptr) {
+    const int maps = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
+    if (maps < 0) {
         return 0;
     }
+    std::string text;
+    std::array<char, 65536> buffer{};
+    for (;;) {
+        const ssize_t got = read(maps, buffer.data(), buffer.size());
+        if (got <= 0) {
+            break;
+        }
+        text.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    close(maps);
     std::size_t advised = 0;
-    char line[4096];
-    while (std::fgets(line, sizeof line, maps) != nullptr) {
+    std::string_view rest(text);
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         // start-end perms offset dev inode path
-        unsigned long long start = 0;
-        unsigned long long end = 0;
-        char perms[8] = {};
-        int pathAt = 0;
-        if (std::sscanf(line, "%llx-%llx %7s %*s %*s %*s %n", &start, &end, perms, &pathAt) < 3 ||
-            pathAt <= 0) {
+        const std::size_t slash = line.find('/');
+        if (slash == std::string_view::npos || !IsFontFileName(line.substr(slash))) {
             continue;
         }
-        std::string_view path(line + pathAt);
-        while (!path.empty() && (path.back() == '\n' || path.back() == ' ')) {
-            path.remove_suffix(1);
+        unsigned long long start = 0;
+        unsigned long long stop = 0;
+        char perms[8] = {};
+        const std::string head(line.substr(0, slash));
+        if (std::sscanf(head.c_str(), "%llx-%llx %7s", &start, &stop, perms) != 3 ||
+            stop <= start) {
+            continue;
         }
         // Only private read-only mappings: their pages are the file's bytes,
         // never written here, so mapping them back gives the same bytes.
-        if (std::string_view(perms) != "r--p" || path.empty() || path.front() != '/' ||
-            !IsFontFileName(path) || end <= start) {
+        if (std::string_view(perms) != "r--p") {
             continue;
         }
         void* at = reinterpret_cast<void*>(static_cast<std::uintptr_t>(start));
-        const auto length = static_cast<std::size_t>(end - start);
+        const auto length = static_cast<std::size_t>(stop - start);
         if (madvise(at, length, MADV_DONTNEED) == 0) {
             advised += length;
         }
     }
-    std::fclose(maps);
     return advised;
 #else
     return 0;

@@ -760,6 +760,7 @@ void TForm1::setVisible(bool visible) {
         screenWatched_ = true;
         ReleaseFontPages();
         RunBeforeFirstPaint(RichEdit1->viewport(), ReleaseFontPages);
+        RichEdit1->setAfterEachBlockOfNextPaint(ReleaseFontPages);
         RunAfterFirstPaint(this, ReleaseFontPages);
     }
     QWidget::setVisible(visible);
