@@ -597,16 +597,12 @@ void SourceView::paintEvent(QPaintEvent* event) {
                 context.cursorPosition < first + length) {
                 layout->drawCursor(&painter, offset, context.cursorPosition - first, cursorWidth());
             }
-            if (afterEachBlock_) {
-                afterEachBlock_();
-            }
         }
         offset.ry() += area.height();
         if (offset.y() > viewport()->rect().height()) {
             break;
         }
     }
-    afterEachBlock_ = nullptr;
     keepShapedOnly(std::move(onScreen));
 }
 

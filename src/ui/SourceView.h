@@ -39,12 +39,6 @@ class SourceView : public QPlainTextEdit {
 public:
     explicit SourceView(QWidget* parent = nullptr);
 
-    // Called after each block drawn by the view's next paint, once (the exam
-    // window lets go of the font pages read for the glyphs drawn so far).
-    void setAfterEachBlockOfNextPaint(std::function<void()> work) {
-        afterEachBlock_ = std::move(work);
-    }
-
     // Replaces the text; every character black without underline. With
     // `inIdleTime` the text is taken in while the program has nothing else to
     // do, a slice at a time (a long text then keeps no window waiting); it is
@@ -104,7 +98,6 @@ protected:
     QMimeData* createMimeDataFromSelection() const override;
 
 private:
-    std::function<void()> afterEachBlock_;
     // Starts taking in *source_ (in idle time with `inIdleTime`).
     void startLoading(bool inIdleTime);
     // Takes in the bytes up to about `until`; the last slice finishes the text.

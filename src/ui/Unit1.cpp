@@ -17,7 +17,6 @@
 #include "exam/ExamClock.h"
 #include "exam/SourceCount.h"
 #include "exam/SourceFile.h"
-#include "platform/FontFilePages.h"
 #include "platform/GbkText.h"
 #include "platform/LocaleWords.h"
 
@@ -132,41 +131,6 @@ private:
 
 void RunAfterFirstPaint(QWidget* window, std::function<void()> work) {
     new AfterFirstPaint(window, std::move(work));
-}
-
-// Runs `work` once, just before `widget` is first painted.
-class BeforeFirstPaint : public QObject {
-public:
-    BeforeFirstPaint(QWidget* widget, std::function<void()> work)
-        : QObject(widget), work_(std::move(work)) {
-        widget->installEventFilter(this);
-    }
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && work_) {
-            watched->removeEventFilter(this);
-            const std::function<void()> work = std::move(work_);
-            work_ = nullptr;
-            deleteLater();
-            work();
-        }
-        return false;
-    }
-
-private:
-    std::function<void()> work_;
-};
-
-void RunBeforeFirstPaint(QWidget* widget, std::function<void()> work) {
-    new BeforeFirstPaint(widget, std::move(work));
-}
-
-// The pages of the font files read for text measured or drawn so far go
-// (see platform::ReleaseFontFilePages): the glyphs are cached by then, and a
-// screen of Chinese text reads from so many places in a face's file that its
-// pages would otherwise add up to megabytes at each step of a first show.
-void ReleaseFontPages() {
-    platform::ReleaseFontFilePages();
 }
 
 template <class L = QLabel>
@@ -753,16 +717,6 @@ void TForm1::setVisible(bool visible) {
         CountSource();
         FitLabels(this);
     }
-    const bool firstScreen = visible && !screenWatched_;
-    if (firstScreen) {
-        // The first show measures and draws the labels, then the source:
-        // the font pages read for each step go before the next.
-        screenWatched_ = true;
-        ReleaseFontPages();
-        RunBeforeFirstPaint(RichEdit1->viewport(), ReleaseFontPages);
-        RichEdit1->setAfterEachBlockOfNextPaint(ReleaseFontPages);
-        RunAfterFirstPaint(this, ReleaseFontPages);
-    }
     QWidget::setVisible(visible);
     if (first) {
         raise();
@@ -780,7 +734,6 @@ void TForm1::FormShow() {
         RunAfterFirstPaint(login, [self = QPointer<TForm1>(this)] {
             if (self) {
                 self->EnsureControls();
-                ReleaseFontPages();
                 QTimer::singleShot(0, self.data(), [form = self.data()] { form->CountSource(); });
             }
         });
@@ -788,7 +741,6 @@ void TForm1::FormShow() {
         // The login is over: its window goes, and with it the pixels kept
         // for it, before this window is painted.
         login->ReleaseWindowResources();
-        ReleaseFontPages();
     }
 }
 

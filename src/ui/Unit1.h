@@ -158,7 +158,6 @@ private:
     bool counted_ = false;   // the source has been counted into the state
     bool formShown_ = false; // FormShow has run (it runs once)
     bool ending_ = false;    // the login ended the program: never come on screen
-    bool screenWatched_ = false; // the first show's font pages are let go
 
     QFrame* Panel4 = nullptr;
     QLabel* Image3 = nullptr;
