@@ -260,12 +260,7 @@ bool AnswerEdit::refusesTypedCharacter(const QKeyEvent* e) const {
 }
 
 VisualLineIndex& AnswerEdit::lines() const {
-    if (!lines_ || linesOf_ != document()) {
-        linesOf_ = document();
-        lines_ =
-            std::make_shared<VisualLineIndex>(*document(), [this] { return viewport()->width(); });
-    }
-    return *lines_;
+    return LinesOfEdit(*this, lines_, linesOf_);
 }
 
 void AnswerEdit::keyPressEvent(QKeyEvent* e) {

@@ -4,6 +4,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QPlainTextDocumentLayout>
+#include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -223,6 +224,16 @@ LinePosition VisualLineIndex::lineOf(int position) {
     extendTo(block.blockNumber());
     const LinePosition in = LineInBlock(block, position);
     return {starts_[static_cast<std::size_t>(block.blockNumber())] + in.line, in.column};
+}
+
+VisualLineIndex& LinesOfEdit(const QPlainTextEdit& edit, std::shared_ptr<VisualLineIndex>& index,
+                             const QTextDocument*& indexed) {
+    if (!index || indexed != edit.document()) {
+        indexed = edit.document();
+        index = std::make_shared<VisualLineIndex>(*edit.document(),
+                                                  [&edit] { return edit.viewport()->width(); });
+    }
+    return *index;
 }
 
 } // namespace qarvel::ui

@@ -4,8 +4,10 @@
 #include <QMetaObject>
 #include <QTextOption>
 #include <functional>
+#include <memory>
 #include <vector>
 
+class QPlainTextEdit;
 class QTextDocument;
 
 namespace qarvel::ui {
@@ -71,5 +73,10 @@ private:
     Shape shape_;
     std::vector<int> starts_{0}; // starts_[i]: first visual line of block i
 };
+
+// The index of `edit`'s lines kept in `index`: made at first use, and made
+// afresh once the edit shows another document than `indexed`.
+VisualLineIndex& LinesOfEdit(const QPlainTextEdit& edit, std::shared_ptr<VisualLineIndex>& index,
+                             const QTextDocument*& indexed);
 
 } // namespace qarvel::ui

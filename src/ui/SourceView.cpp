@@ -665,12 +665,7 @@ int SourceView::lineByteLength(int line) const {
 }
 
 VisualLineIndex& SourceView::lines() const {
-    if (!lines_ || linesOf_ != document()) {
-        linesOf_ = document();
-        lines_ =
-            std::make_shared<VisualLineIndex>(*document(), [this] { return viewport()->width(); });
-    }
-    return *lines_;
+    return LinesOfEdit(*this, lines_, linesOf_);
 }
 
 QString SourceView::shownText() const {
