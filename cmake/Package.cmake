@@ -28,6 +28,16 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QARVEL_HOMEPAGE}")
 # an input method to type Chinese with, and a Latin serif for the letters.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming | fonts-noto-cjk")
+# libjpeg is loaded by its name while pictures are decoded (src/ui), so the
+# binaries' links do not name it: its package is named here.
+if(QARVEL_LOADED_JPEG)
+    execute_process(COMMAND dpkg-query -S "${QARVEL_LOADED_JPEG}" OUTPUT_VARIABLE jpeg_owner
+                    ERROR_QUIET)
+    string(REGEX MATCH "^[^:,]+" jpeg_package "${jpeg_owner}")
+    if(jpeg_package)
+        string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${jpeg_package}")
+    endif()
+endif()
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "fcitx5 | ibus, fcitx5-chinese-addons | ibus-libpinyin, fcitx5-frontend-qt6 | ibus, fonts-liberation2")
 include(CPack)

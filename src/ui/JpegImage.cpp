@@ -6,9 +6,88 @@
 #include <cstdio>
 #include <jpeglib.h>
 #include <memory>
+#include <string>
+
+#if defined(QARVEL_JPEG_SONAME)
+#include <dlfcn.h>
+#endif
 
 namespace qarvel::ui {
 namespace {
+
+// The few functions of libjpeg a decode calls. Where the build names the
+// library's file (QARVEL_JPEG_SONAME), libjpeg is mapped only while pictures
+// are decoded: the program decodes two small glyphs once, and the library's
+// code would otherwise stay in memory for the whole exam.
+struct JpegCalls {
+    decltype(&jpeg_std_error) std_error = nullptr;
+    decltype(&jpeg_CreateDecompress) create = nullptr;
+    decltype(&jpeg_mem_src) mem_src = nullptr;
+    decltype(&jpeg_read_header) read_header = nullptr;
+    decltype(&jpeg_start_decompress) start = nullptr;
+    decltype(&jpeg_read_scanlines) read_scanlines = nullptr;
+    decltype(&jpeg_finish_decompress) finish = nullptr;
+    decltype(&jpeg_destroy_decompress) destroy = nullptr;
+};
+
+#if defined(QARVEL_JPEG_SONAME)
+// libjpeg, loaded while this lives (the loader counts the holders: the
+// library goes when the last one closes it).
+class JpegLibrary {
+public:
+    JpegLibrary() : handle_(dlopen(QARVEL_JPEG_SONAME, RTLD_NOW | RTLD_LOCAL)) {
+        if (handle_ == nullptr) {
+            const char* why = dlerror();
+            error_ = why != nullptr ? why : QARVEL_JPEG_SONAME ": cannot be loaded";
+            return;
+        }
+        const bool all = Find(calls_.std_error, "jpeg_std_error") &&
+                         Find(calls_.create, "jpeg_CreateDecompress") &&
+                         Find(calls_.mem_src, "jpeg_mem_src") &&
+                         Find(calls_.read_header, "jpeg_read_header") &&
+                         Find(calls_.start, "jpeg_start_decompress") &&
+                         Find(calls_.read_scanlines, "jpeg_read_scanlines") &&
+                         Find(calls_.finish, "jpeg_finish_decompress") &&
+                         Find(calls_.destroy, "jpeg_destroy_decompress");
+        if (!all) {
+            error_ = QARVEL_JPEG_SONAME ": a function is missing";
+        }
+    }
+    ~JpegLibrary() {
+        if (handle_ != nullptr) {
+            dlclose(handle_);
+        }
+    }
+    JpegLibrary(const JpegLibrary&) = delete;
+    JpegLibrary& operator=(const JpegLibrary&) = delete;
+
+    // Null when the library or one of its functions is missing (see error()).
+    [[nodiscard]] const JpegCalls* calls() const { return error_.empty() ? &calls_ : nullptr; }
+    [[nodiscard]] const std::string& error() const { return error_; }
+
+private:
+    template <class F> bool Find(F& function, const char* name) {
+        function = reinterpret_cast<F>(dlsym(handle_, name));
+        return function != nullptr;
+    }
+
+    void* handle_;
+    JpegCalls calls_;
+    std::string error_;
+};
+#else
+class JpegLibrary {
+public:
+    [[nodiscard]] const JpegCalls* calls() const { return &calls_; }
+    [[nodiscard]] const std::string& error() const { return error_; }
+
+private:
+    JpegCalls calls_{jpeg_std_error,         jpeg_CreateDecompress,  jpeg_mem_src,
+                     jpeg_read_header,       jpeg_start_decompress,  jpeg_read_scanlines,
+                     jpeg_finish_decompress, jpeg_destroy_decompress};
+    std::string error_;
+};
+#endif
 
 // Pictures bigger than this are refused before any memory is taken for them.
 constexpr JDIMENSION kMaxSide = 8192;
@@ -45,41 +124,41 @@ void OnMessage(j_common_ptr info, int level) {
 void Silent(j_common_ptr) {}
 
 // A C-like frame: the only objects in it are pointers and integers.
-bool Decode(Job* job, const unsigned char* data, unsigned long size) {
+bool Decode(const JpegCalls& jpeg, Job* job, const unsigned char* data, unsigned long size) {
     jpeg_decompress_struct* info = &job->info;
-    info->err = jpeg_std_error(&job->error.pub);
+    info->err = jpeg.std_error(&job->error.pub);
     job->error.pub.error_exit = OnError;
     job->error.pub.emit_message = OnMessage;
     job->error.pub.output_message = Silent;
     job->error.failed = false;
     if (setjmp(job->error.jump) != 0) {
-        jpeg_destroy_decompress(info);
+        jpeg.destroy(info);
         return false;
     }
-    jpeg_create_decompress(info);
-    jpeg_mem_src(info, data, size);
-    jpeg_read_header(info, TRUE);
+    jpeg.create(info, JPEG_LIB_VERSION, sizeof(jpeg_decompress_struct));
+    jpeg.mem_src(info, data, size);
+    jpeg.read_header(info, TRUE);
     info->out_color_space = JCS_RGB;
     if (info->image_width > kMaxSide || info->image_height > kMaxSide) {
         std::snprintf(job->error.message, sizeof job->error.message, "Picture too large (%u x %u)",
                       info->image_width, info->image_height);
-        jpeg_destroy_decompress(info);
+        jpeg.destroy(info);
         return false;
     }
-    jpeg_start_decompress(info);
+    jpeg.start(info);
     job->image = QImage(static_cast<int>(info->output_width), static_cast<int>(info->output_height),
                         QImage::Format_RGB888);
     if (job->image.isNull() || info->output_components != 3) {
         std::snprintf(job->error.message, sizeof job->error.message, "Unsupported picture");
-        jpeg_destroy_decompress(info);
+        jpeg.destroy(info);
         return false;
     }
     while (info->output_scanline < info->output_height) {
         JSAMPROW row = job->image.scanLine(static_cast<int>(info->output_scanline));
-        jpeg_read_scanlines(info, &row, 1);
+        jpeg.read_scanlines(info, &row, 1);
     }
-    jpeg_finish_decompress(info);
-    jpeg_destroy_decompress(info);
+    jpeg.finish(info);
+    jpeg.destroy(info);
     return true;
 }
 
@@ -95,8 +174,13 @@ QImage DecodeJpeg(const QByteArray& bytes, const QString& name) {
     if (bytes.isEmpty()) {
         throw PictureError(Describe(name, "Empty input file").toStdString());
     }
+    const JpegLibrary library;
+    const JpegCalls* jpeg = library.calls();
+    if (jpeg == nullptr) {
+        throw PictureError(Describe(name, library.error().c_str()).toStdString());
+    }
     auto job = std::make_unique<Job>();
-    if (!Decode(job.get(), reinterpret_cast<const unsigned char*>(bytes.constData()),
+    if (!Decode(*jpeg, job.get(), reinterpret_cast<const unsigned char*>(bytes.constData()),
                 static_cast<unsigned long>(bytes.size()))) {
         throw PictureError(Describe(name, job->error.message).toStdString());
     }

@@ -63,7 +63,7 @@ deb=$(ls "$sandbox"/deb/qarvel_*.deb 2>/dev/null | head -n 1)
 [ -f "$deb" ] || fail "no package made"
 field() { dpkg-deb -f "$deb" "$1"; }
 version=$(field Version)
-for want in "Depends:fonts-arphic-uming | fonts-noto-cjk" "Depends:libqt6widgets6" \
+for want in "Depends:fonts-arphic-uming | fonts-noto-cjk" "Depends:libqt6widgets6" "Depends:libjpeg" \
     "Recommends:fcitx5-chinese-addons" "Recommends:fcitx5-frontend-qt6 | ibus" \
     "Maintainer:@" "Description:汉字录入考试"; do
     [[ "$(field "${want%%:*}")" == *"${want#*:}"* ]] || fail "${want%%:*}: $(field "${want%%:*}")"

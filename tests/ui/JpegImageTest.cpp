@@ -26,13 +26,21 @@ QByteArray WithSize(QByteArray jpeg, quint16 width, quint16 height) {
     return jpeg;
 }
 
+bool JpegMapped() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/libjpeg");
+}
+
 } // namespace
 
 class JpegImageTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { Q_INIT_RESOURCE(pictures); }
+    void initTestCase() {
+        Q_INIT_RESOURCE(pictures);
+        linked_ = !QFile::exists(QStringLiteral("/proc/self/maps")) || JpegMapped();
+    }
 
     void theGlyphsDecode() {
         for (const char* name : {"close.jpg", "minimise.jpg"}) {
@@ -76,9 +84,22 @@ private slots:
         }
     }
 
+    // A build that loads libjpeg for the decoding lets it go again: the
+    // library's code stays in memory no longer than the pictures take.
+    void theLibraryIsLetGoAfterDecoding() {
+        if (linked_) {
+            QSKIP("libjpeg is linked to the program here");
+        }
+        QCOMPARE(LoadJpeg(QStringLiteral(":/pictures/close.jpg")).size(), QSize(21, 17));
+        QVERIFY(!JpegMapped());
+    }
+
     void aMissingFileIsAnError() {
         QVERIFY_THROWS_EXCEPTION(PictureError, LoadJpeg(QStringLiteral("/nonexistent/x.jpg")));
     }
+
+private:
+    bool linked_ = false; // libjpeg was mapped before any picture was decoded
 };
 
 QTEST_MAIN(JpegImageTest)
