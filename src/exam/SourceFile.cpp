@@ -877,7 +877,13 @@ std::string SourceTextFromBytes(std::string_view fileBytes) {
 }
 
 std::string LoadSourceFile(const std::string& path) {
-    return TakeSourceText(ReadSourceBytes(path));
+    std::string text = TakeSourceText(ReadSourceBytes(path));
+    // The read buffer is 64 kB at least and the text lives for the whole exam:
+    // a short text does not keep the rest (a long one fills its buffer).
+    if (text.capacity() - text.size() > text.size()) {
+        text.shrink_to_fit();
+    }
+    return text;
 }
 
 } // namespace qarvel::exam

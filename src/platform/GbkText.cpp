@@ -2,9 +2,10 @@
 
 #include "exam/Gbk.h"
 
+#include <array>
 #include <cstdint>
 #include <iconv.h>
-#include <vector>
+#include <memory>
 
 namespace qarvel::platform {
 
@@ -12,10 +13,12 @@ namespace {
 
 // The GBK bytes of each character of the basic plane, asked of iconv the first
 // time the character is met and kept: converting a long answer on every
-// keystroke must not cost a trip through iconv for every character.
+// keystroke must not cost a trip through iconv for every character. Kept in
+// pages of 256 characters made as they are met: a text uses a few dozen of the
+// 256 pages.
 class GbkTable {
 public:
-    GbkTable() : cd_(iconv_open("GBK", "UTF-16LE")), codes_(0x10000, kUnknown) {}
+    GbkTable() : cd_(iconv_open("GBK", "UTF-16LE")) {}
     ~GbkTable() {
         if (cd_ != reinterpret_cast<iconv_t>(-1)) {
             iconv_close(cd_);
@@ -26,7 +29,12 @@ public:
 
     // Appends the bytes of `c` (not a surrogate); "?" when GBK has no such character.
     void Append(std::string& out, char16_t c) {
-        std::uint16_t& code = codes_[c];
+        std::unique_ptr<Page>& page = pages_[c >> 8];
+        if (!page) {
+            page = std::make_unique<Page>();
+            page->fill(kUnknown);
+        }
+        std::uint16_t& code = (*page)[c & 0xFF];
         if (code == kUnknown) {
             code = Ask(c);
         }
@@ -61,8 +69,9 @@ private:
                       : static_cast<std::uint16_t>(first << 8 | static_cast<unsigned char>(out[1]));
     }
 
+    using Page = std::array<std::uint16_t, 256>;
     iconv_t cd_;
-    std::vector<std::uint16_t> codes_;
+    std::array<std::unique_ptr<Page>, 256> pages_;
 };
 
 } // namespace

@@ -380,7 +380,9 @@ TEST(SourceFileSample, IsGbkWithCrLfAndLoadsUnchanged) {
     EXPECT_FALSE(bytes.starts_with("\xEF\xBB\xBF"));
     EXPECT_EQ(DecodeToGbk(bytes), bytes);
     EXPECT_EQ(NormaliseLineBreaks(bytes), bytes); // CR LF already, no NUL
-    EXPECT_EQ(LoadSourceFile(sample.string()), bytes);
+    const std::string loaded = LoadSourceFile(sample.string());
+    EXPECT_EQ(loaded, bytes);
+    EXPECT_LE(loaded.capacity(), 2 * loaded.size()); // kept for the whole exam: no read buffer
     EXPECT_NE(GbkToUtf8(bytes).find("Linux"), std::string::npos);
     ExamState state;
     const SourceCounts counts = CountSource(state, bytes);
