@@ -1,5 +1,6 @@
 #include "Rounding.h"
 
+#include "SourceView.h"
 #include "TitleStrip.h"
 
 #include <QLineEdit>
@@ -37,6 +38,10 @@ void InsetTextArea(QWidget* control) {
     if (auto* line = qobject_cast<QLineEdit*>(control)) {
         line->setTextMargins(line->textMargins() +
                              QMargins(kTextInset, kTextInset, kTextInset, kTextInset));
+        return;
+    }
+    if (auto* source = qobject_cast<SourceView*>(control)) {
+        source->setDocumentMargin(source->documentMargin() + kTextInset);
         return;
     }
     QTextDocument* document = nullptr;

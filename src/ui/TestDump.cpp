@@ -129,10 +129,10 @@ private:
         out += QStringLiteral("focus=%1\n").arg(focus ? focus->objectName() : QString());
         out += QStringLiteral("shownMs=%1\n").arg(shownMs_);
         if (const auto* view = form_->findChild<SourceView*>(QStringLiteral("RichEdit1"))) {
-            const QTextDocument* doc = view->document();
-            const int count = std::min(kSourceCharacters, doc->characterCount() - 1);
+            const int count = std::min(kSourceCharacters, view->characterCount());
+            const QString shown = view->shownText(0, count);
             for (int p = 0; p < count; ++p) {
-                const QChar ch = doc->characterAt(p);
+                const QChar ch = shown[p] == u'\n' ? QChar(QChar::ParagraphSeparator) : shown[p];
                 const SourceView::Look look = view->lookAt(p);
                 out +=
                     QStringLiteral("source%1=%2 %3 %4\n")

@@ -19,6 +19,10 @@ namespace {
 // What a reader of one text view sees of it.
 struct TextReader {
     std::function<QString()> text;
+    // A part [from, to) of the text and its length, when the view gives them
+    // without the whole text.
+    std::function<QString(int, int)> range;
+    std::function<int()> count;
     std::function<int()> caret;
     std::function<bool()> readOnly;
     // The character attributes at a position of the text ("name:value;" pairs).
@@ -92,13 +96,21 @@ public:
     void setCursorPosition(int /*position*/) override {}
 
     QString text(int startOffset, int endOffset) const override {
+        if (reader_.range) {
+            const int size = reader_.count();
+            const int from = std::clamp(startOffset, 0, size);
+            const int to = endOffset < 0 ? size : std::clamp(endOffset, from, size);
+            return reader_.range(from, to);
+        }
         const QString all = reader_.text();
         const auto size = static_cast<int>(all.size());
         const int from = std::clamp(startOffset, 0, size);
         const int to = endOffset < 0 ? size : std::clamp(endOffset, from, size);
         return all.mid(from, to - from);
     }
-    int characterCount() const override { return static_cast<int>(reader_.text().size()); }
+    int characterCount() const override {
+        return reader_.count ? reader_.count() : static_cast<int>(reader_.text().size());
+    }
 
     QRect characterRect(int offset) const override {
         const QRect rect = reader_.characterRect(offset);
@@ -132,8 +144,19 @@ QAccessibleInterface* TextViewFactory(const QString& /*key*/, QObject* object) {
         return new TextViewAccessible(answer, std::move(reader));
     }
     if (auto* source = qobject_cast<SourceView*>(object)) {
-        TextReader reader = GeometryOf(source);
+        TextReader reader;
+        reader.caret = [source] { return source->cursorPosition(); };
+        reader.characterRect = [source](int position) {
+            QRect rect = source->cursorRect(position);
+            rect.setWidth(
+                std::max(1, source->fontMetrics().horizontalAdvance(source->characterAt(position))));
+            return rect;
+        };
+        reader.positionAt = [source](QPoint point) { return source->positionAtPoint(point); };
+        reader.viewport = source->viewport();
         reader.text = [source] { return source->shownText(); };
+        reader.range = [source](int from, int to) { return source->shownText(from, to); };
+        reader.count = [source] { return source->characterCount(); };
         reader.readOnly = [] { return true; };
         reader.attributes = [source](int position) {
             const SourceView::Look look = source->lookAt(position);
