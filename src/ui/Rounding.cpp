@@ -3,8 +3,8 @@
 #include "SourceView.h"
 #include "TitleStrip.h"
 
-#include <QLineEdit>
 #include <QEvent>
+#include <QLineEdit>
 #include <QMargins>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -85,8 +85,8 @@ private:
 };
 
 void PaintRoundedPanel(QWidget* window, int ellipseWidth, int ellipseHeight) {
-    auto* panel = window->findChild<RoundedPanel*>(QLatin1String(kPanelName),
-                                                   Qt::FindDirectChildrenOnly);
+    auto* panel =
+        window->findChild<RoundedPanel*>(QLatin1String(kPanelName), Qt::FindDirectChildrenOnly);
     if (panel == nullptr) {
         panel = new RoundedPanel(window);
     }

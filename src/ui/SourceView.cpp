@@ -352,7 +352,8 @@ std::size_t SourceView::byteOf(int position) const {
     // The last stretch whose first character is at or before `position`.
     const auto it = std::upper_bound(stretches_.begin(), stretches_.end(), position,
                                      [](int p, std::int32_t entry) { return p < (entry >> 1); });
-    const auto index = static_cast<std::size_t>(std::max<std::ptrdiff_t>(it - stretches_.begin() - 1, 0));
+    const auto index =
+        static_cast<std::size_t>(std::max<std::ptrdiff_t>(it - stretches_.begin() - 1, 0));
     const std::int32_t first = stretches_[index];
     std::size_t byte = index * kStretch + static_cast<std::size_t>(first & 1);
     int at = first >> 1;
@@ -434,7 +435,9 @@ int SourceView::paragraphLength(int paragraph) const {
            1;
 }
 
-bool SourceView::isLong(int paragraph) const { return paragraphLength(paragraph) > kSegment; }
+bool SourceView::isLong(int paragraph) const {
+    return paragraphLength(paragraph) > kSegment;
+}
 
 int SourceView::linesOf(int paragraph) const {
     return Prefix(lineTree_, paragraph + 1) - Prefix(lineTree_, paragraph);
@@ -449,9 +452,13 @@ void SourceView::setLinesOf(int paragraph, int lines) {
     }
 }
 
-int SourceView::firstLineOf(int paragraph) const { return Prefix(lineTree_, paragraph); }
+int SourceView::firstLineOf(int paragraph) const {
+    return Prefix(lineTree_, paragraph);
+}
 
-int SourceView::totalLines() const { return Prefix(lineTree_, paragraphCount()); }
+int SourceView::totalLines() const {
+    return Prefix(lineTree_, paragraphCount());
+}
 
 SourceView::Line SourceView::lineAtNumber(int number) const {
     const int count = paragraphCount();
@@ -965,8 +972,7 @@ int SourceView::lineByteLength(int line) const {
         const Piece* p = nullptr;
         const QTextLine text = textLine(at, &p);
         const int start = paragraphStart(at.paragraph) + p->from + text.textStart();
-        const int end = std::min(start + text.textLength(),
-                                 paragraphStart(at.paragraph) + p->to);
+        const int end = std::min(start + text.textLength(), paragraphStart(at.paragraph) + p->to);
         lineBytes_.push_back(std::min(platform::GbkLength(decode(start, end)), kMaxLineBytes));
         const Line after = next(at);
         lineBytesNext_ = after.paragraph == at.paragraph && after.line == at.line
@@ -1195,7 +1201,9 @@ void SourceView::drawMarkedPiece(QPainter& painter, const Piece& piece, QPointF 
     painter.setPen(pen);
 }
 
-bool SourceView::caretShown() const { return caretOn_ && hasFocus(); }
+bool SourceView::caretShown() const {
+    return caretOn_ && hasFocus();
+}
 
 void SourceView::paintEvent(QPaintEvent* event) {
     // Line by line from the top line down to the viewport's end, each stretch
@@ -1229,8 +1237,7 @@ void SourceView::paintEvent(QPaintEvent* event) {
         const bool lastPiece = p.to == paragraphLength(p.paragraph);
         const int end = paragraphStart(p.paragraph) + p.to + (lastPiece ? 1 : 0);
         if (bottom >= exposed.top() && y <= exposed.bottom() + 1) {
-            if (selectionStart == selectionEnd || selectionEnd <= start ||
-                selectionStart >= end) {
+            if (selectionStart == selectionEnd || selectionEnd <= start || selectionStart >= end) {
                 drawMarkedPiece(painter, p, origin, exposed);
             } else {
                 QList<QTextLayout::FormatRange> ranges;
@@ -1542,8 +1549,18 @@ void SourceView::keyPressEvent(QKeyEvent* event) {
         QKeySequence::StandardKey select;
         int kind;
     };
-    enum { kNextChar, kPreviousChar, kNextLine, kPreviousLine, kLineStart, kLineEnd, kStart, kEnd,
-           kNextPage, kPreviousPage };
+    enum {
+        kNextChar,
+        kPreviousChar,
+        kNextLine,
+        kPreviousLine,
+        kLineStart,
+        kLineEnd,
+        kStart,
+        kEnd,
+        kNextPage,
+        kPreviousPage
+    };
     static const Move moves[] = {
         {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, kNextChar},
         {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, kPreviousChar},

@@ -292,10 +292,10 @@ private:
     mutable std::vector<int> lineBytes_;
     mutable Line lineBytesNext_;
 
-    Line top_;            // the line at the top of the viewport
-    int caret_ = 0;       // the reader's caret
-    int anchor_ = 0;      // the other end of the selection
-    qreal caretX_ = -1;   // the x the caret keeps going up and down
+    Line top_;          // the line at the top of the viewport
+    int caret_ = 0;     // the reader's caret
+    int anchor_ = 0;    // the other end of the selection
+    qreal caretX_ = -1; // the x the caret keeps going up and down
     bool caretOn_ = false;
     QBasicTimer blink_;
     bool selecting_ = false; // a mouse drag selects

@@ -148,8 +148,8 @@ QAccessibleInterface* TextViewFactory(const QString& /*key*/, QObject* object) {
         reader.caret = [source] { return source->cursorPosition(); };
         reader.characterRect = [source](int position) {
             QRect rect = source->cursorRect(position);
-            rect.setWidth(
-                std::max(1, source->fontMetrics().horizontalAdvance(source->characterAt(position))));
+            rect.setWidth(std::max(
+                1, source->fontMetrics().horizontalAdvance(source->characterAt(position))));
             return rect;
         };
         reader.positionAt = [source](QPoint point) { return source->positionAtPoint(point); };

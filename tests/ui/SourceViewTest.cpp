@@ -47,7 +47,9 @@ long long HeapInUse() {
     return static_cast<long long>(info.uordblks + info.hblkhd);
 }
 
-int GbkBytes(const QString& text) { return qarvel::platform::GbkLength(text); }
+int GbkBytes(const QString& text) {
+    return qarvel::platform::GbkLength(text);
+}
 
 // Calls `seen` for each event of `type` that reaches `target`.
 class EventSpy : public QObject {
@@ -423,8 +425,8 @@ private slots:
         view->verticalScrollBar()->setValue(100);
         view->repaint();
         QCoreApplication::processEvents();
-        QCOMPARE(view->layoutsKept(), onScreen);            // one line per paragraph
-        QVERIFY(view->cursorRect(100 * 5).top() >= 0);        // on screen
+        QCOMPARE(view->layoutsKept(), onScreen);       // one line per paragraph
+        QVERIFY(view->cursorRect(100 * 5).top() >= 0); // on screen
         const long long made = view->layoutsMade();
         QCOMPARE(view->lineByteLength(0), 3); // laid out again, same line
         QCOMPARE(view->layoutsMade(), made + 1);
@@ -447,8 +449,9 @@ private slots:
         const long long cost = HeapInUse() - before;
         const long long paragraphs = view.paragraphCount();
         QCOMPARE(paragraphs, static_cast<long long>(source.size() / 22 + 1));
-        QVERIFY2(cost < paragraphs * 16 + 200'000,
-                 qPrintable(QStringLiteral("%1 bytes for %2 paragraphs").arg(cost).arg(paragraphs)));
+        QVERIFY2(
+            cost < paragraphs * 16 + 200'000,
+            qPrintable(QStringLiteral("%1 bytes for %2 paragraphs").arg(cost).arg(paragraphs)));
         QVERIFY(view.indexBytes() < static_cast<std::size_t>(paragraphs) * 14 + source.size() / 64);
     }
 
