@@ -214,7 +214,6 @@ void SourceView::startLoading(bool inIdleTime) {
     stretches_.reserve((bytes_ + kStretch - 1) / kStretch);
     lastByte_ = 0;
     lastPosition_ = 0;
-    paragraphBytes_.assign(1, 0);
     paragraphStarts_.assign(1, 0);
     marks_.clear();
     caret_ = anchor_ = 0;
@@ -270,7 +269,6 @@ void SourceView::loadSlice(std::size_t until) {
         i += size;
         ++position;
         if (b == '\r' || b == '\n') {
-            paragraphBytes_.push_back(static_cast<std::uint32_t>(i));
             paragraphStarts_.push_back(position);
         }
     }
@@ -285,9 +283,7 @@ void SourceView::loadSlice(std::size_t until) {
         stretches_.push_back(characters_ * 2 + 1);
     }
     // One past the last paragraph: as if a line break followed the text.
-    paragraphBytes_.push_back(static_cast<std::uint32_t>(bytes_ + 1));
     paragraphStarts_.push_back(characters_ + 1);
-    paragraphBytes_.shrink_to_fit();
     paragraphStarts_.shrink_to_fit();
     dropLayouts();
     adjustScrollBars();
@@ -305,8 +301,7 @@ std::size_t SourceView::groupSize(std::size_t offset) const {
 
 std::size_t SourceView::indexBytes() const {
     finishLoading();
-    return paragraphBytes_.capacity() * sizeof(std::uint32_t) +
-           paragraphStarts_.capacity() * sizeof(std::int32_t) +
+    return paragraphStarts_.capacity() * sizeof(std::int32_t) +
            lineTree_.capacity() * sizeof(std::int32_t) + counted_.capacity() / 8 +
            stretches_.capacity() * sizeof(std::int32_t);
 }
@@ -842,7 +837,8 @@ void SourceView::adjustLater() {
 }
 
 void SourceView::adjustScrollBars() {
-    if (loading_ || adjusting_) {
+    // A hidden view lays nothing out: it is counted when it is shown.
+    if (loading_ || adjusting_ || !isVisible()) {
         return;
     }
     beginUse();

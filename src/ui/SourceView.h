@@ -24,8 +24,8 @@ namespace qarvel::ui {
 // A group that does not decode to one character shows as "\uFFFD".
 //
 // The view reads the bytes it is given and keeps no other copy of the text: a
-// paragraph index (where each paragraph begins, in bytes and in characters, and
-// how many lines it takes) and byte-to-character checkpoints. Paragraphs are
+// paragraph index (where each paragraph begins and how many lines it takes,
+// about 8 bytes a paragraph) and byte-to-character checkpoints. Paragraphs are
 // laid out when they are needed (on screen, hit, kept in sight, measured) and
 // the layouts of those no longer needed go; a very long paragraph is laid out
 // a stretch of lines at a time. Lines look as a plain text edit lays them out.
@@ -273,9 +273,8 @@ private:
     std::vector<std::int32_t> stretches_;
     mutable std::size_t lastByte_ = 0;
     mutable int lastPosition_ = 0;
-    // Per paragraph: its first byte and first character (and one past the last
-    // paragraph: the text's end), and its line count in a sum tree.
-    std::vector<std::uint32_t> paragraphBytes_;
+    // Per paragraph: its first character (and one past the last paragraph, as
+    // if a line break ended the text), and its line count in a sum tree.
     std::vector<std::int32_t> paragraphStarts_;
     mutable std::vector<std::int32_t> lineTree_;
     mutable std::map<int, LongParagraph> long_;

@@ -450,9 +450,9 @@ private slots:
         const long long paragraphs = view.paragraphCount();
         QCOMPARE(paragraphs, static_cast<long long>(source.size() / 22 + 1));
         QVERIFY2(
-            cost < paragraphs * 16 + 200'000,
+            cost < paragraphs * 12 + 200'000,
             qPrintable(QStringLiteral("%1 bytes for %2 paragraphs").arg(cost).arg(paragraphs)));
-        QVERIFY(view.indexBytes() < static_cast<std::size_t>(paragraphs) * 14 + source.size() / 64);
+        QVERIFY(view.indexBytes() < static_cast<std::size_t>(paragraphs) * 10 + source.size() / 64);
     }
 
     // A paragraph of a million characters shows at once and scrolls page by
