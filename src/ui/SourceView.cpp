@@ -218,6 +218,7 @@ void SourceView::startLoading(bool inIdleTime) {
     marks_.clear();
     caret_ = anchor_ = 0;
     top_ = {};
+    fracture_ = 0;
     loading_ = true;
     dropLayouts();
     if (!inIdleTime) {
@@ -773,23 +774,26 @@ SourceView::Line SourceView::lineOfPosition(int position) const {
     return {paragraph, p.firstLine + std::max(index, 0)};
 }
 
-qreal SourceView::topOffset() const {
-    // As a plain text edit places its top line: the first one below the
-    // margin, another one where the line above it ends.
-    if (top_.paragraph == 0 && top_.line == 0) {
-        return margin_;
+qreal SourceView::documentOffset(Line top) const {
+    // As a plain text edit measures its scrolling: from its top line's
+    // paragraph (or stretch of one) to where the line above that line ends,
+    // less the margin at the very top.
+    if (top.paragraph == 0 && top.line == 0) {
+        return -margin_;
     }
-    if (top_.line == 0) {
+    if (top.line == 0) {
         return 0;
     }
     const Piece* p = nullptr;
+    (void)textLine(top, &p);
+    const int index = top.line - p->firstLine;
+    return index <= 0 ? 0 : p->layout->lineAt(index - 1).naturalTextRect().bottom();
+}
+
+qreal SourceView::topOffset() const {
+    const Piece* p = nullptr;
     const QTextLine line = textLine(top_, &p);
-    const int index = top_.line - p->firstLine;
-    if (index <= 0) {
-        return 0;
-    }
-    const QTextLine above = p->layout->lineAt(index - 1);
-    return line.y() - above.naturalTextRect().bottom();
+    return line.y() - documentOffset(top_) - fracture_;
 }
 
 int SourceView::screenLines() const {
@@ -889,20 +893,57 @@ void SourceView::adjustScrollBars() {
     bar->setValue(numberOf(top_));
     adjusting_ = false;
     if (bar->value() != numberOf(top_)) {
-        top_ = lineAtNumber(bar->value());
-        viewport()->update();
+        moveTop(lineAtNumber(bar->value()));
     }
 }
 
 void SourceView::setTop(Line line) {
-    top_ = line;
     adjusting_ = true;
     verticalScrollBar()->setValue(numberOf(line));
     adjusting_ = false;
     if (verticalScrollBar()->value() != numberOf(line)) {
-        top_ = lineAtNumber(verticalScrollBar()->value());
+        line = lineAtNumber(verticalScrollBar()->value());
     }
-    viewport()->update();
+    moveTop(line);
+}
+
+void SourceView::moveTop(Line line) {
+    // As a plain text edit scrolls: the pixels shown move by whole pixels, and
+    // the fraction of a pixel left over stays with what is painted next.
+    if (line.paragraph == top_.paragraph && line.line == top_.line) {
+        return;
+    }
+    if (!isVisible() || !viewport()->updatesEnabled()) {
+        top_ = line;
+        fracture_ = 0;
+        return;
+    }
+    qreal y = 0;
+    qreal moved = 0;
+    const Line old = top_;
+    if (lineTop(line, y, 2 * screenLines())) {
+        const Piece* p = nullptr;
+        const QTextLine text = textLine(line, &p);
+        moved = text.y() - documentOffset(line) - y;
+    } else {
+        // Far away: lines advance by whole pixels, so only the fractions of
+        // the offsets and the direction decide the fraction left.
+        const qreal fraction = documentOffset(old) + fracture_ - documentOffset(line);
+        const bool down = line.paragraph > old.paragraph ||
+                          (line.paragraph == old.paragraph && line.line > old.line);
+        moved = down ? fraction - std::ceil(fraction) - 1e6 : fraction - std::floor(fraction) + 1e6;
+    }
+    top_ = line;
+    const int dy = static_cast<int>(moved);
+    fracture_ = moved - dy;
+    if (dy != 0 && std::abs(dy) < viewport()->height()) {
+        viewport()->scroll(0, dy);
+    } else {
+        if (dy == 0) {
+            fracture_ = 0;
+        }
+        viewport()->update();
+    }
 }
 
 void SourceView::scrollContentsBy(int /*dx*/, int /*dy*/) {
@@ -910,8 +951,7 @@ void SourceView::scrollContentsBy(int /*dx*/, int /*dy*/) {
         return;
     }
     beginUse();
-    top_ = lineAtNumber(verticalScrollBar()->value());
-    viewport()->update();
+    moveTop(lineAtNumber(verticalScrollBar()->value()));
 }
 
 void SourceView::keepInSight(int offset) {
@@ -1243,8 +1283,8 @@ void SourceView::paintEvent(QPaintEvent* event) {
                                 start + line.textStart() + line.textLength(), start);
                 }
                 QTextLayout::FormatRange range;
-                range.start = std::max(selectionStart, start) - start;
-                range.length = std::min(selectionEnd, end) - start - range.start;
+                range.start = selectionStart - start; // as a plain text edit gives it
+                range.length = selectionEnd - selectionStart;
                 range.format.setBackground(palette().brush(group, QPalette::Highlight));
                 range.format.setForeground(palette().brush(group, QPalette::HighlightedText));
                 ranges.append(range);
@@ -1353,11 +1393,7 @@ void SourceView::setCaret(int position, bool keepAnchor) {
         viewport()->update();
     }
     if (hasFocus()) {
-        caretOn_ = true;
-        const int flash = QGuiApplication::styleHints()->cursorFlashTime();
-        if (flash > 0) {
-            blink_.start(flash / 2, this);
-        }
+        caretOn_ = true; // the blinking keeps its pace
         repaintCaret();
     }
     if (QAccessible::isActive()) {
@@ -1425,6 +1461,10 @@ void SourceView::changeEvent(QEvent* event) {
 
 void SourceView::focusInEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusInEvent(event);
+    const int flash = QGuiApplication::styleHints()->cursorFlashTime();
+    if (flash > 0) {
+        blink_.start(flash / 2, this);
+    }
     setCaret(caret_, true);
     if (hasSelection()) {
         viewport()->update();
@@ -1481,14 +1521,18 @@ void SourceView::mouseMoveEvent(QMouseEvent* event) {
 void SourceView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && selecting_) {
         selecting_ = false;
-        // As text views do: the selection is offered as the X11 selection,
-        // which gets nothing of the text.
-        QClipboard* clipboard = QGuiApplication::clipboard();
-        if (hasSelection() && clipboard->supportsSelection()) {
-            clipboard->setMimeData(createMimeDataFromSelection(), QClipboard::Selection);
-        }
+        offerSelection();
     }
     event->accept();
+}
+
+void SourceView::offerSelection() {
+    // As text views do: a selection is offered as the X11 selection, which
+    // gets nothing of the text.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (hasSelection() && clipboard->supportsSelection()) {
+        clipboard->setMimeData(createMimeDataFromSelection(), QClipboard::Selection);
+    }
 }
 
 void SourceView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -1612,9 +1656,44 @@ void SourceView::keyPressEvent(QKeyEvent* event) {
             break;
         case kNextPage:
         case kPreviousPage: {
-            const int delta = move.kind == kNextPage ? pageLines : -pageLines;
-            setTop(step(top_, delta));
-            position = positionInLine(step(line, delta), x);
+            // As a plain text edit pages: the view moves a screen, and the caret
+            // as many lines as keep it at the same height on the screen.
+            ensureCursorVisible();
+            const int y = cursorRect(caret_).top();
+            const bool down = move.kind == kNextPage;
+            Line top = top_;
+            qreal passed = down ? topOffset() : 0;
+            bool atEnd = false;
+            for (;;) {
+                const Line after = down ? next(top) : previous(top);
+                if (after.paragraph == top.paragraph && after.line == top.line) {
+                    atEnd = true;
+                    break;
+                }
+                const qreal h = advance(textLine(down ? top : after));
+                if (passed + h > viewport()->height()) {
+                    break;
+                }
+                passed += h;
+                top = after;
+            }
+            setTop(top);
+            Line at = lineOfPosition(caret_);
+            for (int n = 0; n < 2 * screenLines(); ++n) {
+                qreal top2 = 0;
+                if (!lineTop(at, top2, screenLines() + 2) || (down ? top2 >= y : top2 <= y)) {
+                    break;
+                }
+                const Line further = down ? next(at) : previous(at);
+                if (further.paragraph == at.paragraph && further.line == at.line) {
+                    break;
+                }
+                at = further;
+            }
+            position = atEnd && down && at.paragraph == line.paragraph && at.line == line.line
+                           ? characters_
+                           : positionInLine(at, x);
+            (void)pageLines;
             keepX = true;
             break;
         }
@@ -1624,6 +1703,7 @@ void SourceView::keyPressEvent(QKeyEvent* event) {
         setCaret(position, select);
         caretX_ = keepX ? x : -1;
         ensureCursorVisible();
+        offerSelection();
         event->accept();
         return;
     }

@@ -216,6 +216,9 @@ private:
     // `reach` lines of the top line; otherwise nothing.
     [[nodiscard]] bool lineTop(Line line, qreal& y, int reach) const;
     [[nodiscard]] qreal topOffset() const;
+    [[nodiscard]] qreal documentOffset(Line top) const;
+    qreal fracture_ = 0; // of a pixel, left over from scrolling
+    void moveTop(Line line);
 
     // Scrolling.
     void adjustScrollBars();
@@ -256,6 +259,7 @@ private:
     void repaintCaret();
     [[nodiscard]] bool caretShown() const;
     void setCaret(int position, bool keepAnchor);
+    void offerSelection();
 
     std::string gbk_;
     const std::string* source_ = &gbk_; // the text's bytes: gbk_ or the caller's
