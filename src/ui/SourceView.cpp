@@ -39,6 +39,7 @@ constexpr char16_t kReplacement = 0xFFFD;
 constexpr int kSegment = 4096;
 // Layouts kept beyond those on screen at most.
 constexpr std::size_t kKeptLayouts = 48;
+constexpr long long kKeptCharacters = 8 * kSegment;
 
 // Marks of one character: the colour in the low bits, the underline above.
 constexpr std::uint8_t kColourBits = 0x3;
@@ -578,7 +579,8 @@ void SourceView::extendOnce(int paragraph) const {
     piece->firstLine = firstLine;
     piece->lines = lines;
     piece->layout = std::move(layout);
-    piece->used = uses_;
+    piece->used = 0; // kept only while nothing else needs the room
+    trim();
     pieces_.push_back(std::move(piece));
 }
 
@@ -641,6 +643,7 @@ SourceView::Piece& SourceView::piece(int paragraph, int segment) const {
         }
         for (const auto& kept : pieces_) {
             if (kept->paragraph == paragraph && kept->segment == segment) {
+                kept->used = uses_;
                 return *kept;
             }
         }
@@ -667,14 +670,21 @@ SourceView::Piece& SourceView::pieceOfCharacter(int paragraph, int character) co
 
 void SourceView::trim() const {
     // Layouts not used in the current step go, the oldest first, beyond a few.
-    if (pieces_.size() < kKeptLayouts) {
+    long long characters = 0;
+    for (const auto& p : pieces_) {
+        characters += p->to - p->from;
+    }
+    if (pieces_.size() < kKeptLayouts && characters < kKeptCharacters) {
         return;
     }
     std::vector<std::unique_ptr<Piece>> kept;
     std::stable_sort(pieces_.begin(), pieces_.end(),
                      [](const auto& a, const auto& b) { return a->used > b->used; });
+    characters = 0;
     for (auto& p : pieces_) {
-        if (p->used == uses_ || kept.size() < kKeptLayouts / 2) {
+        if (p->used == uses_ ||
+            (kept.size() < kKeptLayouts / 2 && characters < kKeptCharacters / 2)) {
+            characters += p->to - p->from;
             kept.push_back(std::move(p));
         }
     }
@@ -1681,7 +1691,7 @@ void SourceView::keyPressEvent(QKeyEvent* event) {
             Line at = lineOfPosition(caret_);
             for (int n = 0; n < 2 * screenLines(); ++n) {
                 qreal top2 = 0;
-                if (!lineTop(at, top2, screenLines() + 2) || (down ? top2 >= y : top2 <= y)) {
+                if (!lineTop(at, top2, 3 * screenLines()) || (down ? top2 >= y : top2 <= y)) {
                     break;
                 }
                 const Line further = down ? next(at) : previous(at);
