@@ -352,9 +352,6 @@ void TForm1::CreateControls() {
     Lab1->setCursor(Qt::PointingHandCursor);
     Lab1->setClickHandler([this] { Lab1Click(); });
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-
     // Tab order: the source view, then the answer box; nothing else takes the
     // focus. The source view has it when the window first becomes active.
     QWidget::setTabOrder(RichEdit1, Memo1);
@@ -402,15 +399,18 @@ void TForm1::FormCreate() {
         }
         inputMethods_ = platform::BuildInputMethodList(*layouts_);
         for (int i = 0; i < inputMethods_.count(); ++i) {
-            QAction* item = PopupMenu1->addAction(inputMethods_.at(i).text);
+            auto* item = new QAction(inputMethods_.at(i).text, this);
             item->setData(i);
+            imeItems_.append(item);
             connect(item, &QAction::triggered, this,
                     [this, item] { Guarded([&] { ImeMenuItemClick(item); }); });
         }
     });
     // Without an input method the menu still answers, with one disabled entry.
-    if (PopupMenu1->actions().isEmpty()) {
-        PopupMenu1->addAction(QStringLiteral("未找到输入法"))->setEnabled(false);
+    if (imeItems_.isEmpty()) {
+        auto* none = new QAction(QStringLiteral("未找到输入法"), this);
+        none->setEnabled(false);
+        imeItems_.append(none);
     }
 
     // 2. The source text, read as the window was made (ReadSource): the view
@@ -673,18 +673,27 @@ void TForm1::Image2Click() {
     }
 }
 
-void TForm1::Lab1Click() {
+QMenu* TForm1::ImeMenu() {
     EnsureControls();
+    if (PopupMenu1 == nullptr) {
+        PopupMenu1 = new QMenu(this);
+        PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+        PopupMenu1->addActions(imeItems_);
+    }
+    return PopupMenu1;
+}
+
+void TForm1::Lab1Click() {
     // The menu's top-left corner at the pointer.
-    PopupMenu1->popup(QCursor::pos());
+    ImeMenu()->popup(QCursor::pos());
 }
 
 void TForm1::ShowImeMenu() {
-    EnsureControls();
     // From the keyboard: the menu at 选择输入法, its first entry active.
-    PopupMenu1->popup(Lab1->mapToGlobal(QPoint(0, 0)));
-    if (!PopupMenu1->actions().isEmpty()) {
-        PopupMenu1->setActiveAction(PopupMenu1->actions().constFirst());
+    QMenu* menu = ImeMenu();
+    menu->popup(Lab1->mapToGlobal(QPoint(0, 0)));
+    if (!menu->actions().isEmpty()) {
+        menu->setActiveAction(menu->actions().constFirst());
     }
 }
 

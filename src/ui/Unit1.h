@@ -73,6 +73,9 @@ public:
     // F8: the input-method menu at its label.
     void ShowImeMenu();
     void ImeMenuItemClick(QAction* item);
+    // The input-method menu (PopupMenu1), made the first time it is asked for:
+    // an exam where it is never opened carries no menu.
+    QMenu* ImeMenu();
 
     // Where the window finds the desktop's input methods. By default the
     // running fcitx5 or ibus; tests install a scripted service. Takes effect
@@ -194,7 +197,8 @@ private:
     ClickLabel* Lab1 = nullptr;
     QLabel* LabelState = nullptr; // the exam's state in words
     QTimer* Timer1 = nullptr;
-    QMenu* PopupMenu1 = nullptr;
+    QMenu* PopupMenu1 = nullptr; // made by ImeMenu()
+    QList<QAction*> imeItems_;   // its entries, the window's own
 };
 
 } // namespace qarvel::ui

@@ -43,7 +43,7 @@ class InputMethodMenuTest : public QObject {
         form_->activateWindow();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     }
-    QMenu* Menu() const { return form_->findChild<QMenu*>(QStringLiteral("PopupMenu1")); }
+    QMenu* Menu() const { return form_->ImeMenu(); }
     AnswerEdit* Memo() const { return form_->findChild<AnswerEdit*>(QStringLiteral("Memo1")); }
     QStringList Captions() const {
         QStringList captions;
@@ -63,8 +63,8 @@ class InputMethodMenuTest : public QObject {
 
 private slots:
     void cleanup() {
-        if (Menu() != nullptr) {
-            Menu()->hide();
+        if (auto* menu = form_ ? form_->findChild<QMenu*>(QStringLiteral("PopupMenu1")) : nullptr) {
+            menu->hide();
         }
         form_.reset();
         TForm1::SetKeyboardLayoutFactory({});
@@ -121,8 +121,12 @@ private slots:
         Open({{1, true, Gbk("Pinyin")}});
         auto* lab1 = form_->findChild<ClickLabel*>(QStringLiteral("Lab1"));
         QVERIFY(lab1 != nullptr);
+        // Made when first opened, with the entries listed as the window was made.
+        QVERIFY(form_->findChild<QMenu*>(QStringLiteral("PopupMenu1")) == nullptr);
         QTest::mouseClick(lab1, Qt::LeftButton);
         QTRY_VERIFY(Menu()->isVisible());
+        QCOMPARE(Menu(), form_->findChild<QMenu*>(QStringLiteral("PopupMenu1")));
+        QCOMPARE(Captions(), QStringList{QStringLiteral("Pinyin")});
         Menu()->hide();
         QVERIFY(desktop_->activations().empty()); // closing without a choice changes nothing
     }

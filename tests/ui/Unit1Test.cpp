@@ -465,7 +465,7 @@ private slots:
         recorder_.reset();
         recorder_ = std::make_unique<BoxRecorder>(BoxAnswer::Cancel);
         TypeKey(Memo(), QStringLiteral("汉"));
-        auto* menu = Find<QMenu>("PopupMenu1");
+        QMenu* menu = form_->ImeMenu();
         const struct {
             Qt::Key key;
             Qt::KeyboardModifiers modifiers;
