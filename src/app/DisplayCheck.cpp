@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <string_view>
 #include <thread>
 
@@ -11,7 +10,6 @@ namespace {
 
 using Connector = void* (*)(const char*, int*);
 using ErrorOf = int (*)(void*);
-using Disconnector = void (*)(void*);
 
 constexpr int kAttempts = 5;
 
@@ -67,24 +65,19 @@ DisplayProbe::DisplayProbe(int argc, char** argv) {
 
 DisplayProbe::~DisplayProbe() {
     if (connection_ != nullptr) {
-        reinterpret_cast<Disconnector>(dlsym(library_, "xcb_disconnect"))(connection_);
-    }
-    if (library_ != nullptr) {
-        dlclose(library_);
+        disconnect_(connection_);
     }
 }
 
 // libxcb is the one Qt's X11 plug-in loads; the program itself is not linked
 // with it. Without the library the plug-in cannot start either, and says so.
 bool DisplayProbe::Connect(const std::string& display) {
-    library_ = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
-    if (library_ == nullptr) {
-        return true;
-    }
-    auto connect = reinterpret_cast<Connector>(dlsym(library_, "xcb_connect"));
-    auto errorOf = reinterpret_cast<ErrorOf>(dlsym(library_, "xcb_connection_has_error"));
-    auto disconnect = reinterpret_cast<Disconnector>(dlsym(library_, "xcb_disconnect"));
-    if (connect == nullptr || errorOf == nullptr || disconnect == nullptr) {
+    library_.emplace("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
+    Connector connect = nullptr;
+    ErrorOf errorOf = nullptr;
+    if (!library_->find(connect, "xcb_connect") ||
+        !library_->find(errorOf, "xcb_connection_has_error") ||
+        !library_->find(disconnect_, "xcb_disconnect")) {
         return true;
     }
     // A server resetting after its last client left refuses connections for a
@@ -97,7 +90,7 @@ bool DisplayProbe::Connect(const std::string& display) {
         if (errorOf(connection_) == 0) {
             return true;
         }
-        disconnect(connection_); // frees a failed connection too
+        disconnect_(connection_); // frees a failed connection too
         connection_ = nullptr;
     }
     return false;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/SharedLibrary.h"
+
+#include <optional>
 #include <string>
 
 namespace qarvel::app {
@@ -28,7 +31,8 @@ private:
     bool Connect(const std::string& display);
 
     std::string problem_;
-    void* library_ = nullptr;    // libxcb, when loaded here
+    std::optional<platform::SharedLibrary> library_; // libxcb, when loaded here
+    void (*disconnect_)(void*) = nullptr;
     void* connection_ = nullptr; // the probe's connection, kept open
 };
 

@@ -1,11 +1,10 @@
 // GIO only: its headers name struct fields "signals", which Qt defines away.
 #include "IbusEngineSettings.h"
+#include "SharedLibrary.h"
 
-#include <dlfcn.h>
 #include <gio/gio.h>
 #include <memory>
 #include <string_view>
-#include <type_traits>
 
 namespace qarvel::platform {
 
@@ -35,16 +34,14 @@ struct Gio {
 
 private:
     static std::unique_ptr<const Gio> Load() {
-        void* library = dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (library == nullptr) {
+        SharedLibrary library("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!library.loaded()) {
             return nullptr;
         }
         auto gio = std::make_unique<Gio>();
         bool complete = true;
         const auto take = [&](auto& function, const char* name) {
-            function =
-                reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
-            complete = complete && function != nullptr;
+            complete = library.find(function, name) && complete;
         };
         take(gio->schemaSourceGetDefault, "g_settings_schema_source_get_default");
         take(gio->schemaSourceLookup, "g_settings_schema_source_lookup");
@@ -58,8 +55,12 @@ private:
         take(gio->variantIterInit, "g_variant_iter_init");
         take(gio->variantIterNext, "g_variant_iter_next");
         take(gio->variantUnref, "g_variant_unref");
+        if (!complete) {
+            return nullptr;
+        }
         // The library stays loaded: GIO's types cannot be unregistered.
-        return complete ? std::move(gio) : nullptr;
+        library.keepLoaded();
+        return gio;
     }
 };
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #if defined(QARVEL_JPEG_SONAME)
-#include <dlfcn.h>
+#include "platform/SharedLibrary.h"
 #endif
 
 namespace qarvel::ui {
@@ -35,43 +35,30 @@ struct JpegCalls {
 // library goes when the last one closes it).
 class JpegLibrary {
 public:
-    JpegLibrary() : handle_(dlopen(QARVEL_JPEG_SONAME, RTLD_NOW | RTLD_LOCAL)) {
-        if (handle_ == nullptr) {
-            const char* why = dlerror();
-            error_ = why != nullptr ? why : QARVEL_JPEG_SONAME ": cannot be loaded";
+    JpegLibrary() : library_(QARVEL_JPEG_SONAME, RTLD_NOW | RTLD_LOCAL) {
+        if (!library_.loaded()) {
+            error_ = library_.error();
             return;
         }
-        const bool all = Find(calls_.std_error, "jpeg_std_error") &&
-                         Find(calls_.create, "jpeg_CreateDecompress") &&
-                         Find(calls_.mem_src, "jpeg_mem_src") &&
-                         Find(calls_.read_header, "jpeg_read_header") &&
-                         Find(calls_.start, "jpeg_start_decompress") &&
-                         Find(calls_.read_scanlines, "jpeg_read_scanlines") &&
-                         Find(calls_.finish, "jpeg_finish_decompress") &&
-                         Find(calls_.destroy, "jpeg_destroy_decompress");
+        const bool all = library_.find(calls_.std_error, "jpeg_std_error") &&
+                         library_.find(calls_.create, "jpeg_CreateDecompress") &&
+                         library_.find(calls_.mem_src, "jpeg_mem_src") &&
+                         library_.find(calls_.read_header, "jpeg_read_header") &&
+                         library_.find(calls_.start, "jpeg_start_decompress") &&
+                         library_.find(calls_.read_scanlines, "jpeg_read_scanlines") &&
+                         library_.find(calls_.finish, "jpeg_finish_decompress") &&
+                         library_.find(calls_.destroy, "jpeg_destroy_decompress");
         if (!all) {
             error_ = QARVEL_JPEG_SONAME ": a function is missing";
         }
     }
-    ~JpegLibrary() {
-        if (handle_ != nullptr) {
-            dlclose(handle_);
-        }
-    }
-    JpegLibrary(const JpegLibrary&) = delete;
-    JpegLibrary& operator=(const JpegLibrary&) = delete;
 
     // Null when the library or one of its functions is missing (see error()).
     [[nodiscard]] const JpegCalls* calls() const { return error_.empty() ? &calls_ : nullptr; }
     [[nodiscard]] const std::string& error() const { return error_; }
 
 private:
-    template <class F> bool Find(F& function, const char* name) {
-        function = reinterpret_cast<F>(dlsym(handle_, name));
-        return function != nullptr;
-    }
-
-    void* handle_;
+    platform::SharedLibrary library_;
     JpegCalls calls_;
     std::string error_;
 };

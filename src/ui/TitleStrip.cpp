@@ -9,7 +9,8 @@
 #include <utility>
 
 #if __has_include(<xcb/xcb.h>)
-#include <dlfcn.h>
+#include "platform/SharedLibrary.h"
+
 #include <xcb/xcb.h>
 #define QARVEL_HAVE_XCB 1
 #endif
@@ -41,27 +42,25 @@ struct Xcb {
     }
 };
 
-template <class F> void Resolve(void* library, const char* name, F& function) {
-    function = reinterpret_cast<F>(dlsym(library, name));
-}
-
 const Xcb* LoadedXcb() {
     static const Xcb xcb = [] {
         Xcb calls;
-        void* library = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_NOLOAD);
-        if (library == nullptr) {
+        // The copy that Qt's X11 plug-in has loaded, if it has: kept for the run.
+        platform::SharedLibrary library("libxcb.so.1", RTLD_LAZY | RTLD_NOLOAD);
+        if (!library.loaded()) {
             return calls;
         }
-        Resolve(library, "xcb_intern_atom", calls.internAtom);
-        Resolve(library, "xcb_intern_atom_reply", calls.internAtomReply);
-        Resolve(library, "xcb_query_tree", calls.queryTree);
-        Resolve(library, "xcb_query_tree_reply", calls.queryTreeReply);
-        Resolve(library, "xcb_get_property", calls.getProperty);
-        Resolve(library, "xcb_get_property_reply", calls.getPropertyReply);
-        Resolve(library, "xcb_get_property_value", calls.propertyValue);
-        Resolve(library, "xcb_get_property_value_length", calls.propertyValueLength);
-        Resolve(library, "xcb_get_selection_owner", calls.selectionOwner);
-        Resolve(library, "xcb_get_selection_owner_reply", calls.selectionOwnerReply);
+        library.find(calls.internAtom, "xcb_intern_atom");
+        library.find(calls.internAtomReply, "xcb_intern_atom_reply");
+        library.find(calls.queryTree, "xcb_query_tree");
+        library.find(calls.queryTreeReply, "xcb_query_tree_reply");
+        library.find(calls.getProperty, "xcb_get_property");
+        library.find(calls.getPropertyReply, "xcb_get_property_reply");
+        library.find(calls.propertyValue, "xcb_get_property_value");
+        library.find(calls.propertyValueLength, "xcb_get_property_value_length");
+        library.find(calls.selectionOwner, "xcb_get_selection_owner");
+        library.find(calls.selectionOwnerReply, "xcb_get_selection_owner_reply");
+        library.keepLoaded();
         return calls;
     }();
     return xcb.complete() ? &xcb : nullptr;
