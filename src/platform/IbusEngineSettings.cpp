@@ -1,5 +1,6 @@
 // GIO only: its headers name struct fields "signals", which Qt defines away.
 #include "IbusEngineSettings.h"
+
 #include "SharedLibrary.h"
 
 #include <gio/gio.h>
