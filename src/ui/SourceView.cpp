@@ -674,7 +674,9 @@ void SourceView::trim() const {
     for (const auto& p : pieces_) {
         characters += p->to - p->from;
     }
-    if (pieces_.size() < kKeptLayouts && characters < kKeptCharacters) {
+    if ((pieces_.size() < kKeptLayouts && characters < kKeptCharacters) ||
+        std::all_of(pieces_.begin(), pieces_.end(),
+                    [this](const auto& p) { return p->used == uses_; })) {
         return;
     }
     std::vector<std::unique_ptr<Piece>> kept;
@@ -1011,6 +1013,7 @@ int SourceView::lineByteLength(int line) const {
     // Lines counted from the top once, as far as asked: the answer box asks
     // about its own first lines, again and again.
     while (static_cast<int>(lineBytes_.size()) <= line) {
+        beginUse(); // the lines passed may let their layouts go
         const Line at = lineBytesNext_;
         if (at.paragraph >= paragraphCount()) {
             return 0;
@@ -1447,13 +1450,26 @@ void SourceView::showEvent(QShowEvent* event) {
     adjustScrollBars();
 }
 
+void SourceView::relayout() {
+    // The lines are broken afresh; the top line is then the one holding the
+    // character that began the top line before.
+    int first = 0;
+    if (!loading_ && (top_.paragraph > 0 || top_.line > 0)) {
+        beginUse();
+        const Piece* p = nullptr;
+        const QTextLine line = textLine(top_, &p);
+        first = paragraphStart(top_.paragraph) + p->from + line.textStart();
+    }
+    dropLayouts();
+    fracture_ = 0;
+    top_ = first > 0 ? lineOfPosition(first) : Line{};
+}
+
 void SourceView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     // The lines are broken afresh only when the viewport's width changes.
     if (viewport()->width() != laidOutWidth_) {
-        const int paragraph = loading_ ? 0 : std::min(top_.paragraph, paragraphCount() - 1);
-        dropLayouts();
-        top_ = {paragraph, 0};
+        relayout();
     }
     bottomLines_ = -1;
     adjustScrollBars();
@@ -1462,8 +1478,7 @@ void SourceView::resizeEvent(QResizeEvent* event) {
 void SourceView::changeEvent(QEvent* event) {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        top_ = {loading_ ? 0 : top_.paragraph, 0};
-        dropLayouts();
+        relayout();
         adjustScrollBars();
         viewport()->update();
     }

@@ -208,6 +208,7 @@ private:
     [[nodiscard]] int segmentOfLine(int paragraph, int line) const;
     [[nodiscard]] int segmentOfCharacter(int paragraph, int character) const;
     void dropLayouts();
+    void relayout();
     void keepOnly(const std::vector<const Piece*>& onScreen);
     // The line `delta` lines from `line`, laying out what it passes.
     [[nodiscard]] Line step(Line line, int delta) const;

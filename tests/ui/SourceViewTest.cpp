@@ -371,6 +371,18 @@ private slots:
             total += wrapped->lineByteLength(line);
         }
         QCOMPARE(total, 300);
+        // The character at the top stays on top when the lines break afresh.
+        std::string tallText;
+        for (int i = 0; i < 1500; ++i) {
+            tallText += Gbk("汉");
+        }
+        const auto tall = MakeView(tallText);
+        tall->verticalScrollBar()->setValue(12);
+        const int top = tall->positionAtPoint(QPoint(5, 5));
+        QVERIFY(top > 0);
+        tall->resize(tall->width() / 2, tall->height());
+        const QRect at = tall->cursorRect(top);
+        QVERIFY2(at.top() >= 0 && at.top() < at.height(), qPrintable(QString::number(at.top())));
     }
 
     // A long text taken in before the view is first shown is not broken into
