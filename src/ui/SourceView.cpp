@@ -725,10 +725,6 @@ QTextLine SourceView::textLine(Line line, const Piece** found) const {
     return p.layout->lineAt(index);
 }
 
-bool SourceView::isLast(Line line) const {
-    return line.paragraph + 1 >= paragraphCount() && line.line + 1 >= linesOf(line.paragraph);
-}
-
 SourceView::Line SourceView::next(Line line) const {
     ensureCounted(line.paragraph);
     if (isLong(line.paragraph)) {

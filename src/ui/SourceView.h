@@ -230,7 +230,6 @@ private:
     void ensureCounted(int paragraph) const;
     [[nodiscard]] Line next(Line line) const;
     [[nodiscard]] Line previous(Line line) const;
-    [[nodiscard]] bool isLast(Line line) const;
     [[nodiscard]] QTextLine textLine(Line line, const Piece** piece = nullptr) const;
     [[nodiscard]] static qreal advance(const QTextLine& line);
     [[nodiscard]] int screenLines() const;
