@@ -903,6 +903,13 @@ void SourceView::adjustScrollBars() {
     if (bar->value() != numberOf(top_)) {
         moveTop(lineAtNumber(bar->value()));
     }
+    // The scroll bar comes or goes now, not after the next paint: setting the
+    // margins places the viewport at once (the lines are then broken afresh).
+    if (bar->isVisibleTo(this) != (maximum > 0) && !placing_) {
+        placing_ = true;
+        setViewportMargins(viewportMargins());
+        placing_ = false;
+    }
 }
 
 void SourceView::setTop(Line line) {

@@ -225,6 +225,7 @@ private:
     void adjustScrollBars();
     void adjustLater();
     bool adjustPending_ = false;
+    bool placing_ = false; // the scroll bar is being placed
     int bottomLines_ = -1; // lines that fill the viewport from the end
     [[nodiscard]] bool counted(int paragraph) const;
     void ensureCounted(int paragraph) const;
