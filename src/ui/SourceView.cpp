@@ -176,6 +176,13 @@ void DrawUnderline(QPainter& painter, qreal y, qreal thickness, const QRect& box
     painter.restore();
 }
 
+// The segment that `value` falls in, from the first line or character of each
+// segment (ascending, the first being 0).
+int SegmentAt(const std::vector<int>& firsts, int value) {
+    const auto it = std::upper_bound(firsts.begin(), firsts.end(), value);
+    return std::max(static_cast<int>(it - firsts.begin()) - 1, 0);
+}
+
 } // namespace
 
 SourceView::SourceView(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -603,9 +610,7 @@ int SourceView::segmentOfLine(int paragraph, int line) const {
         return 0;
     }
     extendToLine(paragraph, line);
-    const LongParagraph& entry = long_.at(paragraph);
-    const auto it = std::upper_bound(entry.lines.begin(), entry.lines.end(), line);
-    return std::max(static_cast<int>(it - entry.lines.begin()) - 1, 0);
+    return SegmentAt(long_.at(paragraph).lines, line);
 }
 
 int SourceView::segmentOfCharacter(int paragraph, int character) const {
@@ -613,9 +618,7 @@ int SourceView::segmentOfCharacter(int paragraph, int character) const {
         return 0;
     }
     extendToCharacter(paragraph, character);
-    const LongParagraph& entry = long_.at(paragraph);
-    const auto it = std::upper_bound(entry.starts.begin(), entry.starts.end(), character);
-    return std::max(static_cast<int>(it - entry.starts.begin()) - 1, 0);
+    return SegmentAt(long_.at(paragraph).starts, character);
 }
 
 SourceView::Piece& SourceView::piece(int paragraph, int segment) const {
