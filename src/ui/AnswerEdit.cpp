@@ -5,12 +5,16 @@
 #include "TextViewAccessible.h"
 #include "exam/InputRules.h"
 #include "platform/GbkText.h"
+#include "platform/X11KeyEvents.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -101,9 +105,19 @@ QStringList CodePoints(const QString& text) {
     return parts;
 }
 
+// A real key press went to X window `window`: it reached the answer box when
+// that box has the focus in that window.
+void RouteRealKeyPress(std::uint32_t window) {
+    auto* edit = qobject_cast<AnswerEdit*>(QApplication::focusWidget());
+    if (edit != nullptr && edit->window()->internalWinId() == window) {
+        edit->noteRealKeyPress();
+    }
+}
+
 } // namespace
 
-AnswerEdit::AnswerEdit(QWidget* parent) : QPlainTextEdit(parent) {
+AnswerEdit::AnswerEdit(QWidget* parent)
+    : QPlainTextEdit(parent), keysFromWindowSystem_(platform::WatchX11Keys(RouteRealKeyPress)) {
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -148,6 +162,70 @@ void AnswerEdit::moveCaretToEnd() {
     ensureCursorVisible();
     if (!hasFocus()) {
         setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void AnswerEdit::noteRealKeyPress() {
+    if (takesInput()) {
+        ++keyPresses_;
+    }
+}
+
+void AnswerEdit::setKeysFromWindowSystem(bool on) {
+    keysFromWindowSystem_ = on;
+    keysAtCommit_ = keyPresses_;
+}
+
+bool AnswerEdit::commitAnswersKeys(qsizetype characters) {
+    if (!keysFromWindowSystem_) {
+        return true;
+    }
+    if (keyPresses_ > keysAtCommit_) {
+        keysAtCommit_ = keyPresses_;
+        commitEndedComposition_ = showsPreedit();
+        secondCommitTaken_ = false;
+        return true;
+    }
+    // The same key again: the punctuation after the phrase it ended.
+    if (commitEndedComposition_ && !secondCommitTaken_ && characters == 1) {
+        secondCommitTaken_ = true;
+        return true;
+    }
+    return false;
+}
+
+QVariant AnswerEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
+    if (query == Qt::ImEnabled) {
+        return takesInput();
+    }
+    return QPlainTextEdit::inputMethodQuery(query);
+}
+
+void AnswerEdit::changeEvent(QEvent* e) {
+    QPlainTextEdit::changeEvent(e);
+    if (e->type() == QEvent::ReadOnlyChange || e->type() == QEvent::EnabledChange) {
+        inputChanged();
+    }
+}
+
+void AnswerEdit::inputChanged() {
+    const bool takes = takesInput();
+    if (takes == tookInput_) {
+        return;
+    }
+    tookInput_ = takes;
+    // Keys typed while the box took no input entitle no commit.
+    keysAtCommit_ = keyPresses_;
+    commitEndedComposition_ = false;
+    if (!takes) {
+        dropPreedit();
+    }
+    if (hasFocus()) {
+        QInputMethod* im = QGuiApplication::inputMethod();
+        if (!takes) {
+            im->reset(); // the open composition goes, uncommitted
+        }
+        im->update(Qt::ImEnabled);
     }
 }
 
@@ -264,6 +342,9 @@ VisualLineIndex& AnswerEdit::lines() const {
 }
 
 void AnswerEdit::keyPressEvent(QKeyEvent* e) {
+    if (!keysFromWindowSystem_ && e->spontaneous()) {
+        noteRealKeyPress();
+    }
     keepCaretAtEnd();
     if (e->key() == Qt::Key_PageUp) {
         // The examinee may look back a page; the caret stays at the end, and the
@@ -362,7 +443,8 @@ void AnswerEdit::imEvent(const QInputMethodEvent& e) {
         return;
     }
     const QStringList parts = CodePoints(e.commitString());
-    if (parts.size() >= 2 && !showsPreedit()) {
+    if ((parts.size() >= 2 && !showsPreedit()) ||
+        (!parts.isEmpty() && !commitAnswersKeys(parts.size()))) {
         takePreedit(); // not composed here: only the event's pre-edit is taken
         return;
     }

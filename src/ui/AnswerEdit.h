@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -46,9 +47,24 @@ class VisualLineIndex;
 //    - A request to delete or replace text around the caret is refused unless it
 //      ends at the end of the answer; the removal is then a change of its own.
 //      The input method's selection requests are ignored.
-//    - While read-only or disabled, commits change nothing and report nothing,
-//      and no pre-edit is shown (one already shown is taken away). The box still
-//      takes input-method events, so the input method stays on it.
+//    - A commit passes only as the answer to real key presses (see
+//      realKeyPresses): the first commit after a real key press passes; one
+//      more commit of one character passes on the same key when the first ended
+//      a composition (a phrase, then the punctuation that ended it). Any other
+//      commit (no key since the last commit passed, such as a second program
+//      committing through the input method's bus) is refused like a commit not
+//      composed here. A candidate chosen with the mouse passes: the pinyin
+//      before it was typed. Where the window system does not report key
+//      presses before the input method takes them (Wayland's text input, where
+//      the compositor hands the keys to the input method), commits are not held
+//      to keys: only the compositor's own input method can commit there.
+//    - While read-only or disabled, the box takes no input method: any open
+//      composition is discarded as it becomes so, the input method is told the
+//      box takes no input (as the source view does), commits change nothing and
+//      report nothing, and no pre-edit is shown. Keys typed meanwhile entitle no
+//      commit once the box takes input again.
+//  - Key events that another program sends (X11's send_event) never reach the
+//    box nor its window (X11KeyEvents).
 // Lines and columns are those the box shows: paragraphs wrapped at its width.
 class AnswerEdit : public QPlainTextEdit {
     Q_OBJECT
@@ -77,7 +93,23 @@ public:
     // Caret to the end, nothing selected, focus to the box.
     void moveCaretToEnd();
 
+    // Real key presses that reached the box while it took input: counted as the
+    // window system delivers them, before any input method takes them, where it
+    // reports them (X11); elsewhere the keys the box itself receives (those an
+    // input method takes are then unseen).
+    [[nodiscard]] std::int64_t realKeyPresses() const { return keyPresses_; }
+    // The window system's report of one real key press that reached the box.
+    void noteRealKeyPress();
+    // Whether the window system reports the box's key presses (noteRealKeyPress)
+    // before any input method takes them; only then are commits held to keys.
+    // On X11 the box sets it itself.
+    void setKeysFromWindowSystem(bool on);
+    [[nodiscard]] bool keysFromWindowSystem() const { return keysFromWindowSystem_; }
+
+    [[nodiscard]] QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
 protected:
+    void changeEvent(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void inputMethodEvent(QInputMethodEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
@@ -111,6 +143,12 @@ private:
     // unless the caret moves.
     void keepCaretAtEnd();
     void imEvent(const QInputMethodEvent& e);
+    [[nodiscard]] bool takesInput() const { return isEnabled() && !isReadOnly(); }
+    // Whether a commit of `characters` characters answers real key presses; a
+    // commit that passes is counted against them.
+    bool commitAnswersKeys(qsizetype characters);
+    // The box stopped or started taking input: the input method follows.
+    void inputChanged();
 
     std::function<void()> changeHandler_;
     std::function<int(int)> sourceLineLength_;
@@ -123,6 +161,12 @@ private:
     bool reporting_ = false; // the handler runs for lastText_
     std::optional<std::string> shortenedGbk_;
     bool quiet_ = false;
+    bool keysFromWindowSystem_ = false;
+    bool tookInput_ = true;               // takesInput() as of the last inputChanged()
+    std::int64_t keyPresses_ = 0;         // see realKeyPresses()
+    std::int64_t keysAtCommit_ = 0;       // keyPresses_ when the last commit passed
+    bool commitEndedComposition_ = false; // that commit ended a composition
+    bool secondCommitTaken_ = false;      // and a second commit followed on its key
 };
 
 } // namespace qarvel::ui

@@ -9,7 +9,10 @@
 //  - the answer box is disabled only when every Chinese character of the source
 //    stands correctly in the answer (a source without any: after a change);
 //  - nothing changes the answer or a count while the box is read-only or disabled;
-//  - the source view shows exactly the source, to readers too.
+//  - the source view shows exactly the source, to readers too;
+//  - a commit with no real key press before it adds at most the one character
+//    that may follow a phrase on the same key; key events another program sent
+//    (X11's send_event) change nothing.
 // A failure prints the seed and the shortest event list found that still fails.
 //
 // QARVEL_INTEGRITY_EVENTS sets the number of events (20000 by default, a few
@@ -17,6 +20,7 @@
 #include "UiTestSupport.h"
 #include "exam/ExamClock.h"
 #include "platform/GbkText.h"
+#include "platform/X11KeyEvents.h"
 #include "ui/AnswerEdit.h"
 #include "ui/SourceView.h"
 #include "ui/Unit1.h"
@@ -28,6 +32,7 @@
 #include <QLabel>
 #include <QRandomGenerator>
 #include <QtTest>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -37,11 +42,11 @@ using namespace qarvel::ui::testing;
 
 namespace {
 
-enum class Kind { NewWindow, Key, Commit, Preedit, Mouse, Pause, Continue, Tick, Access };
+enum class Kind { NewWindow, Key, Commit, Preedit, Mouse, Pause, Continue, Tick, Access, SentKey };
 
 struct Event {
     Kind kind = Kind::Key;
-    int a = 0; // key, source, mouse gesture, seconds, request
+    int a = 0; // key, source, mouse gesture, seconds, request; commit: after a real key press
     int b = 0; // modifiers, target view
     int c = 0; // replacement start, offsets, points
     int d = 0;
@@ -50,7 +55,7 @@ struct Event {
 
 QString Describe(const Event& e) {
     static const char* const names[] = {"NewWindow", "Key",      "Commit", "Preedit", "Mouse",
-                                        "Pause",     "Continue", "Tick",   "Access"};
+                                        "Pause",     "Continue", "Tick",   "Access",  "SentKey"};
     return QStringLiteral("%1(%2,%3,%4,%5,\"%6\")")
         .arg(QLatin1String(names[static_cast<int>(e.kind)]))
         .arg(e.a)
@@ -148,7 +153,18 @@ public:
         }
         const Snapshot before = snapshot();
         const int changes = form_->changeCount();
+        const bool mayFollowPhrase = mayFollowPhrase_;
         apply(e);
+        if (e.kind == Kind::Commit && e.a == 0) {
+            ++tally.keyless;
+            const qsizetype grew = memo_->toPlainText().size() - before.answer.size();
+            if (grew > (mayFollowPhrase ? 1 : 0)) {
+                return QStringLiteral("a commit without a key press added %1 characters").arg(grew);
+            }
+        }
+        if (e.kind == Kind::SentKey && snapshot().answer != before.answer) {
+            return QStringLiteral("a key event another program sent changed the answer");
+        }
         tally.changes += form_->changeCount() - changes;
         tally.frozen += before.frozen ? 1 : 0;
         tally.disabled += memo_->isEnabled() ? 0 : 1;
@@ -165,7 +181,7 @@ public:
     [[nodiscard]] bool open() const { return form_ != nullptr; }
     // What the run went through, to see that it reaches every state.
     struct Tally {
-        int windows = 0, changes = 0, frozen = 0, disabled = 0, longest = 0;
+        int windows = 0, changes = 0, frozen = 0, disabled = 0, longest = 0, keyless = 0;
     } tally;
     [[nodiscard]] AnswerEdit* memo() const { return memo_; }
     [[nodiscard]] const std::string& source() const { return source_; }
@@ -191,6 +207,8 @@ private:
         form_->activateWindow();
         ++tally.windows;
         memo_ = form_->findChild<AnswerEdit*>(QStringLiteral("Memo1"));
+        memo_->setKeysFromWindowSystem(true); // as on X11: this session reports the keys
+        mayFollowPhrase_ = false;
         view_ = form_->findChild<SourceView*>(QStringLiteral("RichEdit1"));
         shown_ = view_->shownText();
     }
@@ -212,11 +230,33 @@ private:
         return {x % std::max(1, vp->width()), y % std::max(1, vp->height())};
     }
 
+    // A real key press, as the window system reports it: to the answer box when
+    // it has the focus.
+    void realKeyPress() {
+        mayFollowPhrase_ = false;
+        if (QApplication::focusWidget() == memo_) {
+            memo_->noteRealKeyPress();
+        }
+    }
+
     void apply(const Event& e) {
         switch (e.kind) {
         case Kind::NewWindow:
             break;
+        case Kind::SentKey: {
+            // An X key event with the send_event mark, as XSendEvent makes it
+            // (F5 or a letter): only one the classifier lets through is delivered.
+            std::array<unsigned char, 32> x{};
+            x[0] = static_cast<unsigned char>((e.b == 0 ? 2 : 3) | 0x80);
+            if (qarvel::platform::ClassifyXcbEvent(x.data()) ==
+                qarvel::platform::XKeyEventKind::RealPress) {
+                realKeyPress();
+                QTest::keyClick(focused(), Qt::Key(e.a));
+            }
+            break;
+        }
         case Kind::Key:
+            realKeyPress();
             if (!e.text.isEmpty() && e.a == Qt::Key_unknown) {
                 QTest::sendKeyEvent(QTest::Click, focused(), Qt::Key_unknown, e.text,
                                     Qt::KeyboardModifiers(e.b));
@@ -225,6 +265,9 @@ private:
             }
             break;
         case Kind::Commit: {
+            if (e.a != 0) {
+                realKeyPress();
+            }
             QWidget* w = focused();
             if (e.d != 0) {
                 QInputMethodEvent preedit(QStringLiteral("pinyin"), {});
@@ -233,6 +276,8 @@ private:
             QInputMethodEvent commit;
             commit.setCommitString(e.text, e.b, e.c);
             QApplication::sendEvent(w, &commit);
+            // The phrase a key ended may be followed by one character on that key.
+            mayFollowPhrase_ = e.a != 0 && e.d != 0;
             break;
         }
         case Kind::Preedit: {
@@ -392,6 +437,7 @@ private:
     std::unique_ptr<TForm1> form_;
     AnswerEdit* memo_ = nullptr;
     SourceView* view_ = nullptr;
+    bool mayFollowPhrase_ = false;
 };
 
 // The events, mixed like a careless or dishonest examinee.
@@ -414,7 +460,10 @@ public:
             return key();
         }
         if (roll < 760) {
-            return {Kind::Commit, 0, -pick(4), pick(5), pick(2), chinese(1 + pick(3))};
+            return {Kind::Commit, pick(2), -pick(4), pick(5), pick(2), chinese(1 + pick(3))};
+        }
+        if (roll < 775) {
+            return {Kind::SentKey, pick(2) == 0 ? Qt::Key_F5 : Qt::Key_A, pick(2)};
         }
         if (roll < 790) {
             return {Kind::Preedit, 0, pick(6), pick(6), 0, QStringLiteral("ni hao")};
@@ -459,7 +508,7 @@ private:
         }
         if (IsLead(b) && n + 1 < source.size()) {
             return {Kind::Commit,
-                    0,
+                    1,
                     0,
                     0,
                     pick(4) != 0,
@@ -470,7 +519,7 @@ private:
 
     Event typeWrong() {
         if (pick(2) == 0) {
-            return {Kind::Commit, 0, 0, 0, pick(3) != 0, chinese(1 + pick(2))};
+            return {Kind::Commit, pick(8) != 0, 0, 0, pick(3) != 0, chinese(1 + pick(2))};
         }
         return {Kind::Key, Qt::Key_unknown, 0, 0, 0, QString(QChar(32 + pick(95)))};
     }
@@ -568,8 +617,8 @@ private slots:
         }
         const auto& t = session.tally;
         qInfo("%d windows, %d changes, %d events while read-only or disabled, %d while "
-              "disabled, longest answer %d characters",
-              t.windows, t.changes, t.frozen, t.disabled, t.longest);
+              "disabled, longest answer %d characters, %d commits without a key",
+              t.windows, t.changes, t.frozen, t.disabled, t.longest, t.keyless);
     }
 };
 
