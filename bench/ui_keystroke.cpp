@@ -3,13 +3,13 @@
 // (painting excluded: no events are processed while the clock runs). The answer
 // is typed, one key at a time, up to 20,000 characters of a 20,000-character
 // source before the measured keystrokes. Also: window creation to first paint.
+#include "app/ResultsSession.h"
 #include "exam/Gbk.h"
 #include "results/Record.h"
-#include "ui/Application.h"
-#include "ui/MessageBoxes.h"
 #include "results/ResultsWriter.h"
-#include "ui/ResultsSession.h"
-#include "ui/Unit1.h"
+#include "ui/Application.h"
+#include "ui/ExamWindow.h"
+#include "ui/MessageBoxes.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -96,15 +96,15 @@ struct Exam {
     // With results records on: a record of the whole answer every `period`
     // into a folder in /dev/shm, so writes run beside the measured keystrokes.
     QTemporaryDir results{QStringLiteral("/dev/shm/qarvel-bench-XXXXXX")};
-    std::unique_ptr<qarvel::ui::ResultsSession> session;
+    std::unique_ptr<qarvel::app::ResultsSession> session;
 
     explicit Exam(std::chrono::milliseconds period = {}) {
         if (period.count() > 0) {
-            qarvel::ui::ResultsSession::Options options;
+            qarvel::app::ResultsSession::Options options;
             options.folder = results.path();
             options.spoolRoot = results.filePath(QStringLiteral("spool"));
             options.period = period;
-            session = std::make_unique<qarvel::ui::ResultsSession>(*form, nullptr, options);
+            session = std::make_unique<qarvel::app::ResultsSession>(*form, nullptr, options);
             session->Begin();
         }
         form->show();
@@ -222,7 +222,12 @@ void BM_CreateToShown(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_KeystrokeAtEnd)->Arg(0)->Arg(1000)->Arg(20)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+BENCHMARK(BM_KeystrokeAtEnd)
+    ->Arg(0)
+    ->Arg(1000)
+    ->Arg(20)
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(2.0);
 BENCHMARK(BM_RecordSnapshot)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BackspaceAtEnd)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 BENCHMARK(BM_CreateToShown)->Unit(benchmark::kMillisecond)->Iterations(10);

@@ -1,7 +1,7 @@
 #include "Rounding.h"
 
 #include "SourceView.h"
-#include "TitleStrip.h"
+#include "platform/WindowSystem.h"
 
 #include <QEvent>
 #include <QLineEdit>
@@ -103,7 +103,7 @@ void PaintRoundedPanel(QWidget* window, int ellipseWidth, int ellipseHeight) {
 } // namespace
 
 void PrepareRoundedWindow(QWidget* window) {
-    if (window != nullptr && window->isWindow() && !WindowSystemShapesWindows()) {
+    if (window != nullptr && window->isWindow() && !platform::WindowSystemShapesWindows()) {
         window->setAttribute(Qt::WA_TranslucentBackground);
     }
 }

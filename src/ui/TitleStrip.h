@@ -20,10 +20,4 @@ void MakeTitleStrip(QWidget* strip, std::function<void(QMouseEvent*)> mouseDown 
 // by hand. Returns at once.
 void StartWindowMove(QWidget* strip, const QMouseEvent& press);
 
-// Whether the window system shows a top-level window only inside its shape
-// (an X server without a compositing manager, and the offscreen platform).
-// Elsewhere (Wayland, an X server drawn by a compositor as under XWayland) a
-// rounded window must be translucent and paint its own rounded panel.
-bool WindowSystemShapesWindows();
-
 } // namespace qarvel::ui

@@ -74,9 +74,8 @@ private slots:
     void HelpNamesEachOptionTwice() {
         const QString help = qarvel::app::HelpText();
         QVERIFY(help.contains(QStringLiteral("用法")) && help.contains(QStringLiteral("Usage")));
-        for (const char* english :
-             {"read the source text from FILE", "show this help", "show the version",
-              "write a record of the exam into DIR"}) {
+        for (const char* english : {"read the source text from FILE", "show this help",
+                                    "show the version", "write a record of the exam into DIR"}) {
             QVERIFY2(help.contains(QLatin1String(english)), english);
         }
         for (const char* chinese : {"读取原文", "显示本帮助", "显示版本", "成绩记录"}) {

@@ -2,15 +2,16 @@
 // and the pictures come from their doubled versions.
 #include "ui/HiDpi.h"
 
+#include "platform/JpegImage.h"
+#include "ui/ExamWindow.h"
 #include "ui/Fonts.h"
-#include "ui/JpegImage.h"
 #include "ui/Pictures.h"
-#include "ui/Unit1.h"
 
 #include <QLabel>
 #include <QtTest>
 
 using namespace qarvel::ui;
+using qarvel::platform::LoadJpeg;
 
 namespace {
 
@@ -57,11 +58,10 @@ private slots:
         const double boldInk = Ink(bold.grab().toImage());
         // Unscaled, the Song face's bold has about twice the ink of its plain
         // text; a bold made at the unscaled size and then scaled to 2x has 1.5.
-        QVERIFY2(boldInk > 1.8 * plainInk,
-                 qPrintable(QStringLiteral("scale %1: bold %2, plain %3")
-                                .arg(window.devicePixelRatioF())
-                                .arg(boldInk)
-                                .arg(plainInk)));
+        QVERIFY2(boldInk > 1.8 * plainInk, qPrintable(QStringLiteral("scale %1: bold %2, plain %3")
+                                                          .arg(window.devicePixelRatioF())
+                                                          .arg(boldInk)
+                                                          .arg(plainInk)));
     }
 
     void picturesComeFromTheirDoubledVersions() {

@@ -3,7 +3,7 @@
 #include "platform/ScriptedKeyboardLayouts.h"
 #include "ui/AnswerEdit.h"
 #include "ui/ClickLabel.h"
-#include "ui/Unit1.h"
+#include "ui/ExamWindow.h"
 
 #include <QAction>
 #include <QMenu>

@@ -22,8 +22,8 @@
 #include "platform/GbkText.h"
 #include "platform/X11KeyEvents.h"
 #include "ui/AnswerEdit.h"
+#include "ui/ExamWindow.h"
 #include "ui/SourceView.h"
-#include "ui/Unit1.h"
 
 #include <QAccessible>
 #include <QClipboard>

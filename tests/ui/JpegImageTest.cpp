@@ -1,10 +1,10 @@
 // The title-strip glyphs decode with libjpeg; broken pictures are errors, not crashes.
-#include "ui/JpegImage.h"
+#include "platform/JpegImage.h"
 
 #include <QFile>
 #include <QtTest>
 
-using namespace qarvel::ui;
+using namespace qarvel::platform;
 
 namespace {
 

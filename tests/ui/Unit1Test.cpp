@@ -1,10 +1,9 @@
 // The exam window driven as an examinee drives it: keys, input-method commits
 // and mouse clicks on the real controls, found by their names.
-#include "ui/Unit1.h"
-
 #include "UiTestSupport.h"
 #include "ui/AnswerEdit.h"
 #include "ui/Application.h"
+#include "ui/ExamWindow.h"
 #include "ui/SourceView.h"
 
 #include <QFrame>

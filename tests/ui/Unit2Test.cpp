@@ -1,8 +1,7 @@
 // The login window driven as an examinee drives it, against a stand-in exam
 // window that holds the three labels the login fills; and the rounded regions.
-#include "ui/Unit2.h"
-
 #include "UiTestSupport.h"
+#include "ui/LoginWindow.h"
 #include "ui/Rounding.h"
 
 #include <QClipboard>

@@ -4,9 +4,9 @@
 // names screen readers say for controls without text.
 #include "UiTestSupport.h"
 #include "ui/AnswerEdit.h"
+#include "ui/ExamWindow.h"
+#include "ui/LoginWindow.h"
 #include "ui/Rounding.h"
-#include "ui/Unit1.h"
-#include "ui/Unit2.h"
 
 #include <QAccessible>
 #include <QLabel>

@@ -3,8 +3,8 @@
 // (headless Wayland). Prints "shown" once the window is on screen and has
 // painted, then runs until it is ended. Run it where vexo/2.txt is.
 #include "ui/Application.h"
-#include "ui/Unit1.h"
-#include "ui/Unit2.h"
+#include "ui/ExamWindow.h"
+#include "ui/LoginWindow.h"
 
 #include <QTimer>
 #include <QWindow>

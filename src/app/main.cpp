@@ -2,15 +2,15 @@
 // the login window.
 #include "CommandLine.h"
 #include "DisplayCheck.h"
+#include "ResultsSession.h"
 #include "TeardownBound.h"
+#include "TestDump.h"
+#include "platform/Fonts.h"
 #include "results/Settings.h"
 #include "ui/Application.h"
-#include "ui/Fonts.h"
+#include "ui/ExamWindow.h"
+#include "ui/LoginWindow.h"
 #include "ui/Pictures.h"
-#include "ui/ResultsSession.h"
-#include "ui/TestDump.h"
-#include "ui/Unit1.h"
-#include "ui/Unit2.h"
 
 #include <QFile>
 #include <QIcon>
@@ -46,8 +46,8 @@ int main(int argc, char** argv) {
     // start-up that needs nothing of the display: it runs beside the set-up
     // of the application, and the first window waits for it if it must.
     const std::jthread faces([] {
-        qarvel::ui::SongFamily();
-        qarvel::ui::LatinFamily();
+        qarvel::platform::SongFamily();
+        qarvel::platform::LatinFamily();
     });
     // Without a display Qt would abort; say why in one line instead.
     auto probe = std::make_unique<qarvel::app::DisplayProbe>(argc, argv);
@@ -64,26 +64,26 @@ int main(int argc, char** argv) {
     // The program ends by its own commands or with the exam window, never
     // because the login window closed while the exam window is not yet shown.
     QApplication::setQuitOnLastWindowClosed(false);
-    qarvel::ui::InstallTestDump(nullptr, start);
+    qarvel::app::InstallTestDump(nullptr, start);
 
     // The exam window first: creating it reads the source text; a failure there
     // is shown in the error box and start-up goes on. Its controls are made
     // once the login window is on screen.
     qarvel::ui::TForm1 form1(nullptr, qarvel::ui::TForm1::Controls::Later);
-    qarvel::ui::InstallTestDump(&form1, start);
+    qarvel::app::InstallTestDump(&form1, start);
     // Then the login window, whose show comes later.
     qarvel::ui::TForm2 form2(&form1);
     form1.SetLoginWindow(&form2);
 
     // Results records, when a teacher or the administrator asked for them;
     // otherwise the program writes nothing.
-    std::unique_ptr<qarvel::ui::ResultsSession> results;
+    std::unique_ptr<qarvel::app::ResultsSession> results;
     if (!resultsFolder.isEmpty()) {
-        qarvel::ui::ResultsSession::Options options;
+        qarvel::app::ResultsSession::Options options;
         options.folder = resultsFolder;
         options.sourcePath = QFile::decodeName(line.sourcePath.c_str());
-        results = std::make_unique<qarvel::ui::ResultsSession>(form1, &form2, options);
-        qarvel::ui::ResultsSession::EndProgramOnSignals();
+        results = std::make_unique<qarvel::app::ResultsSession>(form1, &form2, options);
+        qarvel::app::ResultsSession::EndProgramOnSignals();
     }
 
     // The loop's first task: show the exam window, which opens the login

@@ -1,5 +1,6 @@
-#include "Unit2.h"
+#include "LoginWindow.h"
 
+#include "ExamWindow.h"
 #include "Fonts.h"
 #include "HiDpi.h"
 #include "MessageBoxes.h"
@@ -7,7 +8,6 @@
 #include "Pictures.h"
 #include "Rounding.h"
 #include "TitleStrip.h"
-#include "Unit1.h"
 #include "exam/TimeText.h"
 #include "platform/GbkText.h"
 #include "platform/LocaleWords.h"

@@ -1,23 +1,23 @@
-#include "Unit1.h"
+#include "ExamWindow.h"
 
 #include "AnswerEdit.h"
 #include "ClickLabel.h"
 #include "ElidingLabel.h"
 #include "Fonts.h"
 #include "HiDpi.h"
-#include "JpegImage.h"
+#include "LoginWindow.h"
 #include "MessageBoxes.h"
 #include "Pictures.h"
 #include "Rounding.h"
 #include "SourceView.h"
 #include "TitleStrip.h"
-#include "Unit2.h"
 #include "exam/CompareAnswer.h"
 #include "exam/Errors.h"
 #include "exam/ExamClock.h"
 #include "exam/SourceCount.h"
 #include "exam/SourceFile.h"
 #include "platform/GbkText.h"
+#include "platform/JpegImage.h"
 #include "platform/LocaleWords.h"
 
 #include <QAction>
@@ -476,14 +476,14 @@ void TForm1::RoundControl(QWidget* control, int ellipseWidth, int ellipseHeight)
 
 bool TForm1::LoadPicture(QLabel* target, const QString& path) {
     return Guarded([&] {
-        const QImage normal = LoadJpeg(path);
+        const QImage normal = platform::LoadJpeg(path);
         SetPicture(target, normal, {});
         // The picture at twice the size, for scaled screens, where there is one.
         const QString jpg = QStringLiteral(".jpg");
         if (path.endsWith(jpg)) {
             const QString doubled = path.chopped(jpg.size()) + QStringLiteral("@2x") + jpg;
             if (QFile::exists(doubled)) {
-                SetPicture(target, normal, LoadJpeg(doubled));
+                SetPicture(target, normal, platform::LoadJpeg(doubled));
             }
         }
     });

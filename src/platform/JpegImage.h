@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QString>
 
-namespace qarvel::ui {
+namespace qarvel::platform {
 
 // A picture that cannot be read; the message names the picture and libjpeg's reason.
 class PictureError : public exam::ExamError {
@@ -22,4 +22,4 @@ QImage DecodeJpeg(const QByteArray& bytes, const QString& name = QString());
 // Reads a JPEG from a file or a Qt resource (":/...") and decodes it.
 QImage LoadJpeg(const QString& path);
 
-} // namespace qarvel::ui
+} // namespace qarvel::platform

@@ -14,9 +14,11 @@ class ResultsWriter;
 }
 
 namespace qarvel::ui {
-
 class TForm1;
 class TForm2;
+} // namespace qarvel::ui
+
+namespace qarvel::app {
 
 // Keeps the record of the exam in the exam window up to date in the results
 // folder: from the login on, every few seconds, at pause and continue, at
@@ -38,7 +40,7 @@ public:
     // Records kept locally by earlier runs go out at once. The exam's own
     // record starts when `login` ends in an exam (not by "退出"); without a
     // login window, call Begin().
-    ResultsSession(TForm1& form, TForm2* login, Options options);
+    ResultsSession(ui::TForm1& form, ui::TForm2* login, Options options);
     ~ResultsSession() override;
 
     // The exam has begun: the start time is now, the first record goes out.
@@ -63,7 +65,7 @@ private:
     [[nodiscard]] QString CurrentState() const;
     [[nodiscard]] QString LabelText(const char* name) const;
 
-    TForm1& form_;
+    ui::TForm1& form_;
     Options options_;
     std::unique_ptr<results::ResultsWriter> writer_;
     QTimer period_;
@@ -76,4 +78,4 @@ private:
     std::chrono::steady_clock::time_point pauseBegan_{};
 };
 
-} // namespace qarvel::ui
+} // namespace qarvel::app

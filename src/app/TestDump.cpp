@@ -1,6 +1,6 @@
 #include "TestDump.h"
 
-#include "SourceView.h"
+#include "ui/SourceView.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -15,8 +15,10 @@
 #include <QTextCursor>
 #include <QTimer>
 
-namespace qarvel::ui {
+namespace qarvel::app {
 namespace {
+
+using ui::SourceView;
 
 constexpr int kSourceCharacters = 40;
 
@@ -170,4 +172,4 @@ void InstallTestDump(QWidget* form, std::chrono::steady_clock::time_point start)
     }
 }
 
-} // namespace qarvel::ui
+} // namespace qarvel::app

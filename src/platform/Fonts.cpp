@@ -5,7 +5,7 @@
 #include <fontconfig/fontconfig.h>
 #include <string>
 
-namespace qarvel::ui {
+namespace qarvel::platform {
 namespace {
 
 // Fontconfig's own language tag for simplified Chinese.
@@ -209,4 +209,4 @@ QFont SongFont(int pixels, bool bold) {
     return font;
 }
 
-} // namespace qarvel::ui
+} // namespace qarvel::platform

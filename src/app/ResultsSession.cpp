@@ -1,11 +1,11 @@
 #include "ResultsSession.h"
 
-#include "MessageBoxes.h"
-#include "Unit1.h"
-#include "Unit2.h"
 #include "exam/ExamClock.h"
 #include "platform/GbkText.h"
 #include "results/ResultsWriter.h"
+#include "ui/ExamWindow.h"
+#include "ui/LoginWindow.h"
+#include "ui/MessageBoxes.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -20,8 +20,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace qarvel::ui {
+namespace qarvel::app {
 namespace {
+
+using ui::TForm1;
+using ui::TForm2;
 
 using Clock = std::chrono::steady_clock;
 
@@ -70,12 +73,13 @@ ResultsSession::ResultsSession(TForm1& form, TForm2* login, Options options)
                         return;
                     }
                     TForm1& window = session->form_;
-                    ShowMessageBox({BoxKind::Plain, ApplicationTitle(),
-                                    QStringLiteral("成绩记录无法保存到成绩文件夹：\n%1\n（%2）\n\n"
-                                                   "考试照常进行。成绩先保存在本机，"
-                                                   "文件夹恢复后会自动补交。")
-                                        .arg(folder, reason)},
-                                   window.isVisible() ? &window : nullptr);
+                    ui::ShowMessageBox(
+                        {ui::BoxKind::Plain, ui::ApplicationTitle(),
+                         QStringLiteral("成绩记录无法保存到成绩文件夹：\n%1\n（%2）\n\n"
+                                        "考试照常进行。成绩先保存在本机，"
+                                        "文件夹恢复后会自动补交。")
+                             .arg(folder, reason)},
+                        window.isVisible() ? &window : nullptr);
                     // Back to the exam: the keys go where they went before.
                     if (window.isVisible()) {
                         window.raise();
@@ -239,4 +243,4 @@ void ResultsSession::EndProgramOnSignals() {
     ::sigaction(SIGHUP, &action, nullptr);
 }
 
-} // namespace qarvel::ui
+} // namespace qarvel::app

@@ -5,7 +5,7 @@
 
 class QWidget;
 
-namespace qarvel::ui {
+namespace qarvel::app {
 
 // A test aid for the end-to-end tests, off unless the environment variable
 // QARVEL_TEST_DUMP names a file. Then, every 200 ms, what is on screen is
@@ -23,4 +23,4 @@ namespace qarvel::ui {
 // a later call with the exam window adds it.
 void InstallTestDump(QWidget* form, std::chrono::steady_clock::time_point start);
 
-} // namespace qarvel::ui
+} // namespace qarvel::app

@@ -12,7 +12,7 @@
 #include "platform/SharedLibrary.h"
 #endif
 
-namespace qarvel::ui {
+namespace qarvel::platform {
 namespace {
 
 // The few functions of libjpeg a decode calls. Where the build names the
@@ -184,4 +184,4 @@ QImage LoadJpeg(const QString& path) {
     return DecodeJpeg(file.readAll(), name);
 }
 
-} // namespace qarvel::ui
+} // namespace qarvel::platform
