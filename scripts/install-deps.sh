@@ -5,14 +5,15 @@
 # Idempotent: when everything is already installed it returns in a moment.
 set -euo pipefail
 
-# Building and running: compiler, Qt, the libraries the program links, a
-# Chinese serif face with a Latin serif beside it, Qt's Wayland platform and an
-# input method to type Chinese with.
+# Building and running: compiler, Qt, the libraries the program links (the
+# spreadsheet writer of qarvel-results among them), a Chinese serif face with a
+# Latin serif beside it, Qt's Wayland platform and an input method to type
+# Chinese with.
 run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6dbus6
   libfcitx5-qt6-dev libglib2.0-dev qt6-translations-l10n
-  libjpeg-dev libfontconfig-dev libxcb1-dev
+  libjpeg-dev libfontconfig-dev libxcb1-dev libxlsxwriter-dev
   fonts-wqy-microhei fonts-arphic-uming fonts-liberation2
   qt6-wayland
   fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
@@ -21,7 +22,8 @@ run_packages=(
 # Testing: test frameworks, the sanitizer and fuzzing runtime, the X server and
 # tools the end-to-end tests drive the program with, the second input-method
 # framework, other desktops (a dark style, a window manager, a Wayland
-# compositor), and the tools that build and check the Debian package.
+# compositor), the tools that build and check the Debian package, and a browser
+# and a spreadsheet program that open the teacher's report and spreadsheet.
 test_packages=(
   clang libclang-rt-14-dev
   libqt6test6 libgtest-dev libgmock-dev libbenchmark-dev
@@ -30,6 +32,7 @@ test_packages=(
   at-spi2-core python3-gi gir1.2-atspi-2.0
   adwaita-qt6 openbox weston xwayland
   dpkg-dev fakeroot file lintian desktop-file-utils appstream
+  chromium libreoffice-calc-nogui
 )
 
 case "${1:-run}" in
