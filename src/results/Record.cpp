@@ -1,5 +1,7 @@
 #include "Record.h"
 
+#include "exam/ExamLogText.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -67,6 +69,14 @@ QByteArray ToJson(const Record& r) {
                      {"changes", r.changes},
                      {"pauses", pauses},
                      {"answer", r.answer}};
+    if (r.hasLog) {
+        const std::string events = exam::EncodeEvents(r.log.events);
+        root.insert(
+            QStringLiteral("log"),
+            QJsonObject{{"at", r.loggedAt},
+                        {"keys", qint64(r.log.keyPresses)},
+                        {"events", QString::fromUtf8(events.data(), qsizetype(events.size()))}});
+    }
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
@@ -77,10 +87,12 @@ std::optional<Record> FromJson(const QByteArray& json) {
         return std::nullopt;
     }
     const QJsonObject root = document.object();
-    if (Int(root, "schema") != kSchemaVersion || !root.value(QLatin1String("number")).isString()) {
+    const int schema = Int(root, "schema");
+    if (schema < 1 || schema > kSchemaVersion || !root.value(QLatin1String("number")).isString()) {
         return std::nullopt;
     }
     Record r;
+    r.schema = schema;
     r.program = Text(root, "program");
     r.host = Text(root, "host");
     r.user = Text(root, "user");
@@ -107,6 +119,18 @@ std::optional<Record> FromJson(const QByteArray& json) {
     r.pauses = Int(pauses, "count");
     r.pauseSeconds = pauses.value(QLatin1String("seconds")).toInteger();
     r.answer = Text(root, "answer");
+    // A log that does not read is no log: the record is then not verified.
+    const QJsonObject log = root.value(QLatin1String("log")).toObject();
+    if (schema >= 2 && log.value(QLatin1String("events")).isString()) {
+        const auto events =
+            exam::DecodeEvents(log.value(QLatin1String("events")).toString().toStdString());
+        if (events) {
+            r.hasLog = true;
+            r.log.events = *events;
+            r.log.keyPresses = log.value(QLatin1String("keys")).toInteger(-1);
+            r.loggedAt = log.value(QLatin1String("at")).toInteger(-1);
+        }
+    }
     return r;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exam/EventLog.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -14,7 +16,8 @@ inline constexpr const char* kTimeUp = "time up";
 inline constexpr const char* kComplete = "complete";
 inline constexpr const char* kClosed = "closed";
 
-inline constexpr int kSchemaVersion = 1;
+// Schema 2 adds the exam's event log; records of schema 1 still read.
+inline constexpr int kSchemaVersion = 2;
 
 // One exam as the teacher gets it: who, where, when, on which source, how far.
 struct Record {
@@ -42,6 +45,11 @@ struct Record {
     int pauses = 0;
     qint64 pauseSeconds = 0;
     QString answer; // line breaks as "\n"
+    // The typing, as the window judged it (schema 2): every change and pause
+    // since the login, and the real key presses (-1: not counted).
+    bool hasLog = false;
+    exam::ExamLog log;
+    qint64 loggedAt = -1; // milliseconds since the login when the record was made
 
     bool operator==(const Record&) const = default;
 };

@@ -1,7 +1,12 @@
 #include "ResultsTable.h"
 
+#include "TextSafety.h"
+
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <algorithm>
 #include <map>
 
@@ -94,14 +99,9 @@ QString CsvField(QString text) {
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-// A name or number shown on one line of the table.
-QString OneLine(QString text) {
-    for (QChar& ch : text) {
-        if (ch.category() == QChar::Other_Control) {
-            ch = QLatin1Char(' ');
-        }
-    }
-    return text;
+// A field of a record shown on one line of the table.
+QString OneLine(const QString& text) {
+    return ForTerminal(text);
 }
 
 } // namespace
@@ -140,7 +140,7 @@ std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now)
         Row row;
         row.record = folder.records[i];
         row.file = i < std::size_t(folder.files.size()) ? folder.files[qsizetype(i)] : QString();
-        ++perNumber[row.record.number];
+        ++perNumber[NumberKey(row.record.number)];
         ++perSource[row.record.sourceSha256];
         rows.push_back(row);
     }
@@ -159,13 +159,22 @@ std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now)
     }
     for (Row& row : rows) {
         const Record& r = row.record;
-        row.duplicate = perNumber[r.number] > 1;
-        row.stale = r.state == QLatin1String(kRunning) &&
+        row.duplicate = perNumber[NumberKey(r.number)] > 1;
+        row.stale = (r.state == QLatin1String(kRunning) || r.state == QLatin1String(kPaused)) &&
                     (!r.updated.isValid() || r.updated.secsTo(now) > kStaleSeconds);
         row.otherSource = perSource.size() > 1 && (tie || r.sourceSha256 != usual);
+        if (row.duplicate) {
+            row.check.Add(Flag::DuplicateNumber);
+        }
+        if (row.stale) {
+            row.check.Add(Flag::Stale);
+        }
+        if (row.otherSource) {
+            row.check.Add(Flag::SourceDiffers);
+        }
     }
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
-        const int c = CompareNumbers(a.record.number, b.record.number);
+        const int c = CompareNumbers(NumberKey(a.record.number), NumberKey(b.record.number));
         return c != 0 ? c < 0 : a.record.start < b.record.start;
     });
     return rows;
@@ -194,18 +203,38 @@ QString StateWord(const Row& row) {
     return state;
 }
 
+void VerifyRows(std::vector<Row>& rows, SourceTexts& sources) {
+    for (Row& row : rows) {
+        const SourceTexts::Found found = sources.For(row.record);
+        Check check = CheckRecord(row.record, found.text);
+        for (const Flag flag : row.check.flags) {
+            check.Add(flag);
+        }
+        if (found.differsFromGiven) {
+            check.Add(Flag::SourceDiffers);
+        }
+        row.check = check;
+    }
+}
+
 QString FlagWords(const Row& row) {
     QStringList flags;
-    if (row.duplicate) {
-        flags << QStringLiteral("学号重复");
-    }
-    if (row.stale) {
-        flags << QStringLiteral("超过1分钟未更新");
-    }
-    if (row.otherSource) {
-        flags << QStringLiteral("原文不同");
+    for (const Flag flag : row.check.flags) {
+        flags << FlagWord(flag);
     }
     return flags.join(QStringLiteral("; "));
+}
+
+QString VerifiedWord(const Row& row) {
+    switch (row.check.verified) {
+    case Verified::Yes:
+        return QStringLiteral("是");
+    case Verified::No:
+        return QStringLiteral("否");
+    case Verified::Unknown:
+        break;
+    }
+    return QStringLiteral("未知");
 }
 
 QString FormatTable(const std::vector<Row>& rows) {
@@ -213,13 +242,15 @@ QString FormatTable(const std::vector<Row>& rows) {
     cells.push_back({QStringLiteral("学号"), QStringLiteral("姓名"), QStringLiteral("状态"),
                      QStringLiteral("得分"), QStringLiteral("正确汉字"), QStringLiteral("正确字符"),
                      QStringLiteral("剩余时间"), QStringLiteral("已用时间"), QStringLiteral("暂停"),
-                     QStringLiteral("更新"), QStringLiteral("主机"), QStringLiteral("标记")});
+                     QStringLiteral("更新"), QStringLiteral("主机"), QStringLiteral("核验"),
+                     QStringLiteral("标记")});
     for (const Row& row : rows) {
         const Record& r = row.record;
-        cells.push_back({OneLine(r.number), OneLine(r.name), StateWord(row),
+        cells.push_back({OneLine(r.number), OneLine(r.name), OneLine(StateWord(row)),
                          QString::number(r.score), QString::number(r.correctHanzi),
-                         QString::number(r.correctAscii), r.remaining, r.elapsed, Pauses(r),
-                         TimeText(r.updated), OneLine(r.host), FlagWords(row)});
+                         QString::number(r.correctAscii), OneLine(r.remaining), OneLine(r.elapsed),
+                         Pauses(r), TimeText(r.updated), OneLine(r.host), VerifiedWord(row),
+                         FlagWords(row)});
     }
     std::vector<int> widths(std::size_t(cells.front().size()), 0);
     for (const QStringList& line : cells) {
@@ -273,7 +304,7 @@ QByteArray FormatCsv(const std::vector<Row>& rows) {
     QStringList lines;
     lines << QStringLiteral("学号,姓名,状态,得分,正确汉字,正确字符,剩余时间,已用时间,考试时长,"
                             "暂停次数,暂停秒数,改动次数,开始时间,更新时间,主机,用户,原文,"
-                            "原文SHA-256,标记,文件");
+                            "原文SHA-256,核验,标记,文件");
     for (const Row& row : rows) {
         const Record& r = row.record;
         const QStringList fields{r.number,
@@ -294,6 +325,7 @@ QByteArray FormatCsv(const std::vector<Row>& rows) {
                                  r.user,
                                  r.sourcePath,
                                  r.sourceSha256,
+                                 VerifiedWord(row),
                                  FlagWords(row),
                                  row.file};
         QStringList quoted;
@@ -303,6 +335,46 @@ QByteArray FormatCsv(const std::vector<Row>& rows) {
         lines << quoted.join(QLatin1Char(','));
     }
     return QByteArray("\xEF\xBB\xBF") + lines.join(QStringLiteral("\r\n")).toUtf8() + "\r\n";
+}
+
+QByteArray FormatJson(const std::vector<Row>& rows) {
+    QJsonArray array;
+    for (const Row& row : rows) {
+        const Record& r = row.record;
+        QJsonArray flags;
+        for (const Flag flag : row.check.flags) {
+            flags.append(FlagId(flag));
+        }
+        QJsonObject object{
+            {"number", r.number},
+            {"name", r.name},
+            {"host", r.host},
+            {"user", r.user},
+            {"state", r.state},
+            {"score", r.score},
+            {"correctAscii", r.correctAscii},
+            {"correctHanzi", r.correctHanzi},
+            {"elapsed", r.elapsed},
+            {"remaining", r.remaining},
+            {"duration", r.duration},
+            {"changes", r.changes},
+            {"pauses", r.pauses},
+            {"pauseSeconds", r.pauseSeconds},
+            {"start", Iso(r.start)},
+            {"updated", Iso(r.updated)},
+            {"sourcePath", r.sourcePath},
+            {"sourceSha256", r.sourceSha256},
+            {"schema", r.schema},
+            {"file", row.file},
+            {"verified", VerifiedId(row.check.verified)},
+            {"flags", flags},
+            {"disagreements", QJsonArray::fromStringList(row.check.disagreements)},
+            {"characters", qint64(row.check.pace.characters)},
+            {"keyPresses", qint64(r.hasLog ? r.log.keyPresses : -1)},
+        };
+        array.append(object);
+    }
+    return QJsonDocument(array).toJson(QJsonDocument::Indented);
 }
 
 } // namespace qarvel::results

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Record.h"
+#include "RecordCheck.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -10,8 +11,8 @@
 
 namespace qarvel::results {
 
-// A running record not updated for this long comes from a program that
-// stopped writing: crashed, killed or switched off.
+// A running or paused record not updated for this long comes from a program
+// that stopped writing: crashed, killed or switched off.
 inline constexpr qint64 kStaleSeconds = 60;
 
 // The records of a results folder, and the files in it that are not records.
@@ -29,19 +30,25 @@ FolderRecords ReadFolder(const QString& folder);
 struct Row {
     Record record;
     QString file;
-    bool duplicate = false;   // another record has the same number
-    bool stale = false;       // running, but not updated for kStaleSeconds
+    bool duplicate = false;   // another record has the same number, as a person reads it
+    bool stale = false;       // running or paused, but not updated for kStaleSeconds
     bool otherSource = false; // made on a source unlike most records'
+    Check check;              // the flags above, and what checking the record found
 };
 
 // One row per record, sorted by student number (numbers of digits by value),
-// then by start; with the flags set as of `now`.
+// then by start; with the folder's flags set as of `now`.
 std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now);
+
+// Replays and checks every row's record on its source (see CheckRecord).
+void VerifyRows(std::vector<Row>& rows, SourceTexts& sources);
 
 // The state as the table shows it: 答题中, 暂停, 时间到, 完成, 已关闭; 失联 when stale.
 QString StateWord(const Row& row);
 // The flags as the table shows them, "; " between.
 QString FlagWords(const Row& row);
+// Whether the record was verified, in a word: 是, 否, 未知.
+QString VerifiedWord(const Row& row);
 
 // The table for a terminal, columns aligned for Chinese text (two cells a character).
 QString FormatTable(const std::vector<Row>& rows);
@@ -50,5 +57,8 @@ QString FormatSummary(const std::vector<Row>& rows);
 // The table as CSV: UTF-8 with a byte-order mark, CR LF line ends, quoted
 // where needed, so that spreadsheets open the Chinese correctly.
 QByteArray FormatCsv(const std::vector<Row>& rows);
+// The rows for scripts: one JSON array, an object per record, its flags as
+// stable English identifiers (FlagId).
+QByteArray FormatJson(const std::vector<Row>& rows);
 
 } // namespace qarvel::results

@@ -61,7 +61,7 @@ TEST(Record, ReadsBackWhatWasWritten) {
 
 TEST(Record, RefusesWhatIsNotARecord) {
     QByteArray otherSchema = ToJson(Sample());
-    otherSchema.replace("\"schema\": 1", "\"schema\": 2");
+    otherSchema.replace("\"schema\": 2", "\"schema\": 3");
     QByteArray cut = ToJson(Sample());
     cut.chop(20);
     for (const QByteArray& text : {QByteArray(), QByteArray("[]"), QByteArray("{}"), cut,

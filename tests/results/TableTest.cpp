@@ -61,12 +61,20 @@ TEST(MergeRecords, OrdersAndFlags) {
         // Two records of one number: both flagged.
         {{{"3", kClosed, 5, "x"}, {"3", kRunning, 5, "x"}, {"4", kRunning, 5, "x"}},
          {"3:d", "3:d", "4:"}},
-        // Only a running record goes stale, and only after a minute.
+        // A running or paused record goes stale, and only after a minute.
         {{{"1", kRunning, 61, "x"},
           {"2", kRunning, 59, "x"},
           {"3", kPaused, 600, "x"},
           {"4", kComplete, 600, "x"}},
-         {"1:s", "2:", "3:", "4:"}},
+         {"1:s", "2:", "3:s", "4:"}},
+        // Numbers that only look alike are one number.
+        {{{"2024001", kRunning, 5, "x"},
+          {"\xEF\xBC\x92\xEF\xBC\x90\xEF\xBC\x92\xEF\xBC\x94\xEF\xBC\x90\xEF\xBC\x90\xEF\xBC\x91",
+           kRunning, 5, "x"},
+          {"2024\u200B001 ", kRunning, 5, "x"},
+          {"\u200F2024001", kRunning, 5, "x"},
+          {"2024002", kRunning, 5, "x"}},
+         {"2024001:d", "２０２４００１:d", "2024\u200B001 :d", "\u200F2024001:d", "2024002:"}},
         // The odd source out is flagged; with a tie, every record is.
         {{{"1", kRunning, 5, "x"}, {"2", kRunning, 5, "x"}, {"3", kRunning, 5, "y"}},
          {"1:", "2:", "3:o"}},
