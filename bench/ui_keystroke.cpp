@@ -104,7 +104,7 @@ struct Exam {
             options.folder = results.path();
             options.spoolRoot = results.filePath(QStringLiteral("spool"));
             options.period = period;
-            session = std::make_unique<qarvel::app::ResultsSession>(*form, nullptr, options);
+            session = std::make_unique<qarvel::app::ResultsSession>(*form, options);
             session->Begin();
         }
         form->show();

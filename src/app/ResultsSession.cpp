@@ -1,17 +1,15 @@
 #include "ResultsSession.h"
 
-#include "exam/ExamClock.h"
+#include "exam/ExamPhase.h"
 #include "platform/GbkText.h"
 #include "results/ResultsWriter.h"
 #include "ui/ExamWindow.h"
-#include "ui/LoginWindow.h"
 #include "ui/MessageBoxes.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QSocketNotifier>
 #include <QSysInfo>
 #include <QTimer>
@@ -24,7 +22,6 @@ namespace qarvel::app {
 namespace {
 
 using ui::TForm1;
-using ui::TForm2;
 
 using Clock = std::chrono::steady_clock;
 
@@ -54,7 +51,7 @@ void OnEndSignal(int) {
 
 } // namespace
 
-ResultsSession::ResultsSession(TForm1& form, TForm2* login, Options options)
+ResultsSession::ResultsSession(TForm1& form, Options options)
     : form_(form), options_(std::move(options)) {
     if (options_.spoolRoot.isEmpty()) {
         options_.spoolRoot = results::ResultsWriter::DefaultSpoolRoot();
@@ -95,21 +92,9 @@ ResultsSession::ResultsSession(TForm1& form, TForm2* login, Options options)
     connect(&form_, &TForm1::ticked, this, &ResultsSession::Observe);
     connect(&form_, &TForm1::paused, this, &ResultsSession::Observe);
     connect(&form_, &TForm1::continued, this, &ResultsSession::Observe);
-    if (login != nullptr) {
-        connect(login, &QDialog::finished, this, [this](int result) {
-            if (result != TForm2::kExitChosen) {
-                Begin();
-            }
-        });
-    }
 }
 
 ResultsSession::~ResultsSession() = default;
-
-QString ResultsSession::LabelText(const char* name) const {
-    const auto* label = form_.findChild<QLabel*>(QLatin1String(name));
-    return label != nullptr ? label->text() : QString();
-}
 
 void ResultsSession::Begin() {
     if (begun_ || finishing_) {
@@ -119,15 +104,16 @@ void ResultsSession::Begin() {
     fixed_.program = results::ProgramVersion();
     fixed_.host = QSysInfo::machineHostName();
     fixed_.user = UserName();
-    fixed_.name = LabelText("Label17");
-    fixed_.number = LabelText("Label19");
-    fixed_.duration = LabelText("Label14");
+    const ui::ExamSnapshot exam = form_.Snapshot();
+    fixed_.name = exam.name;
+    fixed_.number = exam.number;
+    fixed_.duration = exam.remaining; // not counted down yet
     fixed_.start = results::NowWithOffset();
     fixed_.sourcePath = QDir::cleanPath(QDir::current().absoluteFilePath(options_.sourcePath));
     fixed_.sourceSha256 = FileSha256(fixed_.sourcePath);
-    fixed_.sourceTotal = LabelText("Label2").toInt();
-    fixed_.sourceAscii = LabelText("Label4").toInt();
-    fixed_.sourceHanzi = LabelText("Label6").toInt();
+    fixed_.sourceTotal = exam.sourceTotal.toInt();
+    fixed_.sourceAscii = exam.sourceAscii.toInt();
+    fixed_.sourceHanzi = exam.sourceHanzi.toInt();
     state_ = CurrentState();
 
     Submit();
@@ -135,17 +121,15 @@ void ResultsSession::Begin() {
 }
 
 QString ResultsSession::CurrentState() const {
-    const auto* answer = form_.findChild<QWidget*>(QStringLiteral("Memo1"));
-    if (answer == nullptr) {
-        return QString::fromLatin1(results::kRunning);
-    }
-    if (!answer->isEnabled()) {
+    switch (form_.phase()) {
+    case exam::ExamPhase::Complete:
         return QString::fromLatin1(results::kComplete);
-    }
-    if (answer->property("readOnly").toBool()) {
-        return QString::fromLatin1(LabelText("Label14") == QLatin1String(exam::kInitialElapsed)
-                                       ? results::kTimeUp
-                                       : results::kPaused);
+    case exam::ExamPhase::TimedOut:
+        return QString::fromLatin1(results::kTimeUp);
+    case exam::ExamPhase::Paused:
+        return QString::fromLatin1(results::kPaused);
+    case exam::ExamPhase::Typing:
+        break;
     }
     return QString::fromLatin1(results::kRunning);
 }
@@ -174,20 +158,20 @@ results::Record ResultsSession::Snapshot() const {
     results::Record r = fixed_;
     r.updated = results::NowWithOffset();
     r.state = state_;
-    r.remaining = LabelText("Label14");
-    r.elapsed = LabelText("Label21");
-    const exam::ExamState& exam = form_.state();
-    r.correctAscii = exam.CorrectAsciiCount;
-    r.correctHanzi = exam.CorrectHanziCount;
-    r.score = LabelText("Label12").toInt();
-    r.changes = form_.changeCount();
+    const ui::ExamSnapshot exam = form_.Snapshot();
+    r.remaining = exam.remaining;
+    r.elapsed = exam.elapsed;
+    r.correctAscii = exam.correctAsciiCount;
+    r.correctHanzi = exam.correctHanziCount;
+    r.score = exam.score.toInt();
+    r.changes = exam.changes;
     r.pauses = pauses_;
     auto paused = pausedFor_;
     if (state_ == QLatin1String(results::kPaused)) {
         paused += Clock::now() - pauseBegan_;
     }
     r.pauseSeconds = std::chrono::duration_cast<std::chrono::seconds>(paused).count();
-    r.answer = platform::FromGbk(exam.AnswerText);
+    r.answer = platform::FromGbk(exam.judgedAnswer);
     r.answer.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return r;
 }

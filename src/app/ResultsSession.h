@@ -15,16 +15,15 @@ class ResultsWriter;
 
 namespace qarvel::ui {
 class TForm1;
-class TForm2;
 } // namespace qarvel::ui
 
 namespace qarvel::app {
 
 // Keeps the record of the exam in the exam window up to date in the results
 // folder: from the login on, every few seconds, at pause and continue, at
-// completion and time up, and a last time when the program ends. It only
-// reads what the window shows; the writing happens in a worker thread
-// (results::ResultsWriter), never on the way of a keystroke.
+// completion and time up, and a last time when the program ends. It reads the
+// exam through the window's snapshot and phase; the writing happens in a
+// worker thread (results::ResultsWriter), never on the way of a keystroke.
 class ResultsSession : public QObject {
     Q_OBJECT
 public:
@@ -38,9 +37,8 @@ public:
     };
 
     // Records kept locally by earlier runs go out at once. The exam's own
-    // record starts when `login` ends in an exam (not by "退出"); without a
-    // login window, call Begin().
-    ResultsSession(ui::TForm1& form, ui::TForm2* login, Options options);
+    // record starts with Begin(), when the login has ended in an exam.
+    ResultsSession(ui::TForm1& form, Options options);
     ~ResultsSession() override;
 
     // The exam has begun: the start time is now, the first record goes out.
@@ -63,7 +61,6 @@ private:
     void Observe();
     void Submit();
     [[nodiscard]] QString CurrentState() const;
-    [[nodiscard]] QString LabelText(const char* name) const;
 
     ui::TForm1& form_;
     Options options_;

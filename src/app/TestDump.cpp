@@ -1,5 +1,6 @@
 #include "TestDump.h"
 
+#include "ui/ExamWindow.h"
 #include "ui/SourceView.h"
 
 #include <QApplication>
@@ -8,12 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QSaveFile>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QTimer>
+#include <utility>
 
 namespace qarvel::app {
 namespace {
@@ -33,7 +32,7 @@ public:
         timer->start(200);
     }
 
-    void setForm(QWidget* form) { form_ = form; }
+    void setForm(ui::TForm1* form) { form_ = form; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -114,20 +113,27 @@ private:
 
     QString formState() const {
         QString out;
-        for (const char* name : {"Label2", "Label4", "Label6", "Label8", "Label10", "Label12",
-                                 "Label14", "Label17", "Label19", "Label21", "LabelState"}) {
-            if (const auto* label = form_->findChild<QLabel*>(QLatin1String(name))) {
-                out += QStringLiteral("%1=%2\n").arg(QLatin1String(name), label->text());
+        const ui::ExamSnapshot exam = form_->Snapshot();
+        if (exam.controlsMade) {
+            // Under the names of the labels that show them.
+            const std::pair<const char*, const QString*> shown[] = {
+                {"Label2", &exam.sourceTotal},    {"Label4", &exam.sourceAscii},
+                {"Label6", &exam.sourceHanzi},    {"Label8", &exam.correctAscii},
+                {"Label10", &exam.correctHanzi},  {"Label12", &exam.score},
+                {"Label14", &exam.remaining},     {"Label17", &exam.name},
+                {"Label19", &exam.number},        {"Label21", &exam.elapsed},
+                {"LabelState", &exam.phaseWords},
+            };
+            for (const auto& [name, text] : shown) {
+                out += QStringLiteral("%1=%2\n").arg(QLatin1String(name), *text);
             }
-        }
-        if (const auto* memo = form_->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))) {
-            out += QStringLiteral("answer=%1\n").arg(Escape(memo->toPlainText()));
+            out += QStringLiteral("answer=%1\n").arg(Escape(exam.answer));
             out += QStringLiteral("answerEnabled=%1\nanswerReadOnly=%2\n")
-                       .arg(int(memo->isEnabled()))
-                       .arg(int(memo->isReadOnly()));
+                       .arg(int(exam.answerEnabled))
+                       .arg(int(exam.answerReadOnly));
         }
         const QWidget* focus = QApplication::focusWidget();
-        out += QStringLiteral("changes=%1\n").arg(form_->property("changeCount").toInt());
+        out += QStringLiteral("changes=%1\n").arg(exam.changes);
         out += QStringLiteral("focus=%1\n").arg(focus ? focus->objectName() : QString());
         out += QStringLiteral("shownMs=%1\n").arg(shownMs_);
         if (const auto* view = form_->findChild<SourceView*>(QStringLiteral("RichEdit1"))) {
@@ -147,7 +153,7 @@ private:
         return out;
     }
 
-    QPointer<QWidget> form_;
+    QPointer<ui::TForm1> form_;
     QString path_;
     std::chrono::steady_clock::time_point start_;
     long long shownMs_ = -1;
@@ -158,7 +164,7 @@ Dumper* theDumper = nullptr;
 
 } // namespace
 
-void InstallTestDump(QWidget* form, std::chrono::steady_clock::time_point start) {
+void InstallTestDump(ui::TForm1* form, std::chrono::steady_clock::time_point start) {
     const QString path = qEnvironmentVariable("QARVEL_TEST_DUMP");
     if (path.isEmpty()) {
         return;

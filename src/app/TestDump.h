@@ -3,14 +3,16 @@
 #include <QString>
 #include <chrono>
 
-class QWidget;
+namespace qarvel::ui {
+class TForm1;
+} // namespace qarvel::ui
 
 namespace qarvel::app {
 
 // A test aid for the end-to-end tests, off unless the environment variable
 // QARVEL_TEST_DUMP names a file. Then, every 200 ms, what is on screen is
 // written there as "key=value" lines:
-// - the exam window `form`: its counter, clock and examinee labels, the answer
+// - the exam window `form`, from its snapshot: its counter, clock and examinee labels, the answer
 //   (UTF-8, "\r" and "\n" escaped), the focused control, the colour and
 //   underline of the first source characters, and the time from `start` to
 //   its first paint (shownMs, -1 before);
@@ -21,6 +23,6 @@ namespace qarvel::app {
 // Called with a null `form` before the exam window exists, the dump starts at
 // once (message boxes shown while the exam window is being made are written);
 // a later call with the exam window adds it.
-void InstallTestDump(QWidget* form, std::chrono::steady_clock::time_point start);
+void InstallTestDump(ui::TForm1* form, std::chrono::steady_clock::time_point start);
 
 } // namespace qarvel::app

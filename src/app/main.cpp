@@ -1,15 +1,14 @@
-// The program: the command line, the application object, the exam window and
-// the login window.
+// The program: the command line, the application object, and the course
+// between the exam window and the login window (ExamFlow).
 #include "CommandLine.h"
 #include "DisplayCheck.h"
+#include "ExamFlow.h"
 #include "ResultsSession.h"
 #include "TeardownBound.h"
 #include "TestDump.h"
 #include "platform/Fonts.h"
 #include "results/Settings.h"
 #include "ui/Application.h"
-#include "ui/ExamWindow.h"
-#include "ui/LoginWindow.h"
 #include "ui/Pictures.h"
 
 #include <QFile>
@@ -68,12 +67,9 @@ int main(int argc, char** argv) {
 
     // The exam window first: creating it reads the source text; a failure there
     // is shown in the error box and start-up goes on. Its controls are made
-    // once the login window is on screen.
-    qarvel::ui::TForm1 form1(nullptr, qarvel::ui::TForm1::Controls::Later);
-    qarvel::app::InstallTestDump(&form1, start);
-    // Then the login window, whose show comes later.
-    qarvel::ui::TForm2 form2(&form1);
-    form1.SetLoginWindow(&form2);
+    // once the login window is on screen. Then the login window.
+    qarvel::app::ExamFlow flow;
+    qarvel::app::InstallTestDump(&flow.examWindow(), start);
 
     // Results records, when a teacher or the administrator asked for them;
     // otherwise the program writes nothing.
@@ -82,13 +78,15 @@ int main(int argc, char** argv) {
         qarvel::app::ResultsSession::Options options;
         options.folder = resultsFolder;
         options.sourcePath = QFile::decodeName(line.sourcePath.c_str());
-        results = std::make_unique<qarvel::app::ResultsSession>(form1, &form2, options);
+        results = std::make_unique<qarvel::app::ResultsSession>(flow.examWindow(), options);
+        QObject::connect(&flow, &qarvel::app::ExamFlow::examBegun, results.get(),
+                         &qarvel::app::ResultsSession::Begin);
         qarvel::app::ResultsSession::EndProgramOnSignals();
     }
 
-    // The loop's first task: show the exam window, which opens the login
-    // window modally and comes on screen itself when the login has closed.
-    QMetaObject::invokeMethod(&form1, &QWidget::show, Qt::QueuedConnection);
+    // The loop's first task: the login window, modally; the exam window comes
+    // on screen when it has closed.
+    QMetaObject::invokeMethod(&flow, &qarvel::app::ExamFlow::Run, Qt::QueuedConnection);
     const int status = app.exec();
     if (results) {
         results->Finish();

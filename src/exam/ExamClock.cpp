@@ -1,5 +1,7 @@
 #include "ExamClock.h"
 
+#include "ExamPhase.h"
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -31,12 +33,10 @@ void Timer1Timer(ExamView& view, const TimeLocale& locale, int seconds) {
         return;
     }
     const long double step = ClockStep();
-    const std::string zero = FormatTimeText(0, locale);
     // Time that has run out stays at zero; it is never written as a positive
     // time again.
     const auto runsOut = [&](long double remaining) {
-        return !(remaining > 0) ||
-               FormatTimeText(static_cast<TimeValue>(remaining), locale) == zero;
+        return !TimeLeft(static_cast<TimeValue>(remaining), locale);
     };
 
     // Remaining time: the seconds off, one tick at a time, so a tick that
@@ -57,7 +57,8 @@ void Timer1Timer(ExamView& view, const TimeLocale& locale, int seconds) {
     const long double remaining = start - static_cast<long double>(ticks) * step;
     const bool timeUp = runsOut(remaining);
     view.SetLabelText(Label::Label14,
-                      timeUp ? zero : FormatTimeText(static_cast<TimeValue>(remaining), locale));
+                      timeUp ? FormatTimeText(0, locale)
+                             : FormatTimeText(static_cast<TimeValue>(remaining), locale));
 
     // Elapsed time: as many seconds more, wrapping to zero after a whole day.
     const long double elapsed =
@@ -79,7 +80,7 @@ void Pap2Click(ExamView& view, const TimeLocale& locale) {
         return;
     }
     // No time left, however the remaining time is written.
-    if (!(Parsed(view.LabelText(Label::Label14), locale) > 0)) {
+    if (!TimeLeft(view.LabelText(Label::Label14), locale)) {
         return;
     }
     view.SetAnswerReadOnly(false);

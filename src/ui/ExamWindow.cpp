@@ -3,9 +3,10 @@
 #include "AnswerEdit.h"
 #include "ClickLabel.h"
 #include "ElidingLabel.h"
+#include "ExamSnapshot.h"
+#include "Examinee.h"
 #include "Fonts.h"
 #include "HiDpi.h"
-#include "LoginWindow.h"
 #include "MessageBoxes.h"
 #include "Pictures.h"
 #include "Rounding.h"
@@ -14,6 +15,7 @@
 #include "exam/CompareAnswer.h"
 #include "exam/Errors.h"
 #include "exam/ExamClock.h"
+#include "exam/ExamPhase.h"
 #include "exam/SourceCount.h"
 #include "exam/SourceFile.h"
 #include "platform/GbkText.h"
@@ -35,7 +37,6 @@
 #include <QTimer>
 #include <QVariant>
 #include <cstdint>
-#include <exception>
 #include <utility>
 
 namespace qarvel::ui {
@@ -470,10 +471,6 @@ const exam::ExamState& TForm1::state() const {
     return state_;
 }
 
-void TForm1::RoundControl(QWidget* control, int ellipseWidth, int ellipseHeight) {
-    ApplyRoundedRegion(control, ellipseWidth, ellipseHeight);
-}
-
 bool TForm1::LoadPicture(QLabel* target, const QString& path) {
     return Guarded([&] {
         const QImage normal = platform::LoadJpeg(path);
@@ -491,18 +488,30 @@ bool TForm1::LoadPicture(QLabel* target, const QString& path) {
 
 // ---- What the engine asks of the window -------------------------------------
 
+exam::ExamPhase TForm1::phase() const {
+    if (!built_) {
+        return exam::ExamPhase::Typing;
+    }
+    const bool readOnly = Memo1->isReadOnly();
+    // The remaining time is read only where the phase depends on it.
+    return exam::PhaseOf(!Memo1->isEnabled(), readOnly,
+                         readOnly ? platform::ToGbk(Label14->text()) : std::string(), locale_);
+}
+
 void TForm1::ShowExamState() {
     QString word;
-    if (!Memo1->isEnabled()) {
+    switch (phase()) {
+    case exam::ExamPhase::Complete:
         word = QStringLiteral("已完成");
-    } else if (Memo1->isReadOnly()) {
-        // Read-only with no time left is the end of the time, else a pause.
-        bool timeLeft = true;
-        try {
-            timeLeft = exam::ParseTimeText(platform::ToGbk(Label14->text()), locale_) > 0;
-        } catch (const std::exception&) {
-        }
-        word = timeLeft ? QStringLiteral("已暂停") : QStringLiteral("时间到");
+        break;
+    case exam::ExamPhase::Paused:
+        word = QStringLiteral("已暂停");
+        break;
+    case exam::ExamPhase::TimedOut:
+        word = QStringLiteral("时间到");
+        break;
+    case exam::ExamPhase::Typing:
+        break;
     }
     // The label keeps its place and size whatever it says: nothing moves.
     LabelState->setText(word);
@@ -708,18 +717,65 @@ void TForm1::Panel4MouseDown(QMouseEvent* event) {
 
 // ---- Coming on screen and going ----------------------------------------------
 
-void TForm1::SetLoginWindow(TForm2* login) {
-    login_ = login;
+void TForm1::SetExaminee(const Examinee& examinee) {
+    EnsureControls(); // it may not have made them yet
+    const auto put = [](QLabel* label, const QString& text, bool withToolTip) {
+        label->setText(text);
+        if (withToolTip) {
+            // Where the window has no room for all of it, the tool tip has.
+            label->setToolTip(text);
+        }
+        // The labels size themselves to their text.
+        label->resize(label->sizeHint());
+    };
+    put(Label17, examinee.name, true);
+    put(Label19, examinee.number, true);
+    if (examinee.duration) {
+        put(Label14, *examinee.duration, false);
+    }
+}
+
+void TForm1::MakeControlsAfterFirstPaintOf(QWidget* window) {
+    RunAfterFirstPaint(window, [self = QPointer<TForm1>(this)] {
+        if (self) {
+            self->EnsureControls();
+            QTimer::singleShot(0, self.data(), [form = self.data()] { form->CountSource(); });
+        }
+    });
+}
+
+ExamSnapshot TForm1::Snapshot() const {
+    ExamSnapshot shot;
+    shot.judgedAnswer = state_.AnswerText;
+    shot.correctAsciiCount = state_.CorrectAsciiCount;
+    shot.correctHanziCount = state_.CorrectHanziCount;
+    shot.changes = changeCount_;
+    if (!built_) {
+        return shot;
+    }
+    shot.controlsMade = true;
+    shot.name = Label17->text();
+    shot.number = Label19->text();
+    shot.remaining = Label14->text();
+    shot.elapsed = Label21->text();
+    shot.sourceTotal = Label2->text();
+    shot.sourceAscii = Label4->text();
+    shot.sourceHanzi = Label6->text();
+    shot.correctAscii = Label8->text();
+    shot.correctHanzi = Label10->text();
+    shot.score = Label12->text();
+    shot.phase = phase();
+    shot.phaseWords = LabelState->text();
+    shot.answer = Memo1->toPlainText();
+    shot.answerEnabled = Memo1->isEnabled();
+    shot.answerReadOnly = Memo1->isReadOnly();
+    return shot;
 }
 
 void TForm1::setVisible(bool visible) {
-    const bool first = visible && !formShown_ && !isVisible();
+    const bool first = visible && !shownOnce_ && !isVisible();
     if (first) {
-        formShown_ = true;
-        FormShow();
-    }
-    if (visible && ending_) {
-        return; // the program ends without this window ever on screen
+        shownOnce_ = true;
     }
     if (visible) {
         EnsureControls();
@@ -730,26 +786,6 @@ void TForm1::setVisible(bool visible) {
     if (first) {
         raise();
         activateWindow();
-    }
-}
-
-void TForm1::FormShow() {
-    // The login's modal loop runs here, while this window is not yet on
-    // screen. A start copies the examinee's data into the labels; a close by
-    // the window system copies nothing; "退出" ends the program.
-    if (TForm2* login = login_.data()) {
-        // This window's controls are made once the login is on screen, in
-        // idle time, and the source is counted in the next slice.
-        RunAfterFirstPaint(login, [self = QPointer<TForm1>(this)] {
-            if (self) {
-                self->EnsureControls();
-                QTimer::singleShot(0, self.data(), [form = self.data()] { form->CountSource(); });
-            }
-        });
-        ending_ = login->exec() == TForm2::kExitChosen;
-        // The login is over: its window goes, and with it the pixels kept
-        // for it, before this window is painted.
-        login->ReleaseWindowResources();
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ExamSnapshot.h"
+#include "Examinee.h"
 #include "Palette.h"
 #include "exam/ExamClock.h"
 #include "exam/ExamState.h"
@@ -28,11 +30,11 @@ namespace qarvel::ui {
 class AnswerEdit;
 class ClickLabel;
 class SourceView;
-class TForm2;
 
 // The exam window Form1: the title strip, the clocks, the counters, the source
 // view RichEdit1 with its marks and the answer box Memo1. It owns the exam's
-// state and is the view the exam engine works through.
+// state and is the view the exam engine works through. It knows no other
+// window: the program body hands it the examinee and shows it.
 class TForm1 : public QWidget, public exam::ExamView {
     Q_OBJECT
     // How many changes of the answer the window has judged (for diagnostics).
@@ -91,22 +93,26 @@ public:
     // one. Takes effect for windows created afterwards; empty: the system's.
     static void SetMonotonicClock(exam::MonotonicClock clock);
 
-    // The login window that FormShow opens; none in tests of the window alone.
-    void SetLoginWindow(TForm2* login);
+    // The examinee from the login: the name into Label17, the number into
+    // Label19 (each with a tool tip holding all of it) and the duration, when
+    // there is one, into Label14. The controls are made if not yet.
+    void SetExaminee(const Examinee& examinee);
 
-    // Shows the window. The first time, FormShow runs first and the window
-    // comes on screen only after it: not at all when the examinee chose to
-    // end the program from the login window.
+    // The controls are made once `window` (the login window) has first been
+    // painted, in idle time, and the source is counted in the next slice.
+    void MakeControlsAfterFirstPaintOf(QWidget* window);
+
+    // What the window shows and holds now; makes nothing.
+    [[nodiscard]] ExamSnapshot Snapshot() const;
+    // Where the exam stands, from the answer box and the remaining time.
+    [[nodiscard]] exam::ExamPhase phase() const;
+
+    // Shows the window: the controls are made, the source counted and the
+    // labels sized first. The first time, it comes to the front.
     void setVisible(bool visible) override;
 
-    // Opens the login window modally; the window is not on screen meanwhile.
-    void FormShow();
     // Starts moving the window by its title strip.
     void Panel4MouseDown(QMouseEvent* event);
-
-    // Rounds the corners of `control` (this window or one of the controls of
-    // either window) with corner ellipses `ellipseWidth` by `ellipseHeight`.
-    void RoundControl(QWidget* control, int ellipseWidth, int ellipseHeight);
 
     // Shows a JPEG picture in `target`. A picture that cannot be read is shown
     // in the error box and `target` stays blank; returns false then.
@@ -155,49 +161,53 @@ private:
     exam::TimeLocale locale_;
     exam::ClockPacer pacer_;
     int changeCount_ = 0;
-    int underlined_ = -1; // the offset underlined by the latest change, or -1
-    QPointer<TForm2> login_;
+    int underlined_ = -1;    // the offset underlined by the latest change, or -1
     bool built_ = false;     // the controls have been made (EnsureControls)
     bool counted_ = false;   // the source has been counted into the state
-    bool formShown_ = false; // FormShow has run (it runs once)
-    bool ending_ = false;    // the login ended the program: never come on screen
+    bool shownOnce_ = false; // the window has come on screen
 
-    QFrame* Panel4 = nullptr;
-    QLabel* Image3 = nullptr;
-    QLabel* Label13 = nullptr;
-    QFrame* Panel3 = nullptr;
-    ClickLabel* Image2 = nullptr;
-    ClickLabel* Image1 = nullptr;
-    QFrame* Panel1 = nullptr;
-    QLabel* Label15 = nullptr;
-    QLabel* Label14 = nullptr;
-    QLabel* Label20 = nullptr;
-    QLabel* Label21 = nullptr;
-    QLabel* Label16 = nullptr;
-    QLabel* Label17 = nullptr;
-    QLabel* Label18 = nullptr;
-    QLabel* Label19 = nullptr;
-    ClickLabel* Pap1 = nullptr;
-    ClickLabel* Pap2 = nullptr;
-    QFrame* Panel2 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* Label7 = nullptr;
-    QLabel* Label8 = nullptr;
-    QLabel* Label9 = nullptr;
-    QLabel* Label10 = nullptr;
-    QLabel* Label11 = nullptr;
-    QLabel* Label12 = nullptr;
-    SourceView* RichEdit1 = nullptr;
-    AnswerEdit* Memo1 = nullptr;
-    ClickLabel* Lab1 = nullptr;
-    QLabel* LabelState = nullptr; // the exam's state in words
-    QTimer* Timer1 = nullptr;
-    QMenu* PopupMenu1 = nullptr; // made by ImeMenu()
+    // The controls, by the names the exam's forms and tests use for them.
+    // The title strip:
+    QFrame* Panel4 = nullptr;     // the strip; a press on it moves the window
+    QLabel* Image3 = nullptr;     // the program icon
+    QLabel* Label13 = nullptr;    // the title "Qarvel考试1.0"
+    QFrame* Panel3 = nullptr;     // holds the two pictures
+    ClickLabel* Image2 = nullptr; // the minimise picture (F9)
+    ClickLabel* Image1 = nullptr; // the close picture: the close question (Alt+F4)
+    QLabel* LabelState = nullptr; // the exam's phase in words; hidden while typing
+    // The exam area:
+    QFrame* Panel1 = nullptr;   // the green area holding everything below
+    QLabel* Label15 = nullptr;  // caption "剩余时间："
+    QLabel* Label14 = nullptr;  // the remaining time, counted down by the clock
+    QLabel* Label20 = nullptr;  // caption "已用时间:"
+    QLabel* Label21 = nullptr;  // the elapsed time, counted up by the clock
+    QLabel* Label16 = nullptr;  // caption "考生姓名:"
+    QLabel* Label17 = nullptr;  // the examinee's name (cut to its room; tool tip)
+    QLabel* Label18 = nullptr;  // caption "学号:"
+    QLabel* Label19 = nullptr;  // the student number (cut to its room; tool tip)
+    ClickLabel* Pap1 = nullptr; // the "暂停" button panel: pause (F5)
+    ClickLabel* Pap2 = nullptr; // the "继续" button panel: continue (F6)
+    // The counter strip: captions (odd numbers) and counts (even numbers).
+    QFrame* Panel2 = nullptr;  // the strip
+    QLabel* Label1 = nullptr;  // caption "总字数："
+    QLabel* Label2 = nullptr;  // the source's characters
+    QLabel* Label3 = nullptr;  // caption "其中字符数："
+    QLabel* Label4 = nullptr;  // the source's ASCII characters
+    QLabel* Label5 = nullptr;  // caption "汉字数："
+    QLabel* Label6 = nullptr;  // the source's Chinese characters
+    QLabel* Label7 = nullptr;  // caption "正确字符："
+    QLabel* Label8 = nullptr;  // the correctly typed ASCII characters
+    QLabel* Label9 = nullptr;  // caption "正确汉字："
+    QLabel* Label10 = nullptr; // the correctly typed Chinese characters
+    QLabel* Label11 = nullptr; // caption "得分："
+    QLabel* Label12 = nullptr; // the score
+    // The texts:
+    SourceView* RichEdit1 = nullptr; // the source text, marked as it is typed
+    AnswerEdit* Memo1 = nullptr;     // the answer box, judged on every change
+    // Below the exam area, and the window's helpers:
+    ClickLabel* Lab1 = nullptr;  // "选择输入法": opens the input-method menu (F8)
+    QTimer* Timer1 = nullptr;    // the clock's one-second tick
+    QMenu* PopupMenu1 = nullptr; // the input-method menu, made by ImeMenu()
     QList<QAction*> imeItems_;   // its entries, the window's own
 };
 

@@ -1,6 +1,5 @@
 #include "LoginWindow.h"
 
-#include "ExamWindow.h"
 #include "Fonts.h"
 #include "HiDpi.h"
 #include "MessageBoxes.h"
@@ -180,9 +179,8 @@ QString TypedText(const QKeyEvent& key) {
 
 } // namespace
 
-TForm2::TForm2(QWidget* examWindow, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), examWindow_(examWindow),
-      locale_(platform::SystemTimeLocale()) {
+TForm2::TForm2(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), locale_(platform::SystemTimeLocale()) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("考生进入"));
     QFont defaultFont = font();
@@ -270,19 +268,9 @@ void TForm2::ReleaseWindowResources() {
 }
 
 void TForm2::FormShow() {
-    // The exam window's RoundControl does the rounding; without an exam window
-    // the same routine is called directly.
-    auto* exam = qobject_cast<TForm1*>(examWindow_.data());
-    const auto round = [exam](QWidget* control, int width, int height) {
-        if (exam != nullptr) {
-            exam->RoundControl(control, width, height);
-        } else {
-            ApplyRoundedRegion(control, width, height);
-        }
-    };
-    round(this, 50, 50);
-    round(Button1, 10, 10);
-    round(Button2, 10, 10);
+    RoundControl(this, 50, 50);
+    RoundControl(Button1, 10, 10);
+    RoundControl(Button2, 10, 10);
     Edit1->setFocus(Qt::ActiveWindowFocusReason);
 }
 
@@ -379,24 +367,27 @@ void TForm2::Button1Click() {
         ShowPlainMessage(QStringLiteral("考生姓名不能为空。"));
         return;
     }
-    SetExamLabel("Label17", name, true);
-    SetExamLabel("Label19", TrimControls(Edit2->text()), true);
+    Examinee examinee{name, TrimControls(Edit2->text()), std::nullopt};
     const QString duration = Edit3->text();
+    bool isTime = true;
     try {
         exam::ParseTimeText(platform::ToGbk(duration), locale_);
     } catch (const std::exception&) {
-        ShowPlainMessage(QStringLiteral("不是时间格式"));
-        return;
+        isTime = false;
     }
     // Past the check, an error is the program's own and goes to the error box.
-    SetExamLabel("Label14", TrimControls(duration));
+    if (isTime) {
+        examinee.duration = TrimControls(duration);
+    }
+    emit startRequested(examinee);
+    if (!isTime) {
+        ShowPlainMessage(QStringLiteral("不是时间格式"));
+    }
+}
+
+void TForm2::AcceptStart() {
     accept(); // hides the window and ends its modal loop
     emit examStarted();
-    if (examWindow_ != nullptr) {
-        examWindow_->show();
-        examWindow_->raise();
-        examWindow_->activateWindow();
-    }
 }
 
 void TForm2::Button2Click() {
@@ -410,24 +401,6 @@ void TForm2::Button2Click() {
 
 void TForm2::Panel1MouseDown(QMouseEvent* event) {
     StartWindowMove(Panel1, *event);
-}
-
-void TForm2::SetExamLabel(const char* name, const QString& text, bool withToolTip) {
-    if (examWindow_ == nullptr) {
-        return;
-    }
-    if (auto* exam = qobject_cast<TForm1*>(examWindow_.data())) {
-        exam->EnsureControls(); // it may not have made them yet
-    }
-    if (auto* label = examWindow_->findChild<QLabel*>(QLatin1String(name))) {
-        label->setText(text);
-        if (withToolTip) {
-            // Where the window has no room for all of it, the tool tip has.
-            label->setToolTip(text);
-        }
-        // The exam window's labels size themselves to their text.
-        label->resize(label->sizeHint());
-    }
 }
 
 } // namespace qarvel::ui

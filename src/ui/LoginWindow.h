@@ -1,9 +1,9 @@
 #pragma once
 
+#include "Examinee.h"
 #include "exam/TimeText.h"
 
 #include <QDialog>
-#include <QPointer>
 
 class QFrame;
 class QKeyEvent;
@@ -15,18 +15,15 @@ class QPushButton;
 namespace qarvel::ui {
 
 // The login window Form2: name, student number and exam duration. Shown
-// modally (exec()) before the exam window comes on screen. A successful start
-// copies the name, the number and the duration into the exam window's labels
-// Label17, Label19 and Label14, closes this window (exec() returns Accepted),
-// emits examStarted() and asks the exam window to come to the front. "退出"
-// terminates the application (exec() returns kExitChosen). Any other close
-// (the window system's) returns Rejected with nothing copied.
+// modally (exec()) before the exam window comes on screen. "开始考试" with a
+// name hands the examinee over (startRequested); whoever runs the exam starts
+// it with AcceptStart(), which closes this window (exec() returns Accepted) and
+// emits examStarted(). "退出" terminates the application (exec() returns
+// kExitChosen). Any other close (the window system's) returns Rejected.
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
-    // `examWindow` holds the labels named Label14, Label17 and Label19; it may
-    // be null (nothing is copied then).
-    explicit TForm2(QWidget* examWindow, QWidget* parent = nullptr);
+    explicit TForm2(QWidget* parent = nullptr);
 
     // What exec() returns when the examinee chose "退出".
     static constexpr int kExitChosen = 2;
@@ -48,7 +45,14 @@ public:
     void Button2Click();
     void Panel1MouseDown(QMouseEvent* event);
 
+    // The start asked for is on: the window closes, ending its modal loop,
+    // and examStarted() follows.
+    void AcceptStart();
+
 signals:
+    // "开始考试" with a name: the examinee as entered. Sent before the duration
+    // is refused, with no duration then (the window says why after it).
+    void startRequested(const qarvel::ui::Examinee& examinee);
     // The login was accepted and this window has closed.
     void examStarted();
 
@@ -62,24 +66,23 @@ private:
     // Runs the key-press handler of `edit` on the characters `event` types;
     // true when the event was dealt with here.
     bool FilterTyping(QLineEdit* edit, void (TForm2::*keyPress)(QChar&), QEvent* event);
-    void SetExamLabel(const char* name, const QString& text, bool withToolTip = false);
 
-    QPointer<QWidget> examWindow_;
     exam::TimeLocale locale_;
 
-    QFrame* Panel1 = nullptr;
-    QLabel* Image1 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLineEdit* Edit2 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLineEdit* Edit3 = nullptr;
-    QLabel* Label5 = nullptr;
-    QPushButton* Button1 = nullptr;
-    QPushButton* Button2 = nullptr;
+    // The controls, by the names the exam's forms and tests use for them.
+    QFrame* Panel1 = nullptr;       // the title strip; a press on it moves the window
+    QLabel* Image1 = nullptr;       // the program icon
+    QLabel* Label6 = nullptr;       // the title "Qarvel登录"
+    QLabel* Label1 = nullptr;       // the heading "考生登录"
+    QLabel* Label2 = nullptr;       // caption "考生姓名:"
+    QLineEdit* Edit1 = nullptr;     // the name; Enter moves on to the number
+    QLabel* Label3 = nullptr;       // caption "学   号:"
+    QLineEdit* Edit2 = nullptr;     // the student number: digits only
+    QLabel* Label4 = nullptr;       // caption "考试时间:"
+    QLineEdit* Edit3 = nullptr;     // the duration: digits and ":" only
+    QLabel* Label5 = nullptr;       // the hint "时间格式（时：分：秒）"
+    QPushButton* Button1 = nullptr; // "开始考试"
+    QPushButton* Button2 = nullptr; // "退出": ends the program
 };
 
 } // namespace qarvel::ui

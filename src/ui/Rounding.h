@@ -28,6 +28,12 @@ QRegion RoundedRegion(QSize size, int ellipseWidth, int ellipseHeight);
 // XWayland).
 void ApplyRoundedRegion(QWidget* control, int ellipseWidth, int ellipseHeight);
 
+// The windows' own name for it: both windows round their corners and their
+// buttons' corners through RoundControl.
+inline void RoundControl(QWidget* control, int ellipseWidth, int ellipseHeight) {
+    ApplyRoundedRegion(control, ellipseWidth, ellipseHeight);
+}
+
 // Call on a frameless top-level window before it is first shown: where the
 // window system cannot cut a window's corners by its shape, the window
 // becomes translucent, for ApplyRoundedRegion to paint its rounded panel.

@@ -3,6 +3,7 @@
 // program ends; the exam window's rounded corners, its title strip, and the
 // names screen readers say for controls without text.
 #include "UiTestSupport.h"
+#include "app/ExamFlow.h"
 #include "ui/AnswerEdit.h"
 #include "ui/ExamWindow.h"
 #include "ui/LoginWindow.h"
@@ -68,24 +69,34 @@ class WindowFlowTest : public QObject {
 
     std::unique_ptr<WorkingFolder> folder_;
     std::unique_ptr<BoxRecorder> recorder_;
-    std::unique_ptr<TForm1> exam_;
-    std::unique_ptr<TForm2> login_;
+    std::unique_ptr<qarvel::app::ExamFlow> flow_;
+    TForm1* exam_ = nullptr;
+    TForm2* login_ = nullptr;
+    bool withLogin_ = true;
 
     // The two windows as the program makes them: the exam window first, then
-    // the login window, which the exam window opens when it is shown.
+    // the login window. With the login, Show() runs the program's course:
+    // the login first, then the exam window; without, it shows the exam window.
     void Make(bool withLogin = true, TForm1::Controls controls = TForm1::Controls::Now) {
         Reset();
         recorder_ = std::make_unique<BoxRecorder>();
         folder_ = std::make_unique<WorkingFolder>(&kSource);
-        exam_ = std::make_unique<TForm1>(nullptr, controls);
-        login_ = std::make_unique<TForm2>(exam_.get());
-        if (withLogin) {
-            exam_->SetLoginWindow(login_.get());
+        flow_ = std::make_unique<qarvel::app::ExamFlow>(controls);
+        exam_ = &flow_->examWindow();
+        login_ = &flow_->loginWindow();
+        withLogin_ = withLogin;
+    }
+    void Show() {
+        if (withLogin_) {
+            flow_->Run();
+        } else {
+            exam_->show();
         }
     }
     void Reset() {
-        login_.reset();
-        exam_.reset();
+        exam_ = nullptr;
+        login_ = nullptr;
+        flow_.reset();
         recorder_.reset();
         folder_.reset();
     }
@@ -105,11 +116,10 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, ellipse);
         Make(false);
-        exam_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(exam_.get()));
-        const QWidget* control = name == QLatin1String("Form1")
-                                     ? exam_.get()
-                                     : Find(exam_.get(), name.toLatin1().constData());
+        Show();
+        QVERIFY(QTest::qWaitForWindowExposed(exam_));
+        const QWidget* control =
+            name == QLatin1String("Form1") ? exam_ : Find(exam_, name.toLatin1().constData());
         const QSize size = control->size();
         const QRegion mask = control->mask();
         QCOMPARE(mask, RoundedRegion(size, ellipse, ellipse));
@@ -133,9 +143,9 @@ private slots:
     // A press in a cut-off corner of the exam area goes to what lies beneath it.
     void theExamAreasCornersBelongToTheWindowBeneath() {
         Make(false);
-        exam_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(exam_.get()));
-        const QWidget* panel = Find(exam_.get(), "Panel1");
+        Show();
+        QVERIFY(QTest::qWaitForWindowExposed(exam_));
+        const QWidget* panel = Find(exam_, "Panel1");
         const QWidget* atCorner = exam_->childAt(panel->geometry().topLeft() + QPoint(1, 1));
         QVERIFY(atCorner == nullptr || !panel->isAncestorOf(atCorner));
         const QWidget* atCentre = exam_->childAt(panel->geometry().center());
@@ -174,7 +184,7 @@ private slots:
         QFETCH(QString, control);
         QFETCH(QString, name);
         Make(false);
-        const QWidget* window = inLogin ? static_cast<QWidget*>(login_.get()) : exam_.get();
+        const QWidget* window = inLogin ? static_cast<QWidget*>(login_) : exam_;
         QWidget* widget = Find(window, control.toLatin1().constData());
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
         QVERIFY(accessible != nullptr);
@@ -199,24 +209,24 @@ private slots:
         bool examShownDuringLogin = true;
         bool controlsDuringLogin = false;
         QRegion loginMask;
-        QTimer::singleShot(0, login_.get(), [&] {
+        QTimer::singleShot(0, login_, [&] {
             steps << QStringLiteral("login");
             controlsDuringLogin = QTest::qWaitFor(
                 [&] { return exam_->findChild<AnswerEdit*>(QStringLiteral("Memo1")) != nullptr; });
             examShownDuringLogin =
                 exam_->isVisible() || (exam_->windowHandle() && exam_->windowHandle()->isVisible());
             windowsDuringLogin = VisibleWindows();
-            QCOMPARE(QApplication::activeModalWidget(), login_.get());
+            QCOMPARE(QApplication::activeModalWidget(), login_);
             loginMask = login_->mask();
-            QLineEdit* name = Find<QLineEdit>(login_.get(), "Edit1");
+            QLineEdit* name = Find<QLineEdit>(login_, "Edit1");
             QTest::mouseClick(name, Qt::LeftButton);
             Commit(name, QStringLiteral("欧阳长名字"));
             Type(name, QStringLiteral("\r"));
-            Type(Find(login_.get(), "Edit2"), QStringLiteral("2024x0917"));
-            Type(Find(login_.get(), "Edit3"), QStringLiteral("\b\b\b\b\b\b\b\b1:5"));
-            QTest::mouseClick(Find(login_.get(), "Button1"), Qt::LeftButton);
+            Type(Find(login_, "Edit2"), QStringLiteral("2024x0917"));
+            Type(Find(login_, "Edit3"), QStringLiteral("\b\b\b\b\b\b\b\b1:5"));
+            QTest::mouseClick(Find(login_, "Button1"), Qt::LeftButton);
         });
-        exam_->show();
+        Show();
         steps << QStringLiteral("shown");
 
         QCOMPARE(steps, (QStringList{QStringLiteral("login"), QStringLiteral("shown")}));
@@ -226,22 +236,22 @@ private slots:
         QCOMPARE(loginMask, RoundedRegion(login_->size(), 50, 50));
         QCOMPARE(VisibleWindows(), QStringList{QStringLiteral("Form1")});
         QVERIFY(login_->windowHandle() == nullptr); // its window and pixels are gone
-        QVERIFY(QTest::qWaitForWindowActive(exam_.get()));
-        QCOMPARE(QApplication::focusWidget(), Find(exam_.get(), "RichEdit1"));
-        QCOMPARE(Text(exam_.get(), "Label17"), QStringLiteral("欧阳长名字"));
-        QCOMPARE(Text(exam_.get(), "Label19"), QStringLiteral("20240917"));
-        QCOMPARE(Text(exam_.get(), "Label14"), QStringLiteral("1:5"));
-        QCOMPARE(Text(exam_.get(), "Label2"), QStringLiteral("7")); // the source's count
+        QVERIFY(QTest::qWaitForWindowActive(exam_));
+        QCOMPARE(QApplication::focusWidget(), Find(exam_, "RichEdit1"));
+        QCOMPARE(Text(exam_, "Label17"), QStringLiteral("欧阳长名字"));
+        QCOMPARE(Text(exam_, "Label19"), QStringLiteral("20240917"));
+        QCOMPARE(Text(exam_, "Label14"), QStringLiteral("1:5"));
+        QCOMPARE(Text(exam_, "Label2"), QStringLiteral("7")); // the source's count
         // The examinee's labels grow to their text.
         for (const char* label : {"Label17", "Label19", "Label14"}) {
-            const QLabel* shown = Find<QLabel>(exam_.get(), label);
+            const QLabel* shown = Find<QLabel>(exam_, label);
             QVERIFY2(shown->width() >= shown->sizeHint().width(), label);
         }
         QVERIFY(recorder_->boxes.empty());
 
         // Hidden and shown again (minimised and restored, say): no second login.
         bool reopened = false;
-        QTimer::singleShot(0, login_.get(), [&] {
+        QTimer::singleShot(0, login_, [&] {
             if (login_->isVisible()) {
                 reopened = true;
                 login_->reject();
@@ -258,13 +268,13 @@ private slots:
     // made for the examinee's data, which they then show.
     void controlsAreMadeWhenTheLoginNeedsThem() {
         Make(false, TForm1::Controls::Later);
-        Find<QLineEdit>(login_.get(), "Edit1")->setText(QStringLiteral("张三"));
-        Find<QPushButton>(login_.get(), "Button1")->click();
+        Find<QLineEdit>(login_, "Edit1")->setText(QStringLiteral("张三"));
+        Find<QPushButton>(login_, "Button1")->click();
         QVERIFY(exam_->isVisible());
-        QCOMPARE(Text(exam_.get(), "Label17"), QStringLiteral("张三"));
-        QCOMPARE(Text(exam_.get(), "Label14"), QStringLiteral("00:30:00"));
-        QCOMPARE(Text(exam_.get(), "Label21"), QStringLiteral("00:00:00"));
-        QCOMPARE(Text(exam_.get(), "Label2"), QStringLiteral("7"));
+        QCOMPARE(Text(exam_, "Label17"), QStringLiteral("张三"));
+        QCOMPARE(Text(exam_, "Label14"), QStringLiteral("00:30:00"));
+        QCOMPARE(Text(exam_, "Label21"), QStringLiteral("00:00:00"));
+        QCOMPARE(Text(exam_, "Label2"), QStringLiteral("7"));
         QVERIFY(recorder_->boxes.empty());
     }
 
@@ -285,23 +295,23 @@ private slots:
         QFETCH(QString, number);
         QFETCH(bool, cut);
         Make();
-        QTimer::singleShot(0, login_.get(), [&] {
-            Find<QLineEdit>(login_.get(), "Edit1")->setText(name);
-            Find<QLineEdit>(login_.get(), "Edit2")->setText(number);
-            QTest::mouseClick(Find(login_.get(), "Button1"), Qt::LeftButton);
+        QTimer::singleShot(0, login_, [&] {
+            Find<QLineEdit>(login_, "Edit1")->setText(name);
+            Find<QLineEdit>(login_, "Edit2")->setText(number);
+            QTest::mouseClick(Find(login_, "Button1"), Qt::LeftButton);
         });
-        exam_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(exam_.get()));
+        Show();
+        QVERIFY(QTest::qWaitForWindowExposed(exam_));
         const struct {
             const char* label;
             QString text;
             const char* next; // the control to its right
         } rows[] = {{"Label17", name, "Label18"}, {"Label19", number, "Pap1"}};
         for (const auto& row : rows) {
-            auto* label = Find<QLabel>(exam_.get(), row.label);
+            auto* label = Find<QLabel>(exam_, row.label);
             QCOMPARE(label->text(), row.text);
             QCOMPARE(label->toolTip(), row.text);
-            QVERIFY2(label->geometry().right() < Find(exam_.get(), row.next)->x(), row.label);
+            QVERIFY2(label->geometry().right() < Find(exam_, row.next)->x(), row.label);
             const int whole = label->fontMetrics().horizontalAdvance(row.text);
             QCOMPARE(label->width() < whole, cut);
             QVERIFY(!label->grab().isNull()); // drawn cut without trouble
@@ -313,23 +323,23 @@ private slots:
     // answer box that takes typing and starts the clock.
     void aLoginClosedByTheWindowSystemCopiesNothing() {
         Make();
-        QTimer::singleShot(0, login_.get(), [this] {
-            Commit(Find(login_.get(), "Edit1"), QStringLiteral("张三"));
-            Type(Find(login_.get(), "Edit2"), QStringLiteral("17"));
+        QTimer::singleShot(0, login_, [this] {
+            Commit(Find(login_, "Edit1"), QStringLiteral("张三"));
+            Type(Find(login_, "Edit2"), QStringLiteral("17"));
             login_->windowHandle()->close(); // as the window manager's close does
         });
-        exam_->show();
+        Show();
         QVERIFY(exam_->isVisible());
         QVERIFY(!login_->isVisible());
-        QCOMPARE(Text(exam_.get(), "Label17"), QString());
-        QCOMPARE(Text(exam_.get(), "Label19"), QString());
-        QCOMPARE(Text(exam_.get(), "Label14"), QStringLiteral("00:30:00"));
-        auto* memo = Find<AnswerEdit>(exam_.get(), "Memo1");
+        QCOMPARE(Text(exam_, "Label17"), QString());
+        QCOMPARE(Text(exam_, "Label19"), QString());
+        QCOMPARE(Text(exam_, "Label14"), QStringLiteral("00:30:00"));
+        auto* memo = Find<AnswerEdit>(exam_, "Memo1");
         QVERIFY(memo->isEnabled() && !memo->isReadOnly());
         QTest::mouseClick(memo->viewport(), Qt::LeftButton);
         TypeKey(memo, QStringLiteral("汉"));
         QCOMPARE(memo->toPlainText(), QStringLiteral("汉"));
-        QVERIFY(Find<QTimer>(exam_.get(), "Timer1")->isActive());
+        QVERIFY(Find<QTimer>(exam_, "Timer1")->isActive());
     }
 
     void theTitleStripMovesTheWindow_data() {
@@ -340,9 +350,9 @@ private slots:
     void theTitleStripMovesTheWindow() {
         QFETCH(Qt::MouseButton, button);
         Make(false);
-        exam_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(exam_.get()));
-        QWidget* strip = Find(exam_.get(), "Panel4");
+        Show();
+        QVERIFY(QTest::qWaitForWindowExposed(exam_));
+        QWidget* strip = Find(exam_, "Panel4");
         const QPoint start = exam_->pos();
         const QPoint grip = strip->mapToGlobal(QPoint(500, 16));
         QTest::mousePress(strip, button, {}, strip->mapFromGlobal(grip));
@@ -355,11 +365,11 @@ private slots:
     // The title, the icon and the pictures' panel take their presses: no move.
     void pressesOnTheStripsControlsDoNotMove() {
         Make(false);
-        exam_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(exam_.get()));
+        Show();
+        QVERIFY(QTest::qWaitForWindowExposed(exam_));
         const QPoint start = exam_->pos();
         for (const char* name : {"Label13", "Image3", "Panel3"}) {
-            QWidget* control = Find(exam_.get(), name);
+            QWidget* control = Find(exam_, name);
             const QPoint at(1, 1); // on Panel3: beside the pictures
             const QPoint grip = control->mapToGlobal(at);
             QTest::mousePress(control, Qt::LeftButton, {}, at);
@@ -384,15 +394,15 @@ private slots:
         if (questionOpen) {
             recorder_.reset(); // the real message box
         }
-        exam_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(exam_.get()));
-        QTimer::singleShot(0, exam_.get(), [this, questionOpen] {
+        Show();
+        QVERIFY(QTest::qWaitForWindowExposed(exam_));
+        QTimer::singleShot(0, exam_, [this, questionOpen] {
             if (questionOpen) {
-                QTimer::singleShot(50, exam_.get(), [this] {
+                QTimer::singleShot(50, exam_, [this] {
                     QVERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
                     exam_->windowHandle()->close();
                 });
-                QTest::mouseClick(Find(exam_.get(), "Image1"), Qt::LeftButton);
+                QTest::mouseClick(Find(exam_, "Image1"), Qt::LeftButton);
             } else {
                 exam_->windowHandle()->close();
             }
@@ -418,12 +428,12 @@ private slots:
             }
         } counter(shows);
         exam_->installEventFilter(&counter);
-        QTimer::singleShot(0, exam_.get(), [this] {
-            QTimer::singleShot(0, login_.get(), [this] {
+        QTimer::singleShot(0, exam_, [this] {
+            QTimer::singleShot(0, login_, [this] {
                 QVERIFY(login_->isVisible());
-                QTest::mouseClick(Find(login_.get(), "Button2"), Qt::LeftButton);
+                QTest::mouseClick(Find(login_, "Button2"), Qt::LeftButton);
             });
-            exam_->show();
+            Show();
         });
         QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
         QCOMPARE(QCoreApplication::exec(), 0);

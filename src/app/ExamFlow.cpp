@@ -1,0 +1,46 @@
+#include "ExamFlow.h"
+
+namespace qarvel::app {
+
+ExamFlow::ExamFlow(ui::TForm1::Controls controls) : exam_(nullptr, controls) {
+    connect(&login_, &ui::TForm2::startRequested, this, &ExamFlow::StartRequested);
+    connect(&login_, &QDialog::finished, this, [this](int result) {
+        if (result != ui::TForm2::kExitChosen) {
+            emit examBegun();
+        }
+    });
+}
+
+ExamFlow::~ExamFlow() = default;
+
+void ExamFlow::StartRequested(const ui::Examinee& examinee) {
+    // The name and number go over even when the duration was refused.
+    exam_.SetExaminee(examinee);
+    if (!examinee.duration) {
+        return; // the login says why and stays
+    }
+    login_.AcceptStart();
+    ShowExamWindow();
+}
+
+void ExamFlow::Run() {
+    // The exam window is not on screen meanwhile; its controls are made once
+    // the login is, in idle time, and the source is counted in the next slice.
+    exam_.MakeControlsAfterFirstPaintOf(&login_);
+    const int result = login_.exec();
+    // The login is over: its window goes, and with it the pixels kept for it,
+    // before the exam window is painted.
+    login_.ReleaseWindowResources();
+    if (result == ui::TForm2::kExitChosen) {
+        return; // the program ends without the exam window ever on screen
+    }
+    ShowExamWindow();
+}
+
+void ExamFlow::ShowExamWindow() {
+    exam_.show();
+    exam_.raise();
+    exam_.activateWindow();
+}
+
+} // namespace qarvel::app
