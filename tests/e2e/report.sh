@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# report.sh <qarvel> <qarvel-results> <artifacts>
+#
+# The teacher's report from real records: three exams taken in the real
+# program (lib/sandbox.sh display, --results) — one typed to the end with a
+# wrong character taken back and a pause, one left half-done, one with a wrong
+# character kept — then qarvel-results on the folder:
+#   1. the table and the CSV carry speed, accuracy and time to completion;
+#      --sort orders the rows; --version and --help answer;
+#   2. --html: the page opened in headless Chromium, its rows read back from
+#      the rendered page, a screenshot (<artifacts>/report-page.png) and an A4
+#      print (<artifacts>/report.pdf);
+#   3. --xlsx: the workbook read back by LibreOffice as CSV, its cells checked,
+#      and the cell types read from the file itself.
+# Skipped (77) when Xvfb, xdotool, chromium or LibreOffice is missing.
+set -uo pipefail
+
+if [ $# -ne 3 ]; then
+    echo "usage: $0 <qarvel> <qarvel-results> <artifacts>" >&2
+    exit 2
+fi
+qarvel=$(realpath "$1")
+tool=$(realpath "$2")
+artifacts=$(realpath -m "$3")
+mkdir -p "$artifacts"
+
+. "$(dirname "$0")/lib/sandbox.sh"
+sandbox_name=report
+sandbox_require xdotool import iconv jq chromium soffice unzip
+sandbox_begin report
+export QT_QPA_PLATFORM=xcb
+unset QT_IM_MODULE XMODIFIERS
+export XDG_CONFIG_DIRS="$sandbox/xdg"
+export XDG_STATE_HOME="$sandbox/state"
+mkdir -p "$XDG_CONFIG_DIRS"
+
+scratch=$sandbox
+shot_prefix=report
+. "$(dirname "$0")/lib/qarvel.sh"
+trap 'qarvel_stop; sandbox_cleanup' EXIT
+
+exam_folder="$sandbox/exam"
+write_source "$exam_folder" '春眠不觉晓处处闻啼鸟'
+source_file="$exam_folder/vexo/2.txt"
+folder="$sandbox/results"
+mkdir -p "$folder"
+
+login() {
+    await_login
+    xdotool type --delay 20 "$1"
+    xdotool key Return
+    xdotool type --delay 20 "$2"
+    wait_for 5 dump_says Form2.Edit2 "$2" || fail "number field: $(value Form2.Edit2)"
+    click_start
+    await_exam
+}
+# type_text <text>: one character at a time, each typed again if its key was lost.
+type_text() {
+    focus_answer
+    local answer i try
+    answer=$(value answer)
+    for ((i = 0; i < ${#1}; i++)); do
+        answer+=${1:i:1}
+        for try in 1 2 3; do
+            xdotool type --delay 40 "${1:i:1}"
+            wait_for 3 dump_says answer "$answer" && break
+        done
+        dump_says answer "$answer" || fail "answer: $(value answer)"
+    done
+}
+backspace() {
+    local answer
+    answer=$(value answer)
+    xdotool key BackSpace
+    wait_for 3 dump_says answer "${answer%?}" || fail "BackSpace: $(value answer)"
+}
+close_exam() {
+    click_close_picture
+    xdotool key Return
+    expect_exit
+}
+pause_for() {
+    xdotool mousemove --window "$exam" 796 49 click 1
+    sleep "$1"
+    xdotool mousemove --window "$exam" 860 49 click 1
+}
+
+# ---- Three exams -------------------------------------------------------------------
+start first "$exam_folder" --results "$folder"
+login 'Li Lei' 01
+type_text 春棉
+backspace
+type_text 眠不觉晓
+pause_for 2
+type_text 处处闻啼鸟
+wait_for 5 dump_says answerEnabled 0 || fail "the exam did not complete"
+close_exam
+
+start second "$exam_folder" --results "$folder"
+login 'Han Meimei' 2
+type_text 春眠不觉
+sleep 4
+close_exam
+
+start third "$exam_folder" --results "$folder"
+login 'Wang Fang' 003
+type_text 春眠布觉晓处
+sleep 4
+close_exam
+[ "$(find "$folder" -name '*.json' | grep -c .)" = 3 ] || fail "records: $(ls -A "$folder")"
+run=tool
+
+# ---- 1. Table, CSV, order, version, help -------------------------------------------------
+(cd "$sandbox" && "$tool" --source "$source_file" --sort speed "$folder") >"$sandbox/table.txt" \
+    2>"$sandbox/tool.log" || fail "qarvel-results: $(cat "$sandbox/tool.log")"
+head -n 1 "$sandbox/table.txt" | grep -q '速度' || fail "no speed in the table: $(cat "$sandbox/table.txt")"
+head -n 1 "$sandbox/table.txt" | grep -q '正确率' || fail "no accuracy in the table"
+# The completed exam: 10 characters right; 12 typed (a wrong one and its deletion).
+grep -q '^01 *Li Lei *完成 *100 .* 83\.3% ' "$sandbox/table.txt" ||
+    fail "row 01: $(cat "$sandbox/table.txt")"
+# By speed: the completed exam was fastest.
+[ "$(sed -n 2p "$sandbox/table.txt" | cut -d' ' -f1)" = 01 ] || fail "order: $(cat "$sandbox/table.txt")"
+csv="$sandbox/qarvel-results.csv"
+head -c 3 "$csv" | od -An -tx1 | grep -q 'ef bb bf' || fail "no BOM in the CSV"
+grep -q '^"01",Li Lei,完成,100,' "$csv" || fail "CSV: $(cat "$csv")"
+grep -q '^"003",Wang Fang,' "$csv" || fail "CSV number 003: $(cat "$csv")"
+"$tool" --version | grep -q '^qarvel-results 1\.' || fail "--version: $("$tool" --version)"
+"$tool" --help >"$sandbox/help.txt" 2>&1
+grep -q -- '--sort' "$sandbox/help.txt" && grep -q 'Sort the rows' "$sandbox/help.txt" ||
+    fail "--help: $(cat "$sandbox/help.txt")"
+grep -q -- '-platform\|--qmljsdebugger\|-reverse' "$sandbox/help.txt" && fail "Qt's options in --help"
+"$tool" --sort fastest "$folder" >/dev/null 2>&1 && fail "--sort fastest was taken"
+
+# ---- 2. The HTML page in a browser ---------------------------------------------------------
+html="$sandbox/报告.html"
+(cd "$sandbox" && "$tool" --source "$source_file" --html "$html" --xlsx "$sandbox/成绩.xlsx" \
+    "$folder") >/dev/null 2>"$sandbox/tool.log" || fail "--html: $(cat "$sandbox/tool.log")"
+browser() {
+    timeout 60 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+        --disable-background-networking --disable-component-update --disable-sync \
+        --user-data-dir="$(mktemp -d "$sandbox/chromium.XXXXXX")" "$@" 2>>"$sandbox/chromium.log"
+}
+browser --dump-dom "file://$html" >"$sandbox/dom.html" || fail "chromium: $(tail "$sandbox/chromium.log")"
+[ "$(grep -o '<tr' "$sandbox/dom.html" | grep -c .)" = 4 ] || fail "rows in the page: $(cat "$sandbox/dom.html")"
+grep -q '<title>打字考试成绩报告：2.txt</title>' "$sandbox/dom.html" || fail "title"
+grep -q '<b>眠</b>1次' "$sandbox/dom.html" && grep -q '<b>不</b>1次' "$sandbox/dom.html" ||
+    fail "the wrong characters: $(grep -o '<ol class="wrong">.*</ol>' "$sandbox/dom.html")"
+[ "$(grep -o '<svg ' "$sandbox/dom.html" | grep -c .)" = 5 ] || fail "pictures in the page"
+browser --screenshot="$artifacts/report-page.png" --window-size=1240,1754 "file://$html" ||
+    fail "no screenshot"
+colours=$(identify -format '%k' "$artifacts/report-page.png" 2>/dev/null || echo 0)
+[ "$colours" -gt 50 ] || fail "the screenshot is nearly blank ($colours colours)"
+browser --print-to-pdf="$artifacts/report.pdf" --no-pdf-header-footer "file://$html" ||
+    fail "no print"
+# A4: 595 x 842 points.
+grep -aq 'MediaBox \[0 0 59[45]\.[0-9]* 84[12]\.[0-9]*\]' "$artifacts/report.pdf" ||
+    fail "the print is not A4: $(grep -ao 'MediaBox[^]]*]' "$artifacts/report.pdf" | head -n 1)"
+
+# ---- 3. The workbook read back -------------------------------------------------------------
+mkdir -p "$sandbox/calc"
+timeout 120 soffice -env:UserInstallation="file://$sandbox/lo" --headless --convert-to csv \
+    --outdir "$sandbox/calc" "$sandbox/成绩.xlsx" >"$sandbox/soffice.log" 2>&1 ||
+    fail "LibreOffice: $(cat "$sandbox/soffice.log")"
+book="$sandbox/calc/成绩.csv"
+[ -s "$book" ] || fail "LibreOffice wrote nothing: $(cat "$sandbox/soffice.log")"
+head -n 1 "$book" | grep -q '^学号,姓名,状态,得分,速度（字/分）,正确率,完成用时,' ||
+    fail "headers: $(head -n 1 "$book")"
+grep -q '^01,Li Lei,完成,100,[0-9.]*,83.3%,0:00:[0-9][0-9],10,0,' "$book" || fail "row 01: $(cat "$book")"
+grep -q '^003,Wang Fang,' "$book" || fail "row 003 lost its zeros: $(cat "$book")"
+# In the file: the numbers of students are text, the scores numbers.
+sheet=$(unzip -p "$sandbox/成绩.xlsx" xl/worksheets/sheet1.xml)
+echo "$sheet" | grep -q '<c r="A2" [^>]*t="s"' || fail "A2 is not text: $sheet"
+echo "$sheet" | grep -q '<c r="D2" s="[0-9]*"><v>100</v>' || fail "D2 is not the number 100: $sheet"
+
+echo "report: $(stat -c %s "$html") bytes of HTML, $(stat -c %s "$sandbox/成绩.xlsx") bytes of xlsx"
+echo PASS
