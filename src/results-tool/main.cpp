@@ -1,9 +1,13 @@
 // qarvel-results: the records of a results folder as one table, on the
 // terminal and in a CSV file, or as JSON for scripts; or, with --watch, a live
-// view of the room. Every record is replayed and checked on its source.
+// view of the room. Every record is replayed and checked on its source. Also
+// the class report as an HTML page and an .xlsx workbook.
 #include "results/AtomicFile.h"
+#include "results/ClassReport.h"
 #include "results/ResultsTable.h"
+#include "results/Sorting.h"
 #include "results/TextSafety.h"
+#include "results/XlsxReport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -24,6 +28,9 @@ struct Options {
     QString folder;
     QString source; // the teacher's source text; empty: each record's own
     QString csv;
+    QString html; // the class report; empty for none
+    QString xlsx; // the workbook; empty for none
+    SortKey sort = SortKey::Number;
     bool json = false;
     bool watch = false;
     int interval = 3;
@@ -58,7 +65,54 @@ std::vector<Row> Load(const Options& options, SourceTexts& sources, bool warn) {
     }
     std::vector<Row> rows = MergeRecords(records, QDateTime::currentDateTime());
     VerifyRows(rows, sources);
-    return rows;
+    std::vector<SortFields> fields;
+    for (const Row& row : rows) {
+        fields.push_back(
+            {row.record.number, row.record.name, row.record.score, row.measures.speed});
+    }
+    std::vector<Row> sorted;
+    for (const std::size_t i : SortOrder(fields, options.sort)) {
+        sorted.push_back(rows[i]);
+    }
+    return sorted;
+}
+
+// The class report and the workbook, when asked for.
+int WriteReports(const Options& options, const std::vector<Row>& rows, SourceTexts& sources) {
+    if (options.html.isEmpty() && options.xlsx.isEmpty()) {
+        return 0;
+    }
+    std::vector<std::optional<std::string>> texts;
+    for (const Row& row : rows) {
+        texts.push_back(sources.For(row.record).text);
+    }
+    const ClassReport report = MakeClassReport(
+        rows, texts, options.source.isEmpty() ? QString() : QFileInfo(options.source).fileName(),
+        QDateTime::currentDateTime());
+    int status = 0;
+    if (!options.html.isEmpty()) {
+        const QFileInfo target(QDir::current(), options.html);
+        const WriteOutcome outcome =
+            WriteFileAtomically(target.absolutePath(), target.fileName(), ReportHtml(report), 0644);
+        if (outcome.ok) {
+            Print(stderr, QStringLiteral("报告：%1\n").arg(target.absoluteFilePath()));
+        } else {
+            Error(QStringLiteral("无法写入 %1：%2")
+                      .arg(target.filePath(), DescribeWriteError(outcome.error)));
+            status = 1;
+        }
+    }
+    if (!options.xlsx.isEmpty()) {
+        const QFileInfo target(QDir::current(), options.xlsx);
+        const QString error = WriteXlsx(target.absoluteFilePath(), report);
+        if (error.isEmpty()) {
+            Print(stderr, QStringLiteral("工作簿：%1\n").arg(target.absoluteFilePath()));
+        } else {
+            Error(QStringLiteral("无法写入 %1：%2").arg(target.filePath(), error));
+            status = 1;
+        }
+    }
+    return status;
 }
 
 int Watch(const Options& options, SourceTexts& sources) {
@@ -86,8 +140,9 @@ int Watch(const Options& options, SourceTexts& sources) {
 }
 
 int PrintJson(const Options& options, SourceTexts& sources) {
-    Print(stdout, FormatJson(Load(options, sources, true)));
-    return 0;
+    const std::vector<Row> rows = Load(options, sources, true);
+    Print(stdout, FormatJson(rows));
+    return WriteReports(options, rows, sources);
 }
 
 int TableAndCsv(const Options& options, SourceTexts& sources) {
@@ -102,43 +157,116 @@ int TableAndCsv(const Options& options, SourceTexts& sources) {
         return 1;
     }
     Print(stderr, QStringLiteral("CSV：%1\n").arg(target.absoluteFilePath()));
-    return 0;
+    return WriteReports(options, rows, sources);
+}
+
+// The help: Chinese, with an English line under each option; the options are
+// this program's own (none of Qt's).
+QString HelpText(const QList<QCommandLineOption>& options) {
+    QString text = QStringLiteral(
+        "用法：qarvel-results [选项] 成绩文件夹\n"
+        "Usage: qarvel-results [options] DIR\n\n"
+        "把成绩文件夹里的考试记录合并成一张表：显示在终端上，并写成 CSV 文件（UTF-8，带 BOM）；\n"
+        "每份记录都按原文重放核验。还可以写成全班的成绩报告（网页）和 Excel 工作簿。\n"
+        "Merges the exam records of a results folder into one table, on the terminal and as CSV;\n"
+        "replays and checks every record on its source text. Also writes a class report (a web\n"
+        "page) and an Excel workbook.\n\n"
+        "选项 Options:\n");
+    for (const QCommandLineOption& option : options) {
+        QString names;
+        for (const QString& name : option.names()) {
+            names += (names.isEmpty() ? QString() : QStringLiteral(", ")) +
+                     (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        }
+        if (!option.valueName().isEmpty()) {
+            names += QLatin1Char(' ') + option.valueName();
+        }
+        const QStringList lines = option.description().split(QLatin1Char('\n'));
+        text += QStringLiteral("  %1\n").arg(names);
+        for (const QString& line : lines) {
+            text += QStringLiteral("      %1\n").arg(line);
+        }
+    }
+    return text +
+           QStringLiteral("\n参数 Arguments:\n  DIR\n      成绩文件夹\n      The results folder\n");
 }
 
 // Reads the command line; an exit code when the program is to end at once.
 std::optional<int> ParseOptions(const QCoreApplication& app, Options& options) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "把成绩文件夹里的考试记录合并成一张表：显示在终端上，并写成 CSV 文件（UTF-8，带 BOM）。"
-        "每份记录都按原文重放核验。\n"
-        "Merges the exam records of a results folder into one table, on the terminal and as CSV; "
-        "replays and checks every record on its source text."));
-    parser.addHelpOption();
-    const QCommandLineOption csv(
-        QStringLiteral("csv"), QStringLiteral("CSV 文件（默认：当前文件夹的 qarvel-results.csv）"),
-        QStringLiteral("FILE"), QStringLiteral("qarvel-results.csv"));
-    const QCommandLineOption source(
-        QStringLiteral("source"),
-        QStringLiteral("考试用的原文文件：记录按它重放核验（SHA-256 须一致）"),
-        QStringLiteral("FILE"));
-    const QCommandLineOption json(
-        QStringLiteral("json"),
-        QStringLiteral("把结果作为一个 JSON 数组输出到标准输出（不写 CSV）"));
-    const QCommandLineOption watch(QStringLiteral("watch"),
-                                   QStringLiteral("每隔几秒刷新终端上的表（不写 CSV）"));
-    const QCommandLineOption interval(QStringLiteral("interval"),
-                                      QStringLiteral("--watch 的刷新间隔，秒（默认 3）"),
-                                      QStringLiteral("SECONDS"), QStringLiteral("3"));
-    const QCommandLineOption rounds(QStringLiteral("rounds"),
-                                    QStringLiteral("--watch 刷新这么多次后退出（默认一直刷新）"),
-                                    QStringLiteral("N"), QStringLiteral("0"));
-    parser.addOptions({csv, source, json, watch, interval, rounds});
+    const auto option = [](const char* name, const char* chinese, const char* english,
+                           const char* value = nullptr, const char* fallback = nullptr) {
+        QCommandLineOption o(QString::fromLatin1(name), QString::fromUtf8(chinese) +
+                                                            QLatin1Char('\n') +
+                                                            QString::fromUtf8(english));
+        if (value != nullptr) {
+            o.setValueName(QString::fromLatin1(value));
+        }
+        if (fallback != nullptr) {
+            o.setDefaultValue(QString::fromLatin1(fallback));
+        }
+        return o;
+    };
+    const QCommandLineOption csv =
+        option("csv", "CSV 文件（默认：当前文件夹的 qarvel-results.csv）",
+               "The CSV file (default: qarvel-results.csv in the current folder)", "FILE",
+               "qarvel-results.csv");
+    const QCommandLineOption source =
+        option("source", "考试用的原文文件：记录按它重放核验（SHA-256 须一致）",
+               "The source text of the exam: records are replayed and checked on it", "FILE");
+    const QCommandLineOption json =
+        option("json", "把结果作为一个 JSON 数组输出到标准输出（不写 CSV）",
+               "Print the results as one JSON array on standard output (no CSV)");
+    const QCommandLineOption sort =
+        option("sort", "行的顺序：number（学号，默认）、name（姓名）、score（得分）、speed（速度）",
+               "Sort the rows by number (the default), name, score or speed", "KEY", "number");
+    const QCommandLineOption html =
+        option("html", "另写一份全班成绩报告（网页，可打印）",
+               "Also write the class report as one HTML page (prints on A4)", "FILE");
+    const QCommandLineOption xlsx = option("xlsx", "另写一份 Excel 工作簿",
+                                           "Also write the table as an Excel workbook", "FILE");
+    const QCommandLineOption watch = option("watch", "每隔几秒刷新终端上的表（不写 CSV）",
+                                            "Redraw the table every few seconds (no CSV)");
+    const QCommandLineOption interval =
+        option("interval", "--watch 的刷新间隔，秒（默认 3）",
+               "Seconds between two redraws of --watch (default 3)", "SECONDS", "3");
+    const QCommandLineOption rounds =
+        option("rounds", "--watch 刷新这么多次后退出（默认一直刷新）",
+               "Stop --watch after N redraws (default: never)", "N", "0");
+    const QCommandLineOption version =
+        option("version", "显示版本后退出", "Print the version and exit");
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("显示这些说明后退出\nPrint this help and exit"));
+    const QList<QCommandLineOption> all{csv,   source,   json,   sort,    html, xlsx,
+                                        watch, interval, rounds, version, help};
+    parser.addOptions(all);
     parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("成绩文件夹"));
-    parser.process(app);
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    if (!parser.parse(app.arguments())) {
+        Error(QStringLiteral("命令行有误：%1\n用 --help 查看选项。See --help for the options.")
+                  .arg(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        Print(stdout, HelpText(all));
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        Print(stdout, QStringLiteral("qarvel-results %1\n").arg(QStringLiteral(QARVEL_VERSION)));
+        return 0;
+    }
+    const std::optional<SortKey> key = ParseSortKey(parser.value(sort));
+    if (!key) {
+        Error(QStringLiteral("--sort 只能是 number、name、score 或 speed"));
+        return 2;
+    }
+    options.sort = *key;
+    options.html = parser.value(html);
+    options.xlsx = parser.value(xlsx);
 
     const QStringList args = parser.positionalArguments();
     if (args.size() != 1) {
-        Print(stderr, parser.helpText());
+        Print(stderr, HelpText(all));
         return 2;
     }
     options.folder = args.front();

@@ -96,7 +96,8 @@ QString TableHtml(const std::vector<ReportRow>& rows) {
         "<th>得分</th><th>速度（字/分）</th><th>正确率</th><th>完成用时</th><th>正确汉字</th>"
         "<th>正确字符</th><th>已用时间</th><th>标记</th></tr></thead><tbody>");
     for (const ReportRow& r : rows) {
-        out += r.flags.isEmpty() ? QStringLiteral("<tr>") : QStringLiteral("<tr class=\"flagged\">");
+        out +=
+            r.flags.isEmpty() ? QStringLiteral("<tr>") : QStringLiteral("<tr class=\"flagged\">");
         out += Cell(r.number) + Cell(r.name) + Cell(r.state) +
                Cell(QString::number(r.score), "num") + Cell(SpeedText(r.measures.speed), "num") +
                Cell(AccuracyText(r.measures.accuracy), "num") +
@@ -125,7 +126,7 @@ QString CurvesHtml(const std::vector<ReportRow>& rows) {
                    .arg(HtmlEscape(r.number), HtmlEscape(r.name))
                    .arg(r.score)
                    .arg(SpeedText(r.measures.speed).isEmpty() ? QStringLiteral("—")
-                                                             : SpeedText(r.measures.speed));
+                                                              : SpeedText(r.measures.speed));
     }
     return out + QStringLiteral("</div>");
 }
@@ -216,7 +217,8 @@ std::vector<std::pair<QString, int>> MostWrong(const std::map<std::string, int>&
                      [](const auto& a, const auto& b) { return a.second > b.second; });
     std::vector<std::pair<QString, int>> out;
     for (std::size_t i = 0; i < sorted.size() && i < limit; ++i) {
-        out.emplace_back(QString::fromStdString(exam::GbkToUtf8(sorted[i].first)), sorted[i].second);
+        out.emplace_back(QString::fromStdString(exam::GbkToUtf8(sorted[i].first)),
+                         sorted[i].second);
     }
     return out;
 }
@@ -236,10 +238,11 @@ QByteArray ReportHtml(const ClassReport& report) {
                                        AccuracyText(r.measures.accuracy))});
         }
     }
-    QString html = QStringLiteral("<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
-                                  "<meta name=\"viewport\" content=\"width=device-width\">"
-                                  "<title>%1</title><style>")
-                       .arg(HtmlEscape(title));
+    QString html =
+        QStringLiteral("<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
+                       "<meta name=\"viewport\" content=\"width=device-width\">"
+                       "<title>%1</title><style>")
+            .arg(HtmlEscape(title));
     html += QString::fromUtf8(kStyle);
     html += QStringLiteral("</style></head><body><header><h1>%1</h1><p class=\"meta\">考试日期：%2"
                            " · 报告生成：%3</p></header>")
@@ -250,8 +253,9 @@ QByteArray ReportHtml(const ClassReport& report) {
     html += QStringLiteral("<section><h2>概况</h2>") + SummaryHtml(Summarise(report.rows)) +
             QStringLiteral("</section>");
     html += QStringLiteral("<section><h2>图表</h2><div class=\"charts\"><figure>") +
-            svg::Histogram(scores) + QStringLiteral("<figcaption>得分分布（人数）</figcaption>"
-                                                    "</figure><figure>") +
+            svg::Histogram(scores) +
+            QStringLiteral("<figcaption>得分分布（人数）</figcaption>"
+                           "</figure><figure>") +
             svg::Scatter(points) +
             QStringLiteral("<figcaption>速度与正确率（每点一人，旁边是学号）</figcaption>"
                            "</figure></div></section>");

@@ -16,8 +16,8 @@ struct ReportRow {
     QString number;
     QString name;
     QString host;
-    QString state; // as the table shows it (完成, 时间到, ...)
-    QString flags; // the flags' words, "; " between; empty when none
+    QString state;         // as the table shows it (完成, 时间到, ...)
+    QString flags;         // the flags' words, "; " between; empty when none
     bool finished = false; // the exam is over: complete, time up or closed
     bool complete = false; // the whole source was typed
     int score = 0;

@@ -1,5 +1,6 @@
 #include "ResultsTable.h"
 
+#include "HtmlReport.h"
 #include "TextSafety.h"
 
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace qarvel::results {
@@ -104,6 +106,11 @@ QString OneLine(const QString& text) {
     return ForTerminal(text);
 }
 
+// A measure for scripts, rounded as shown (to 1/`per`); null for none.
+QJsonValue Rounded(const std::optional<double>& value, double per) {
+    return value ? QJsonValue(std::round(*value * per) / per) : QJsonValue();
+}
+
 } // namespace
 
 FolderRecords ReadFolder(const QString& folder) {
@@ -172,6 +179,9 @@ std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now)
         if (row.otherSource) {
             row.check.Add(Flag::SourceDiffers);
         }
+        row.measures =
+            Measure(r.log, {r.correctAscii + r.correctHanzi, r.state == QLatin1String(kComplete),
+                            ClockSeconds(r.elapsed)});
     }
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
         const int c = CompareNumbers(NumberKey(a.record.number), NumberKey(b.record.number));
@@ -240,14 +250,17 @@ QString VerifiedWord(const Row& row) {
 QString FormatTable(const std::vector<Row>& rows) {
     std::vector<QStringList> cells;
     cells.push_back({QStringLiteral("学号"), QStringLiteral("姓名"), QStringLiteral("状态"),
-                     QStringLiteral("得分"), QStringLiteral("正确汉字"), QStringLiteral("正确字符"),
-                     QStringLiteral("剩余时间"), QStringLiteral("已用时间"), QStringLiteral("暂停"),
-                     QStringLiteral("更新"), QStringLiteral("主机"), QStringLiteral("核验"),
-                     QStringLiteral("标记")});
+                     QStringLiteral("得分"), QStringLiteral("速度"), QStringLiteral("正确率"),
+                     QStringLiteral("完成用时"), QStringLiteral("正确汉字"),
+                     QStringLiteral("正确字符"), QStringLiteral("剩余时间"),
+                     QStringLiteral("已用时间"), QStringLiteral("暂停"), QStringLiteral("更新"),
+                     QStringLiteral("主机"), QStringLiteral("核验"), QStringLiteral("标记")});
     for (const Row& row : rows) {
         const Record& r = row.record;
+        const Measures& m = row.measures;
         cells.push_back({OneLine(r.number), OneLine(r.name), OneLine(StateWord(row)),
-                         QString::number(r.score), QString::number(r.correctHanzi),
+                         QString::number(r.score), SpeedText(m.speed), AccuracyText(m.accuracy),
+                         DurationText(m.completion), QString::number(r.correctHanzi),
                          QString::number(r.correctAscii), OneLine(r.remaining), OneLine(r.elapsed),
                          Pauses(r), TimeText(r.updated), OneLine(r.host), VerifiedWord(row),
                          FlagWords(row)});
@@ -302,15 +315,20 @@ QString FormatSummary(const std::vector<Row>& rows) {
 
 QByteArray FormatCsv(const std::vector<Row>& rows) {
     QStringList lines;
-    lines << QStringLiteral("学号,姓名,状态,得分,正确汉字,正确字符,剩余时间,已用时间,考试时长,"
+    lines << QStringLiteral("学号,姓名,状态,得分,速度（字/"
+                            "分）,正确率,完成用时,正确汉字,正确字符,剩余时间,已用时间,考试时长,"
                             "暂停次数,暂停秒数,改动次数,开始时间,更新时间,主机,用户,原文,"
                             "原文SHA-256,核验,标记,文件");
     for (const Row& row : rows) {
         const Record& r = row.record;
+        const Measures& m = row.measures;
         const QStringList fields{r.number,
                                  r.name,
                                  StateWord(row),
                                  QString::number(r.score),
+                                 SpeedText(m.speed),
+                                 AccuracyText(m.accuracy),
+                                 DurationText(m.completion),
                                  QString::number(r.correctHanzi),
                                  QString::number(r.correctAscii),
                                  r.remaining,
@@ -331,6 +349,11 @@ QByteArray FormatCsv(const std::vector<Row>& rows) {
         QStringList quoted;
         for (const QString& field : fields) {
             quoted << CsvField(field);
+        }
+        // The student number always quoted: a spreadsheet told to take quoted
+        // fields as text keeps 01 as 01.
+        if (!quoted.front().startsWith(QLatin1Char('"'))) {
+            quoted.front() = QLatin1Char('"') + quoted.front() + QLatin1Char('"');
         }
         lines << quoted.join(QLatin1Char(','));
     }
@@ -371,6 +394,11 @@ QByteArray FormatJson(const std::vector<Row>& rows) {
             {"disagreements", QJsonArray::fromStringList(row.check.disagreements)},
             {"characters", qint64(row.check.pace.characters)},
             {"keyPresses", qint64(r.hasLog ? r.log.keyPresses : -1)},
+            {"speed", Rounded(row.measures.speed, 10)},
+            {"accuracy", Rounded(row.measures.accuracy, 1000)},
+            {"completionSeconds", row.measures.completion
+                                      ? QJsonValue(double(*row.measures.completion) / 1000.0)
+                                      : QJsonValue()},
         };
         array.append(object);
     }

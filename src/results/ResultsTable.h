@@ -2,6 +2,7 @@
 
 #include "Record.h"
 #include "RecordCheck.h"
+#include "Speed.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -34,6 +35,7 @@ struct Row {
     bool stale = false;       // running or paused, but not updated for kStaleSeconds
     bool otherSource = false; // made on a source unlike most records'
     Check check;              // the flags above, and what checking the record found
+    Measures measures;        // speed, accuracy, time to completion
 };
 
 // One row per record, sorted by student number (numbers of digits by value),

@@ -40,10 +40,12 @@ int CompareNaturally(const QString& a, const QString& b) {
         if (IsDigit(x[i]) && IsDigit(y[j])) {
             // The values of the two runs: leading zeros skipped, then the
             // longer run is the larger, else the first digit that differs.
-            while (i + 1 < x.size() && QChar::digitValue(char32_t(x[i])) == 0 && IsDigit(x[i + 1])) {
+            while (i + 1 < x.size() && QChar::digitValue(char32_t(x[i])) == 0 &&
+                   IsDigit(x[i + 1])) {
                 ++i;
             }
-            while (j + 1 < y.size() && QChar::digitValue(char32_t(y[j])) == 0 && IsDigit(y[j + 1])) {
+            while (j + 1 < y.size() && QChar::digitValue(char32_t(y[j])) == 0 &&
+                   IsDigit(y[j + 1])) {
                 ++j;
             }
             qsizetype ei = i;

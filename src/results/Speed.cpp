@@ -77,30 +77,6 @@ private:
 
 } // namespace
 
-std::optional<std::int64_t> ClockSeconds(std::string_view text) {
-    std::int64_t parts[3] = {0, 0, 0};
-    int part = 0;
-    bool digits = false;
-    for (const char ch : text) {
-        if (ch >= '0' && ch <= '9') {
-            if (parts[part] > 1'000'000) {
-                return std::nullopt;
-            }
-            parts[part] = parts[part] * 10 + (ch - '0');
-            digits = true;
-        } else if (ch == ':' && digits && part < 2) {
-            ++part;
-            digits = false;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (part != 2 || !digits || parts[1] > 59 || parts[2] > 59) {
-        return std::nullopt;
-    }
-    return parts[0] * 3600 + parts[1] * 60 + parts[2];
-}
-
 std::int64_t CountCharacters(std::string_view gbk) {
     std::int64_t count = 0;
     for (std::size_t i = 0; i < gbk.size();) {

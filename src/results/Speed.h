@@ -49,9 +49,6 @@ struct MeasureInput {
 
 Measures Measure(const exam::ExamLog& log, const MeasureInput& input);
 
-// Seconds of a clock text "hh:mm:ss" (more hours allowed); none when it is not one.
-std::optional<std::int64_t> ClockSeconds(std::string_view text);
-
 // The characters of GBK bytes, as counted above.
 std::int64_t CountCharacters(std::string_view gbk);
 

@@ -18,7 +18,7 @@ QString N(double v) {
 // A tick's label: whole numbers without decimals.
 QString Label(double v) {
     return std::abs(v - std::round(v)) < 1e-9 ? QString::number(std::llround(v))
-                                               : QString::number(v, 'g', 4);
+                                              : QString::number(v, 'g', 4);
 }
 
 QString Open(int width, int height, const QString& label) {
@@ -143,15 +143,15 @@ QString Histogram(const std::vector<int>& scores) {
     for (std::size_t i = 0; i < bins.size(); ++i) {
         const double x = f.left + slot * double(i);
         const double h = f.height * bins[i] / ticks.back();
-        const QString range = i == 9 ? QStringLiteral("90–100")
-                                     : QStringLiteral("%1–%2").arg(i * 10).arg(i * 10 + 9);
+        const QString range =
+            i == 9 ? QStringLiteral("90–100") : QStringLiteral("%1–%2").arg(i * 10).arg(i * 10 + 9);
         if (bins[i] > 0) {
             out += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" "
                                   "class=\"bar\"><title>%5分：%6人</title></rect>")
                        .arg(N(x + 3), N(f.bottom() - h), N(slot - 6), N(h), range)
                        .arg(bins[i]);
-            out += Text(x + slot / 2, f.bottom() - h - 3, QString::number(bins[i]), "middle",
-                        "value");
+            out +=
+                Text(x + slot / 2, f.bottom() - h - 3, QString::number(bins[i]), "middle", "value");
         }
         out += Text(x + slot / 2, f.bottom() + 14, range);
     }
@@ -178,7 +178,8 @@ QString Scatter(const std::vector<ScatterPoint>& points) {
     }
     for (const ScatterPoint& p : points) {
         const double x = f.left + f.width * std::clamp(p.accuracy, 0.0, 1.0);
-        const double y = f.bottom() - f.height * std::clamp(p.speed, 0.0, ticks.back()) / ticks.back();
+        const double y =
+            f.bottom() - f.height * std::clamp(p.speed, 0.0, ticks.back()) / ticks.back();
         out += QStringLiteral("<g><title>%1</title><circle cx=\"%2\" cy=\"%3\" r=\"4\" "
                               "class=\"dot\"/>")
                    .arg(Escape(p.title), N(x), N(y));
@@ -232,8 +233,7 @@ QString Curve(const std::vector<CurvePoint>& curve, const std::vector<PauseSpan>
     for (const PauseSpan& p : pauses) {
         out += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" class=\"pause\">"
                               "<title>暂停 %5 秒</title></rect>")
-                   .arg(N(X(p.from)), N(f.top), N(std::max(1.0, X(p.to) - X(p.from))),
-                        N(f.height))
+                   .arg(N(X(p.from)), N(f.top), N(std::max(1.0, X(p.to) - X(p.from))), N(f.height))
                    .arg((p.to - p.from + 500) / 1000);
     }
     out += YAxis(f, yTicks);

@@ -1,6 +1,7 @@
 #include "XlsxReport.h"
 
 #include "AtomicFile.h"
+#include "RecordCheck.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,12 +47,11 @@ private:
 void WriteResults(lxw_worksheet* ws, const Formats& f, const ClassReport& report,
                   lxw_error& error) {
     Sheet sheet(ws, error);
-    const QStringList headers{QStringLiteral("学号"),     QStringLiteral("姓名"),
-                              QStringLiteral("状态"),     QStringLiteral("得分"),
-                              QStringLiteral("速度（字/分）"), QStringLiteral("正确率"),
-                              QStringLiteral("完成用时"), QStringLiteral("正确汉字"),
-                              QStringLiteral("正确字符"), QStringLiteral("已用时间"),
-                              QStringLiteral("主机"),     QStringLiteral("标记")};
+    const QStringList headers{
+        QStringLiteral("学号"),     QStringLiteral("姓名"),          QStringLiteral("状态"),
+        QStringLiteral("得分"),     QStringLiteral("速度（字/分）"), QStringLiteral("正确率"),
+        QStringLiteral("完成用时"), QStringLiteral("正确汉字"),      QStringLiteral("正确字符"),
+        QStringLiteral("已用时间"), QStringLiteral("主机"),          QStringLiteral("标记")};
     for (qsizetype c = 0; c < headers.size(); ++c) {
         sheet.Text(0, lxw_col_t(c), headers[c], f.header);
     }
@@ -73,7 +73,7 @@ void WriteResults(lxw_worksheet* ws, const Formats& f, const ClassReport& report
         }
         sheet.Number(row, 7, r.correctHanzi, f.integer);
         sheet.Number(row, 8, r.correctAscii, f.integer);
-        if (const auto seconds = ClockSeconds(r.elapsed.toStdString())) {
+        if (const auto seconds = ClockSeconds(r.elapsed)) {
             sheet.Number(row, 9, double(*seconds) / 86400.0, f.time);
         } else if (!r.elapsed.isEmpty()) {
             sheet.Text(row, 9, r.elapsed, f.text);

@@ -172,5 +172,15 @@ sheet=$(unzip -p "$sandbox/成绩.xlsx" xl/worksheets/sheet1.xml)
 echo "$sheet" | grep -q '<c r="A2" [^>]*t="s"' || fail "A2 is not text: $sheet"
 echo "$sheet" | grep -q '<c r="D2" s="[0-9]*"><v>100</v>' || fail "D2 is not the number 100: $sheet"
 
+# The CSV in LibreOffice taking quoted fields as text: 003 stays 003, the score a number.
+mkdir -p "$sandbox/csv"
+cp "$csv" "$sandbox/csv/table.csv"
+timeout 120 soffice -env:UserInstallation="file://$sandbox/lo" --headless \
+    --infilter='CSV:44,34,76,1,,0,true' --convert-to xlsx --outdir "$sandbox/csv/out" \
+    "$sandbox/csv/table.csv" >"$sandbox/soffice.log" 2>&1 || fail "LibreOffice: $(cat "$sandbox/soffice.log")"
+sheet=$(unzip -p "$sandbox/csv/out/table.xlsx" xl/worksheets/sheet1.xml)
+echo "$sheet" | grep -q '<c r="A4" [^>]*t="s"' || fail "003 did not stay text: $sheet"
+echo "$sheet" | grep -q '<c r="D2" [^>]*t="n"><v>100</v>' || fail "the score is not a number: $sheet"
+
 echo "report: $(stat -c %s "$html") bytes of HTML, $(stat -c %s "$sandbox/成绩.xlsx") bytes of xlsx"
 echo PASS

@@ -159,7 +159,7 @@ field_is "$folder" .score "$score" || fail "score after the close: $(field "$fol
     fail "qarvel-results: $(cat "$sandbox/tool.log")"
 grep -q "^20240917 *Li Lei *完成 *$score " "$sandbox/table.txt" || fail "table: $(cat "$sandbox/table.txt")"
 head -c 3 "$sandbox/qarvel-results.csv" | od -An -tx1 | grep -q 'ef bb bf' || fail "no BOM in the CSV"
-grep -q "^20240917,Li Lei,完成,$score," "$sandbox/qarvel-results.csv" || fail "CSV: $(cat "$sandbox/qarvel-results.csv")"
+grep -q "^\"20240917\",Li Lei,完成,$score," "$sandbox/qarvel-results.csv" || fail "CSV: $(cat "$sandbox/qarvel-results.csv")"
 echo "run 1: record $(stat -c %s "$folder/$name") bytes"
 
 # ---- 2. kill -9 ------------------------------------------------------------------

@@ -143,9 +143,8 @@ TEST(Report, SummaryAndTexts) {
     EXPECT_EQ(DurationText(std::int64_t(3'723'000)), QStringLiteral("1:02:03"));
     EXPECT_EQ(DurationText(std::nullopt), QString());
 
-    const std::map<std::string, int> counts{{qarvel::exam::Utf8ToGbk("的"), 3},
-                                            {qarvel::exam::Utf8ToGbk("春"), 5},
-                                            {"a", 3}};
+    const std::map<std::string, int> counts{
+        {qarvel::exam::Utf8ToGbk("的"), 3}, {qarvel::exam::Utf8ToGbk("春"), 5}, {"a", 3}};
     const auto most = MostWrong(counts, 2);
     ASSERT_EQ(most.size(), 2u);
     EXPECT_EQ(most[0], std::make_pair(QStringLiteral("春"), 5));
@@ -197,7 +196,8 @@ TEST(Report, TheHtmlPageHoldsEverythingAndFetchesNothing) {
     // Nothing from outside: no link, script, import or address but the SVG namespace.
     QString rest = html;
     rest.remove(QStringLiteral("xmlns=\"http://www.w3.org/2000/svg\""));
-    for (const char* outside : {"http:", "https:", "//", "src=", "href=", "url(", "@import", "<link"}) {
+    for (const char* outside :
+         {"http:", "https:", "//", "src=", "href=", "url(", "@import", "<link"}) {
         EXPECT_FALSE(rest.contains(QLatin1String(outside))) << outside;
     }
     // Without a source the wrong characters are not made up.
