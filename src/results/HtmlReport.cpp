@@ -252,13 +252,15 @@ QByteArray ReportHtml(const ClassReport& report) {
                      report.made.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
     html += QStringLiteral("<section><h2>概况</h2>") + SummaryHtml(Summarise(report.rows)) +
             QStringLiteral("</section>");
-    html += QStringLiteral("<section><h2>图表</h2><div class=\"charts\"><figure>") +
-            svg::Histogram(scores) +
-            QStringLiteral("<figcaption>得分分布（人数）</figcaption>"
-                           "</figure><figure>") +
-            svg::Scatter(points) +
-            QStringLiteral("<figcaption>速度与正确率（每点一人，旁边是学号）</figcaption>"
-                           "</figure></div></section>");
+    html +=
+        QStringLiteral("<section><h2>图表</h2><div class=\"charts\"><figure>") +
+        svg::Histogram(scores) +
+        QStringLiteral("<figcaption>得分分布（人数）</figcaption>"
+                       "</figure><figure>") +
+        svg::Scatter(points) +
+        QStringLiteral(
+            "<figcaption>速度与正确率（每点一人；人少时旁边标出学号，指向点可看姓名）</figcaption>"
+            "</figure></div></section>");
     html += QStringLiteral("<section><h2>最常打错的字</h2>") + WrongHtml(report) +
             QStringLiteral("</section>");
     html += QStringLiteral("<section><h2>成绩表</h2>") + TableHtml(report.rows) +

@@ -171,19 +171,35 @@ QString Scatter(const std::vector<ScatterPoint>& points) {
     const std::vector<double> ticks = Ticks(fastest, 5);
     QString out = Open(width, height, QStringLiteral("速度与正确率"));
     out += YAxis(f, ticks);
-    for (int percent = 0; percent <= 100; percent += 20) {
-        const double x = f.left + f.width * percent / 100;
+    // Accuracy from a tenth below the least accurate (at most 90%) to 100%,
+    // so that a class of good typists does not crowd into one corner.
+    double least = 1;
+    for (const ScatterPoint& p : points) {
+        least = std::min(least, std::clamp(p.accuracy, 0.0, 1.0));
+    }
+    const int low = std::min(90, int(std::floor(least * 10)) * 10);
+    const int step = 100 - low <= 10 ? 2 : (100 - low <= 50 ? 10 : 20);
+    const auto X = [&](double accuracy) {
+        return f.left + f.width * (std::clamp(accuracy, 0.0, 1.0) * 100 - low) / (100 - low);
+    };
+    for (int percent = low; percent <= 100; percent += step) {
+        const double x = X(percent / 100.0);
         out += Line(x, f.top, x, f.bottom(), "grid");
         out += Text(x, f.bottom() + 14, QStringLiteral("%1%").arg(percent));
     }
+    // Labels beside the points while they can still be read.
+    const bool labels = points.size() <= 30;
     for (const ScatterPoint& p : points) {
-        const double x = f.left + f.width * std::clamp(p.accuracy, 0.0, 1.0);
+        const double x = X(p.accuracy);
         const double y =
             f.bottom() - f.height * std::clamp(p.speed, 0.0, ticks.back()) / ticks.back();
         out += QStringLiteral("<g><title>%1</title><circle cx=\"%2\" cy=\"%3\" r=\"4\" "
                               "class=\"dot\"/>")
                    .arg(Escape(p.title), N(x), N(y));
-        out += Text(x + 6, y - 4, p.label, "start", "dotlabel") + QLatin1String("</g>");
+        if (labels) {
+            out += Text(x + 6, y - 4, p.label, "start", "dotlabel");
+        }
+        out += QLatin1String("</g>");
     }
     out += Text(f.left + f.width / 2, height - 4, QStringLiteral("正确率"));
     out += QStringLiteral("<text x=\"12\" y=\"%1\" text-anchor=\"middle\" class=\"axis\" "

@@ -33,6 +33,8 @@ struct ScatterPoint {
     QString label;       // shown beside the point
     QString title;       // shown when pointed at
 };
+// Accuracy runs from the tenth below the least accurate point (90% at most)
+// to 100%; labels are shown for up to 30 points (all have their title).
 QString Scatter(const std::vector<ScatterPoint>& points);
 
 // One examinee's characters over time: the curve, the pauses as shaded bands.

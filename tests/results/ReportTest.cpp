@@ -82,6 +82,17 @@ TEST(Svg, PicturesAreWellFormedWithAShapePerItem) {
     EXPECT_EQ(s[QStringLiteral("circle")], 2);
     EXPECT_EQ(s[QStringLiteral("title")], 2);
 
+    // A class of good typists: the accuracy axis starts at 90%, a point of 95% in its middle.
+    const QString good = svg::Scatter({{0.95, 50, "a", "a"}, {0.99, 60, "b", "b"}});
+    EXPECT_TRUE(good.contains(QStringLiteral(">90%</text>")));
+    EXPECT_FALSE(good.contains(QStringLiteral(">0%</text>")));
+    EXPECT_TRUE(good.contains(QStringLiteral("cx=\"272\"")));
+    // Many points: titles only, no labels to crowd the picture.
+    const std::vector<svg::ScatterPoint> many(31, {0.5, 10, "x", "y"});
+    auto crowded = Elements(svg::Scatter(many));
+    EXPECT_EQ(crowded[QStringLiteral("circle")], 31);
+    EXPECT_FALSE(svg::Scatter(many).contains(QStringLiteral("dotlabel")));
+
     const std::vector<CurvePoint> curve{{1000, 1}, {2000, 3}, {9000, 2}};
     auto c = Elements(svg::Curve(curve, {{3000, 5000}, {6000, 7000}}, 10000, 5));
     EXPECT_EQ(c[QStringLiteral("path")], 1);
