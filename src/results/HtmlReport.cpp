@@ -267,7 +267,7 @@ QByteArray ReportHtml(const ClassReport& report) {
             QStringLiteral("<p class=\"note\">速度：正确字数 ÷ 考试用时（分钟，暂停不计）；"
                            "正确率：正确字数 ÷ 打过的字数（删掉的字也算打过）。</p></section>");
     html += QStringLiteral("<section><h2>打字曲线</h2><p class=\"note\">答案里的字数随时间的变化"
-                           "（从登录算起），黄色是暂停。</p>") +
+                           "：横轴是从登录算起的分钟，纵轴是字数，黄色是暂停。</p>") +
             CurvesHtml(report.rows) + QStringLiteral("</section>");
     html += QStringLiteral("</body></html>\n");
     return html.toUtf8();

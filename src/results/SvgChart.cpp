@@ -257,7 +257,6 @@ QString Curve(const std::vector<CurvePoint>& curve, const std::vector<PauseSpan>
         const double x = f.left + f.width * t * 60000.0 / xTop;
         out += Text(x, f.bottom() + 12, Label(t));
     }
-    out += Text(f.right(), height - 2, QStringLiteral("分钟"), "end");
     // A step line: the count holds until the next change.
     QString path;
     double y = Y(0);
