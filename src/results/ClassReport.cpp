@@ -1,9 +1,26 @@
 #include "ClassReport.h"
 
+#include "exam/Gbk.h"
+
 #include <QFileInfo>
 #include <map>
 
 namespace qarvel::results {
+namespace {
+
+// The first line of a source (GBK) with text on it, at most 30 characters.
+QString Opening(const std::string& source) {
+    const QString text = QString::fromStdString(exam::GbkToUtf8(source));
+    for (const QString& line : text.split(QStringLiteral("\r\n"))) {
+        const QString trimmed = line.trimmed();
+        if (!trimmed.isEmpty()) {
+            return trimmed.size() > 30 ? trimmed.left(30) + QStringLiteral("…") : trimmed;
+        }
+    }
+    return {};
+}
+
+} // namespace
 
 ReportRow MakeReportRow(const Row& row) {
     const Record& r = row.record;
@@ -61,6 +78,9 @@ ClassReport MakeClassReport(const std::vector<Row>& rows,
         }
         ++names[QFileInfo(r.sourcePath).fileName()];
         if (i < sources.size() && sources[i]) {
+            if (!report.sourceKnown) {
+                report.sourceOpening = Opening(*sources[i]);
+            }
             report.sourceKnown = true;
             CountWrongCharacters(r.log, *sources[i], wrong);
         }

@@ -19,6 +19,7 @@ body { font-family: "Noto Sans CJK SC", "Source Han Sans SC", "WenQuanYi Micro H
 h1 { font-size: 22px; margin: 0 0 4px; }
 h2 { font-size: 17px; margin: 24px 0 8px; border-bottom: 1px solid #c9d1d9; padding-bottom: 4px; }
 .meta { color: #57606a; margin: 0 0 12px; }
+.opening { margin: 0 0 4px; font-size: 15px; }
 .summary { display: flex; flex-wrap: wrap; gap: 8px; margin: 12px 0; padding: 0; }
 .summary div { border: 1px solid #d0d7de; border-radius: 6px; padding: 6px 12px; min-width: 96px; }
 .summary dt { color: #57606a; font-size: 12px; }
@@ -244,12 +245,16 @@ QByteArray ReportHtml(const ClassReport& report) {
                        "<title>%1</title><style>")
             .arg(HtmlEscape(title));
     html += QString::fromUtf8(kStyle);
-    html += QStringLiteral("</style></head><body><header><h1>%1</h1><p class=\"meta\">考试日期：%2"
-                           " · 报告生成：%3</p></header>")
-                .arg(HtmlEscape(title),
-                     report.date.isValid() ? report.date.toString(QStringLiteral("yyyy-MM-dd"))
-                                           : QStringLiteral("—"),
-                     report.made.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+    html +=
+        QStringLiteral("</style></head><body><header><h1>%1</h1>%4<p class=\"meta\">考试日期：%2"
+                       " · 报告生成：%3</p></header>")
+            .arg(HtmlEscape(title),
+                 report.date.isValid() ? report.date.toString(QStringLiteral("yyyy-MM-dd"))
+                                       : QStringLiteral("—"),
+                 report.made.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                 report.sourceOpening.isEmpty() ? QString()
+                                                : QStringLiteral("<p class=\"opening\">%1</p>")
+                                                      .arg(HtmlEscape(report.sourceOpening)));
     html += QStringLiteral("<section><h2>概况</h2>") + SummaryHtml(Summarise(report.rows)) +
             QStringLiteral("</section>");
     html +=

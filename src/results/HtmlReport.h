@@ -31,9 +31,10 @@ struct ReportRow {
 };
 
 struct ClassReport {
-    QString sourceName; // the source's file name; empty when unknown
-    QDate date;         // the day of the exam: the earliest start
-    QDateTime made;     // when the report was made
+    QString sourceName;    // the source's file name; empty when unknown
+    QString sourceOpening; // the source text's first line (cut short); empty when unknown
+    QDate date;            // the day of the exam: the earliest start
+    QDateTime made;        // when the report was made
     bool sourceKnown = false;
     std::vector<ReportRow> rows; // in the order the table shows them
     // The source's characters typed wrong most often (UTF-8 text), most first.

@@ -2,12 +2,16 @@
 // the workbook.
 #include "QtPrinting.h"
 #include "exam/Gbk.h"
+#include "results/ClassReport.h"
 #include "results/HtmlReport.h"
 #include "results/SvgChart.h"
 #include "results/XlsxReport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -218,6 +222,51 @@ TEST(Report, TheHtmlPageHoldsEverythingAndFetchesNothing) {
     const QString other = QString::fromUtf8(ReportHtml(unknown));
     EXPECT_TRUE(other.contains(QStringLiteral("--source")));
     EXPECT_TRUE(other.contains(QStringLiteral("（原文未知）")));
+}
+
+TEST(Report, RecordsCarryTheirMeasuresIntoTheTableTheJsonAndTheReport) {
+    using qarvel::exam::ExamEvent;
+    const auto gbk = [](const char* text) { return qarvel::exam::Utf8ToGbk(text); };
+    FolderRecords folder;
+    Record r;
+    r.number = QStringLiteral("01");
+    r.state = QString::fromLatin1(kComplete);
+    r.elapsed = QStringLiteral("00:00:09");
+    r.correctHanzi = 2;
+    r.sourcePath = QStringLiteral("/exam/vexo/2.txt");
+    r.hasLog = true;
+    // 春 right, 棉 for 眠 and taken back, 眠 right: done 10 s after the first change.
+    r.log.events = {{1000, ExamEvent::Kind::Append, gbk("春"), 0},
+                    {4000, ExamEvent::Kind::Append, gbk("棉"), 0},
+                    {6000, ExamEvent::Kind::Remove, {}, 2},
+                    {11000, ExamEvent::Kind::Append, gbk("眠"), 0}};
+    folder.records.push_back(r);
+    folder.records.push_back(Record{}); // no log, no time: none of the measures
+    folder.files = QStringList{QStringLiteral("a.json"), QStringLiteral("b.json")};
+    const std::vector<Row> rows = MergeRecords(folder, QDateTime::currentDateTime());
+    ASSERT_EQ(rows.size(), 2u);
+    const QJsonArray json = QJsonDocument::fromJson(FormatJson(rows)).array();
+    const QJsonObject first = json[rows[0].record.number == "01" ? 0 : 1].toObject();
+    const QJsonObject other = json[rows[0].record.number == "01" ? 1 : 0].toObject();
+    EXPECT_DOUBLE_EQ(first["speed"].toDouble(), 12.0); // 2 characters in 10 s
+    EXPECT_DOUBLE_EQ(first["accuracy"].toDouble(), 0.5);
+    EXPECT_DOUBLE_EQ(first["completionSeconds"].toDouble(), 10.0);
+    EXPECT_TRUE(other["speed"].isNull());
+    EXPECT_TRUE(other["accuracy"].isNull());
+    EXPECT_TRUE(other["completionSeconds"].isNull());
+
+    // The source for the record of 01 only, wherever the merge put it.
+    std::vector<std::optional<std::string>> sources(2);
+    sources[rows[0].record.number == "01" ? 0 : 1] = gbk("春眠不觉晓\r\n处处闻啼鸟");
+    const ClassReport report = MakeClassReport(rows, sources, {}, QDateTime::currentDateTime());
+    EXPECT_EQ(report.sourceName, QStringLiteral("2.txt"));
+    EXPECT_EQ(report.sourceOpening, QStringLiteral("春眠不觉晓"));
+    EXPECT_TRUE(report.sourceKnown);
+    ASSERT_EQ(report.wrong.size(), 1u);
+    EXPECT_EQ(report.wrong[0], std::make_pair(QStringLiteral("眠"), 1));
+    const ReportRow& done = report.rows[rows[0].record.number == "01" ? 0 : 1];
+    EXPECT_EQ(*done.measures.completion, 10000);
+    EXPECT_EQ(done.endMs, 11000);
 }
 
 TEST(Report, TheWorkbookIsWrittenWholeOrNotAtAll) {
