@@ -136,7 +136,8 @@ QString Histogram(const std::vector<int>& scores) {
     const Frame f{44, 14, 460, 186};
     const std::vector<int> bins = ScoreBins(scores);
     const int most = *std::max_element(bins.begin(), bins.end());
-    const std::vector<double> ticks = Ticks(std::max(most, 1), 5);
+    // Counts of people: whole steps.
+    const std::vector<double> ticks = Ticks(std::max(most, 1), std::clamp(most, 1, 5));
     QString out = Open(width, height, QStringLiteral("得分分布"));
     out += YAxis(f, ticks);
     const double slot = f.width / 10;
@@ -201,6 +202,10 @@ QString Scatter(const std::vector<ScatterPoint>& points) {
         }
         out += QLatin1String("</g>");
     }
+    if (points.empty()) {
+        out += Text(f.left + f.width / 2, f.top + f.height / 2,
+                    QStringLiteral("没有速度和正确率可画"), "middle", "value");
+    }
     out += Text(f.left + f.width / 2, height - 4, QStringLiteral("正确率"));
     out += QStringLiteral("<text x=\"12\" y=\"%1\" text-anchor=\"middle\" class=\"axis\" "
                           "transform=\"rotate(-90 12 %1)\">速度（字/分）</text>")
@@ -238,7 +243,8 @@ QString Curve(const std::vector<CurvePoint>& curve, const std::vector<PauseSpan>
     const int height = 130;
     const Frame f{34, 8, 256, 100};
     endMs = std::max<std::int64_t>(endMs, 60'000);
-    const std::vector<double> yTicks = Ticks(double(std::max<std::int64_t>(maxCharacters, 1)), 3);
+    const std::int64_t most = std::max<std::int64_t>(maxCharacters, 1);
+    const std::vector<double> yTicks = Ticks(double(most), int(std::min<std::int64_t>(most, 3)));
     const std::vector<double> xTicks = Ticks(double(endMs) / 60000.0, 5);
     const double xTop = xTicks.back() * 60000.0;
     const auto X = [&](std::int64_t ms) { return f.left + f.width * double(ms) / xTop; };
@@ -266,6 +272,10 @@ QString Curve(const std::vector<CurvePoint>& curve, const std::vector<PauseSpan>
         path += QStringLiteral("H%1V%2").arg(N(x), N(Y(p.characters)));
     }
     out += QStringLiteral("<path d=\"%1\" class=\"curve\"/>").arg(path);
+    if (curve.empty()) {
+        out += Text(f.left + f.width / 2, f.top + f.height / 2, QStringLiteral("没有输入记录"),
+                    "middle", "value");
+    }
     out += Line(f.left, f.bottom(), f.right(), f.bottom(), "axisline");
     return out + QLatin1String("</svg>");
 }

@@ -80,6 +80,9 @@ TEST(Svg, PicturesAreWellFormedWithAShapePerItem) {
     EXPECT_EQ(h[QStringLiteral("svg")], 1);
     EXPECT_EQ(h[QStringLiteral("rect")], 2); // two tenths hold scores
     EXPECT_EQ(Elements(svg::Histogram({}))[QStringLiteral("rect")], 0);
+    // Counts of people in whole steps: a class of three has no tick at 0.2.
+    EXPECT_FALSE(svg::Histogram({10, 50, 95}).contains(QStringLiteral(">0.2<")));
+    EXPECT_TRUE(svg::Histogram({10, 50, 95}).contains(QStringLiteral(">1</text>")));
 
     std::vector<svg::ScatterPoint> points{{0.9, 60, "01", "01 <李>"}, {1.2, -5, "&", "&"}};
     auto s = Elements(svg::Scatter(points));
