@@ -274,6 +274,10 @@ std::optional<int> ParseOptions(const QCoreApplication& app, Options& options) {
     options.source = parser.value(source);
     options.json = parser.isSet(json);
     options.watch = parser.isSet(watch);
+    if (options.watch && (!options.html.isEmpty() || !options.xlsx.isEmpty())) {
+        Error(QStringLiteral("--html 和 --xlsx 不能与 --watch 同用"));
+        return 2;
+    }
     if (!QFileInfo(options.folder).isDir()) {
         Error(QStringLiteral("找不到文件夹 %1").arg(options.folder));
         return 1;

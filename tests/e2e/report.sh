@@ -139,6 +139,7 @@ grep -q -- '--sort' "$sandbox/help.txt" && grep -q 'Sort the rows' "$sandbox/hel
     fail "--help: $(cat "$sandbox/help.txt")"
 grep -q -- '-platform\|--qmljsdebugger\|-reverse' "$sandbox/help.txt" && fail "Qt's options in --help"
 "$tool" --sort fastest "$folder" >/dev/null 2>&1 && fail "--sort fastest was taken"
+"$tool" --watch --rounds 1 --html "$sandbox/x.html" "$folder" >/dev/null 2>&1 && fail "--watch took --html"
 
 # ---- 2. The HTML page in a browser ---------------------------------------------------------
 html="$sandbox/报告.html"
