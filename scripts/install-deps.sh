@@ -32,7 +32,7 @@ test_packages=(
   at-spi2-core python3-gi gir1.2-atspi-2.0
   adwaita-qt6 openbox weston xwayland
   dpkg-dev fakeroot file lintian desktop-file-utils appstream
-  chromium libreoffice-calc-nogui
+  chromium libreoffice-calc-nogui unzip
 )
 
 case "${1:-run}" in
