@@ -68,7 +68,7 @@ std::vector<Row> Load(const Options& options, SourceTexts& sources, bool warn) {
     std::vector<SortFields> fields;
     for (const Row& row : rows) {
         fields.push_back(
-            {row.record.number, row.record.name, row.record.score, row.measures.speed});
+            {NumberKey(row.record.number), row.record.name, row.record.score, row.measures.speed});
     }
     std::vector<Row> sorted;
     for (const std::size_t i : SortOrder(fields, options.sort)) {

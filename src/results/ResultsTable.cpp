@@ -1,6 +1,7 @@
 #include "ResultsTable.h"
 
 #include "HtmlReport.h"
+#include "Sorting.h"
 #include "TextSafety.h"
 
 #include <QDir>
@@ -14,50 +15,6 @@
 
 namespace qarvel::results {
 namespace {
-
-// Natural order: runs of digits by value, everything else as text.
-int CompareNumbers(const QString& a, const QString& b) {
-    qsizetype i = 0;
-    qsizetype j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (a[i].isDigit() && b[j].isDigit()) {
-            qsizetype ei = i;
-            qsizetype ej = j;
-            while (ei < a.size() && a[ei].isDigit()) {
-                ++ei;
-            }
-            while (ej < b.size() && b[ej].isDigit()) {
-                ++ej;
-            }
-            QStringView da = QStringView(a).mid(i, ei - i);
-            QStringView db = QStringView(b).mid(j, ej - j);
-            while (da.size() > 1 && da.front() == QLatin1Char('0')) {
-                da = da.mid(1);
-            }
-            while (db.size() > 1 && db.front() == QLatin1Char('0')) {
-                db = db.mid(1);
-            }
-            if (da.size() != db.size()) {
-                return da.size() < db.size() ? -1 : 1;
-            }
-            if (const int c = da.compare(db); c != 0) {
-                return c;
-            }
-            i = ei;
-            j = ej;
-        } else {
-            if (a[i] != b[j]) {
-                return a[i] < b[j] ? -1 : 1;
-            }
-            ++i;
-            ++j;
-        }
-    }
-    if (i < a.size() || j < b.size()) {
-        return i < a.size() ? 1 : -1;
-    }
-    return a.compare(b);
-}
 
 // Cells a character takes on a terminal: two for East Asian wide characters.
 int Cells(const QString& text) {
@@ -184,7 +141,7 @@ std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now)
                             ClockSeconds(r.elapsed)});
     }
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
-        const int c = CompareNumbers(NumberKey(a.record.number), NumberKey(b.record.number));
+        const int c = CompareNaturally(NumberKey(a.record.number), NumberKey(b.record.number));
         return c != 0 ? c < 0 : a.record.start < b.record.start;
     });
     return rows;
