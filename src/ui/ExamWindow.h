@@ -63,15 +63,15 @@ public:
     [[nodiscard]] bool AnswerDisabled() const override;
     void SetAnswerReadOnly(bool readOnly) override;
 
-    // Handlers of the window's controls.
-    void Memo1Change();
-    void RichEdit1MouseDown();
-    void Timer1Timer();
-    void Pap1Click();
-    void Pap2Click();
-    void Image1Click();
-    void Image2Click();
-    void Lab1Click();
+    // Handlers of the window's controls, named for the control and its event.
+    void Memo1Change();        // the answer changed: judged by the engine
+    void RichEdit1MouseDown(); // a click on the source sends the caret to the answer's end
+    void Timer1Timer();        // the clock's tick: the seconds due are counted
+    void Pap1Click();          // pause
+    void Pap2Click();          // continue
+    void Image1Click();        // the close question
+    void Image2Click();        // minimise every window of the program
+    void Lab1Click();          // the input-method menu at the pointer
     // F8: the input-method menu at its label.
     void ShowImeMenu();
     void ImeMenuItemClick(QAction* item);

@@ -37,13 +37,13 @@ public:
 
     // Handlers. A key-down handler cancels the key by setting it to 0; a
     // key-press handler cancels the character by setting it to QChar() (0).
-    void FormShow();
-    void Edit1KeyDown(int& key);
-    void Edit2KeyPress(QChar& key);
-    void Edit3KeyPress(QChar& key);
-    void Button1Click();
-    void Button2Click();
-    void Panel1MouseDown(QMouseEvent* event);
+    void FormShow();                          // rounds the corners, the name field focused
+    void Edit1KeyDown(int& key);              // Enter in the name moves to the number
+    void Edit2KeyPress(QChar& key);           // the number takes digits only
+    void Edit3KeyPress(QChar& key);           // the duration takes digits and ":" only
+    void Button1Click();                      // "开始考试": checks, then startRequested
+    void Button2Click();                      // "退出": the program ends
+    void Panel1MouseDown(QMouseEvent* event); // moves the window by its title strip
 
     // The start asked for is on: the window closes, ending its modal loop,
     // and examStarted() follows.

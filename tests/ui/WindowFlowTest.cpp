@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest>
@@ -276,6 +277,34 @@ private slots:
         QCOMPARE(Text(exam_, "Label21"), QStringLiteral("00:00:00"));
         QCOMPARE(Text(exam_, "Label2"), QStringLiteral("7"));
         QVERIFY(recorder_->boxes.empty());
+    }
+
+    // A duration that is no time: the name and number go over all the same,
+    // the login stays with its message and the exam has not begun; put right,
+    // the start goes through once.
+    void aRefusedDurationKeepsTheLogin() {
+        Make(false, TForm1::Controls::Later);
+        QSignalSpy begun(flow_.get(), &qarvel::app::ExamFlow::examBegun);
+        Find<QLineEdit>(login_, "Edit1")->setText(QStringLiteral("张三"));
+        Find<QLineEdit>(login_, "Edit2")->setText(QStringLiteral("17"));
+        Find<QLineEdit>(login_, "Edit3")->setText(QStringLiteral("25:00:00"));
+        login_->show();
+        Find<QPushButton>(login_, "Button1")->click();
+        QVERIFY(login_->isVisible());
+        QVERIFY(!exam_->isVisible());
+        QCOMPARE(begun.count(), 0);
+        QCOMPARE(Text(exam_, "Label17"), QStringLiteral("张三"));
+        QCOMPARE(Text(exam_, "Label19"), QStringLiteral("17"));
+        QCOMPARE(Text(exam_, "Label14"), QStringLiteral("00:30:00"));
+        QCOMPARE(recorder_->boxes.size(), std::size_t{1});
+        QCOMPARE(recorder_->boxes.front().text, QStringLiteral("不是时间格式"));
+
+        Find<QLineEdit>(login_, "Edit3")->setText(QStringLiteral("0:45"));
+        Find<QPushButton>(login_, "Button1")->click();
+        QVERIFY(!login_->isVisible());
+        QVERIFY(exam_->isVisible());
+        QCOMPARE(begun.count(), 1);
+        QCOMPARE(Text(exam_, "Label14"), QStringLiteral("0:45"));
     }
 
     // A long name or number stays in the room the layout leaves it, cut, with
