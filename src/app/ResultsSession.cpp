@@ -58,8 +58,11 @@ ResultsSession::ResultsSession(TForm1& form, Options options)
     }
     QPointer<ResultsSession> self(this);
     writer_ = std::make_unique<results::ResultsWriter>(
-        results::ResultsWriter::Config{options_.folder, options_.spoolRoot, options_.timeout,
-                                       std::chrono::milliseconds(10000)},
+        results::ResultsWriter::Config{options_.folder,
+                                       options_.spoolRoot,
+                                       options_.timeout,
+                                       std::chrono::milliseconds(10000),
+                                       {}},
         [self, folder = options_.folder](const QString& reason) {
             // From the writer's thread: the message is the window's business.
             QMetaObject::invokeMethod(
@@ -115,6 +118,10 @@ void ResultsSession::Begin() {
     fixed_.sourceAscii = exam.sourceAscii.toInt();
     fixed_.sourceHanzi = exam.sourceHanzi.toInt();
     state_ = CurrentState();
+    // The name is the exam's own: no other exam, here or elsewhere, and no
+    // file made beforehand by someone else can take it (ResultsWriter).
+    name_ = results::RecordFileName(fixed_, results::RandomNameTag());
+    form_.recorder().Start();
 
     Submit();
     period_.start();
@@ -173,6 +180,11 @@ results::Record ResultsSession::Snapshot() const {
     r.pauseSeconds = std::chrono::duration_cast<std::chrono::seconds>(paused).count();
     r.answer = platform::FromGbk(exam.judgedAnswer);
     r.answer.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const exam::ExamRecorder& recorder = form_.recorder();
+    r.hasLog = recorder.started();
+    r.log = recorder.log();
+    r.log.keyPresses = form_.keyPressesCounted() ? form_.realKeyPresses() : -1;
+    r.loggedAt = recorder.Now();
     return r;
 }
 
@@ -181,7 +193,7 @@ void ResultsSession::Submit() {
         return;
     }
     const results::Record record = Snapshot();
-    writer_->Submit(results::RecordFileName(record), results::ToJson(record));
+    writer_->Submit(name_, results::ToJson(record));
 }
 
 void ResultsSession::Finish() {
@@ -203,7 +215,7 @@ void ResultsSession::Finish() {
         state_ = QString::fromLatin1(results::kClosed);
     }
     const results::Record record = Snapshot();
-    writer_->Submit(results::RecordFileName(record), results::ToJson(record));
+    writer_->Submit(name_, results::ToJson(record));
     writer_->Flush(options_.timeout + std::chrono::seconds(1));
     writer_.reset();
 }

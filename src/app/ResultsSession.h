@@ -67,6 +67,7 @@ private:
     std::unique_ptr<results::ResultsWriter> writer_;
     QTimer period_;
     results::Record fixed_; // what does not change during the exam
+    QString name_;          // the record's file name
     QString state_;
     bool begun_ = false;
     bool finishing_ = false;

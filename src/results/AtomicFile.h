@@ -17,11 +17,22 @@ struct WriteOutcome {
 // and the temporary file is renamed over `name`. On failure the temporary
 // file is removed and `name` is left as it was. The file gets mode `mode`
 // whatever the umask.
+// The temporary file is created exclusively, never through a symbolic link;
+// `temporary` names it (TemporaryNameFor), by default a fresh one.
 WriteOutcome WriteFileAtomically(const QString& folder, const QString& name,
-                                 const QByteArray& bytes, unsigned mode = 0640);
+                                 const QByteArray& bytes, unsigned mode = 0640,
+                                 const QString& temporary = {});
 
-// The temporary file that WriteFileAtomically uses for `name`: hidden (it
-// begins with "."), so that readers of the folder pass it over.
+// Writes `bytes` as the new file `folder`/`name`, which must not exist yet:
+// fails with EEXIST when anything has the name (a file, a symbolic link, a
+// folder), and then leaves it alone. A reader finds the whole file or none.
+WriteOutcome CreateFileExclusively(const QString& folder, const QString& name,
+                                   const QByteArray& bytes, unsigned mode = 0640,
+                                   const QString& temporary = {});
+
+// A temporary file for `name`: hidden (it begins with "."), so that readers
+// of the folder pass it over, with this process's number and a random part
+// from the system's generator, so that nobody can make it beforehand.
 QString TemporaryNameFor(const QString& name);
 
 // A short Chinese description of a write error, for the examinee.

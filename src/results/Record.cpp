@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QRandomGenerator>
 
 namespace qarvel::results {
 namespace {
@@ -159,16 +160,45 @@ QString SafeNamePart(const QString& text, int limit) {
     return safe.isEmpty() ? QStringLiteral("-") : safe;
 }
 
-QString RecordFileName(const Record& r) {
+QString RandomNameTag() {
+    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    QString tag;
+    for (int i = 0; i < 13; ++i) {
+        tag += QLatin1Char(kDigits[QRandomGenerator::system()->bounded(36)]);
+    }
+    return tag;
+}
+
+QString RetaggedFileName(const QString& name) {
+    QString base = name;
+    if (base.endsWith(QStringLiteral(".json"))) {
+        base.chop(5);
+    }
+    // number_name_start_host_tag: a tagged name has five parts.
+    if (base.count(QLatin1Char('_')) >= 4) {
+        base.truncate(base.lastIndexOf(QLatin1Char('_')));
+    }
+    return base + QLatin1Char('_') + RandomNameTag() + QStringLiteral(".json");
+}
+
+QString RecordFileName(const Record& r, const QString& tag) {
     const QDateTime start = r.start.toOffsetFromUtc(r.start.offsetFromUtc());
     const int offset = start.offsetFromUtc() / 60;
     const QString zone = QStringLiteral("%1%2%3")
                              .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
                              .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
                              .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
-    return SafeNamePart(r.number) + QLatin1Char('_') + SafeNamePart(r.name) + QLatin1Char('_') +
-           start.toString(QStringLiteral("yyyyMMdd'T'HHmmss")) + zone + QLatin1Char('_') +
-           SafeNamePart(r.host, 48) + QStringLiteral(".json");
+    const QString rest = QLatin1Char('_') + start.toString(QStringLiteral("yyyyMMdd'T'HHmmss")) +
+                         zone + QLatin1Char('_') + SafeNamePart(r.host, 48) +
+                         (tag.isEmpty() ? QString() : QLatin1Char('_') + tag) +
+                         QStringLiteral(".json");
+    // Names of many-byte characters are cut to keep the whole within 255 bytes.
+    const QString number = SafeNamePart(r.number);
+    QString name = SafeNamePart(r.name);
+    while (name.size() > 1 && (number + QLatin1Char('_') + name + rest).toUtf8().size() > 255) {
+        name.chop(1);
+    }
+    return number + QLatin1Char('_') + name + rest;
 }
 
 } // namespace qarvel::results

@@ -67,10 +67,17 @@ std::optional<Record> FromJson(const QByteArray& json);
 // characters; "-" when nothing is left.
 QString SafeNamePart(const QString& text, int limit = 32);
 
-// The record's file name: number_name_start_host.json, every part made safe;
-// the start written as 20261207T130500+0800. Sixty machines writing into one
-// folder never pick the same name.
-QString RecordFileName(const Record& record);
+// The record's file name: number_name_start_host_tag.json, every part made
+// safe, the start written as 20261207T130500+0800, `tag` (RandomNameTag)
+// left out when empty; at most 255 bytes. Nobody can tell the name of an
+// exam's record beforehand, and two exams never share one.
+QString RecordFileName(const Record& record, const QString& tag = {});
+
+// A random part for a file name, from the system's generator: 13 letters and digits.
+QString RandomNameTag();
+
+// `name` (as RecordFileName makes it) with a fresh random part.
+QString RetaggedFileName(const QString& name);
 
 // The current time with the local offset from UTC, to the second.
 QDateTime NowWithOffset();

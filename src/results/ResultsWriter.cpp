@@ -6,12 +6,17 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QSysInfo>
 #include <cerrno>
 #include <condition_variable>
+#include <csignal>
+#include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace qarvel::results {
 namespace {
@@ -38,18 +43,86 @@ QByteArray ReadAll(const QString& path, bool* exists = nullptr) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Writes a spooled record into its folder unless the folder holds a newer one.
-WriteOutcome Deliver(const QString& target, const QString& name, const QByteArray& bytes) {
-    bool exists = false;
-    const QByteArray present = ReadAll(target + QLatin1Char('/') + name, &exists);
-    if (exists) {
-        const auto there = FromJson(present);
-        const auto kept = FromJson(bytes);
-        if (there && kept && there->updated >= kept->updated) {
-            return {true, 0};
+// Writes `bytes` under a name of its own: `name` when nothing has it, else
+// the same name with another random part.
+WriteOutcome Claim(const QString& folder, QString& name, const QByteArray& bytes) {
+    WriteOutcome outcome;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        outcome = CreateFileExclusively(folder, name, bytes);
+        if (outcome.ok || outcome.error != EEXIST) {
+            return outcome;
         }
+        name = RetaggedFileName(name);
+    }
+    return outcome;
+}
+
+// Whether `folder`/`name` is a plain file of this user's; -1 with errno when
+// nothing can be told.
+int OwnFile(const QString& folder, const QString& name) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(folder + QLatin1Char('/') + name).constData(), &info) != 0) {
+        return -1;
+    }
+    return S_ISREG(info.st_mode) && info.st_uid == ::getuid() ? 1 : 0;
+}
+
+// Writes a spooled record into its folder unless the folder holds a newer one.
+// A name that someone else has taken meanwhile is not ours: another is chosen.
+WriteOutcome Deliver(const QString& target, QString name, const QByteArray& bytes) {
+    const int own = OwnFile(target, name);
+    if (own < 0 && errno != ENOENT) {
+        return {false, errno};
+    }
+    if (own != 1) {
+        return Claim(target, name, bytes);
+    }
+    const auto there = FromJson(ReadAll(target + QLatin1Char('/') + name));
+    const auto kept = FromJson(bytes);
+    if (there && kept && there->updated >= kept->updated) {
+        return {true, 0};
     }
     return WriteFileAtomically(target, name, bytes);
+}
+
+// The ledger of this process's temporary files: a crash leaves the one being
+// written; the next writer of this user on this host removes it.
+QString LedgerFolder(const QString& spoolRoot) {
+    return spoolRoot + QStringLiteral("/temporary");
+}
+
+QString LedgerPrefix() {
+    return SafeNamePart(QSysInfo::machineHostName(), 48) + QLatin1Char('-');
+}
+
+void NoteTemporary(const QString& ledger, const QString& folder, const QString& temporary) {
+    QFile file(ledger);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write((folder + QLatin1Char('\n') + temporary + QLatin1Char('\n')).toUtf8());
+    }
+}
+
+// Removes the temporary files that writers of this user on this host left
+// when they ended before finishing a write: only plain files of this user's,
+// only those of processes that are gone.
+void RemoveLeftovers(const QString& spoolRoot) {
+    const QDir ledgers(LedgerFolder(spoolRoot));
+    const QString prefix = LedgerPrefix();
+    for (const QString& entry : ledgers.entryList({prefix + QLatin1Char('*')}, QDir::Files)) {
+        bool number = false;
+        const qint64 pid = entry.mid(prefix.size()).toLongLong(&number);
+        if (!number || pid <= 0 || pid == ::getpid() ||
+            !(::kill(pid_t(pid), 0) != 0 && errno == ESRCH)) {
+            continue;
+        }
+        const QStringList lines =
+            QString::fromUtf8(ReadAll(ledgers.filePath(entry))).split(QLatin1Char('\n'));
+        if (lines.size() >= 2 && lines[1].startsWith(QLatin1Char('.')) &&
+            !lines[1].contains(QLatin1Char('/')) && OwnFile(lines[0], lines[1]) == 1) {
+            ::unlink(QFile::encodeName(lines[0] + QLatin1Char('/') + lines[1]).constData());
+        }
+        QFile::remove(ledgers.filePath(entry));
+    }
 }
 
 } // namespace
@@ -79,6 +152,13 @@ struct ResultsWriter::Shared {
     // The coordinating thread's own.
     std::optional<Job> unsent; // kept in the spool, not yet in the folder
     bool noticeGiven = false;
+    bool leftoversRemoved = false;
+    QString ledger; // this process's ledger of temporary files
+
+    // Guarded by the mutex: the name each submitted name has in the folder,
+    // and the names this writer created there.
+    std::map<QString, QString> actual;
+    std::set<QString> claimed;
 
     std::thread coordinator;
     std::thread folderThread;
@@ -143,8 +223,50 @@ void ResultsWriter::Shared::Failed(int error) {
 bool ResultsWriter::Shared::WriteToFolder(const Job& job) {
     const auto begin = Clock::now();
     const QString folder = config.folder;
-    const auto outcome =
-        InFolder([folder, job] { return WriteFileAtomically(folder, job.name, job.bytes); });
+    QString name;
+    bool ours = false;
+    {
+        std::lock_guard lock(mutex);
+        const auto it = actual.find(job.name);
+        name = it != actual.end() ? it->second : job.name;
+        ours = claimed.count(name) > 0;
+    }
+    const QString temporary = TemporaryNameFor(name);
+    QDir().mkpath(LedgerFolder(config.spoolRoot));
+    NoteTemporary(ledger, folder, temporary);
+    const bool removeLeftovers = !leftoversRemoved;
+    leftoversRemoved = true;
+    const QString spoolRoot = config.spoolRoot;
+    const auto before = config.beforeFolderWrite;
+    // The first write creates the file under a name nobody has; later ones
+    // replace that file. The claim is noted even when the caller has
+    // stopped waiting for a folder that hangs.
+    const auto outcome = InFolder(
+        [this, folder, name, ours, temporary, removeLeftovers, spoolRoot, job, before]() mutable {
+            if (before) {
+                before();
+            }
+            if (removeLeftovers) {
+                RemoveLeftovers(spoolRoot);
+            }
+            if (ours) {
+                return WriteFileAtomically(folder, name, job.bytes, 0640, temporary);
+            }
+            WriteOutcome result;
+            for (int attempt = 0; attempt < 16; ++attempt) {
+                result = CreateFileExclusively(folder, name, job.bytes, 0640, temporary);
+                if (result.ok || result.error != EEXIST) {
+                    break;
+                }
+                name = RetaggedFileName(name);
+            }
+            if (result.ok) {
+                std::lock_guard lock(mutex);
+                actual[job.name] = name;
+                claimed.insert(name);
+            }
+            return result;
+        });
     if (!outcome || !outcome->ok) {
         Failed(outcome ? outcome->error : ETIMEDOUT);
         return false;
@@ -243,6 +365,8 @@ ResultsWriter::ResultsWriter(Config config, FailureNotice notice)
     shared_->config = std::move(config);
     shared_->notice = std::move(notice);
     shared_->spoolFolder = SpoolFolderFor(shared_->config.spoolRoot, shared_->config.folder);
+    shared_->ledger = LedgerFolder(shared_->config.spoolRoot) + QLatin1Char('/') + LedgerPrefix() +
+                      QString::number(::getpid());
     // Each thread holds the shared state: a folder thread that hangs in a
     // dead share may outlive the writer.
     auto shared = shared_;
@@ -259,6 +383,9 @@ ResultsWriter::~ResultsWriter() {
         shared_->changed.notify_all();
     }
     shared_->coordinator.join();
+    if (!hanging) {
+        QFile::remove(shared_->ledger); // no write is under way
+    }
     if (hanging) {
         shared_->folderThread.detach();
     } else {

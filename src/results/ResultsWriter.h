@@ -27,6 +27,9 @@ public:
         QString spoolRoot; // e.g. DefaultSpoolRoot()
         std::chrono::milliseconds timeout{3000};
         std::chrono::milliseconds retry{10000};
+        // Runs in the folder's thread before each write there: tests make
+        // the folder hang with it.
+        std::function<void()> beforeFolderWrite;
     };
     // Told, once, from the writer's thread, why the folder could not be written.
     using FailureNotice = std::function<void(const QString& reason)>;

@@ -211,7 +211,8 @@ void TForm1::SetSourcePath(std::string path) {
 
 TForm1::TForm1(QWidget* parent, Controls controls)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), locale_(platform::SystemTimeLocale()),
-      pacer_(PacingClock() ? PacingClock() : exam::SteadyClock()) {
+      pacer_(PacingClock() ? PacingClock() : exam::SteadyClock()),
+      recorder_(PacingClock() ? PacingClock() : exam::SteadyClock()) {
     RegisterPictures();
     SetUpWindow();
     ReadSource();
@@ -589,6 +590,16 @@ void TForm1::DisableAnswer() {
     ShowExamState();
 }
 
+std::int64_t TForm1::realKeyPresses() const {
+    return Memo1 != nullptr ? Memo1->realKeyPresses() : 0;
+}
+
+bool TForm1::keyPressesCounted() const {
+    // Keys that an input method takes are counted only where the window
+    // system reports them first.
+    return Memo1 != nullptr && Memo1->keysFromWindowSystem();
+}
+
 bool TForm1::AnswerDisabled() const {
     const_cast<TForm1*>(this)->EnsureControls();
     return !Memo1->isEnabled();
@@ -620,7 +631,9 @@ void TForm1::Memo1Change() {
     } inSight(*this);
     // An error escapes to the answer box, which shows it and knows the change failed.
     const bool wasComplete = AnswerDisabled();
-    exam::CompareAnswer(state_, *this, Memo1->gbkText());
+    const std::string answer = Memo1->gbkText();
+    recorder_.Change(answer);
+    exam::CompareAnswer(state_, *this, answer);
     if (!wasComplete && AnswerDisabled()) {
         emit completed();
     }
@@ -653,11 +666,13 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::Pap1Click() {
+    recorder_.Pause();
     Guarded([this] { exam::Pap1Click(*this); });
     emit paused();
 }
 
 void TForm1::Pap2Click() {
+    recorder_.Continue();
     Guarded([this] { exam::Pap2Click(*this, locale_); });
     emit continued();
 }

@@ -4,6 +4,7 @@
 #include "Examinee.h"
 #include "Palette.h"
 #include "exam/ExamClock.h"
+#include "exam/ExamRecorder.h"
 #include "exam/ExamState.h"
 #include "exam/ExamView.h"
 #include "exam/TimeText.h"
@@ -53,6 +54,12 @@ public:
     // The state, with the source counted (the count is done now if it was not yet).
     [[nodiscard]] const exam::ExamState& state() const;
     [[nodiscard]] int changeCount() const { return changeCount_; }
+    // The exam's typing as the handlers saw it, once started (at the login)
+    // by whoever keeps a record of it; the answer box's real key presses.
+    [[nodiscard]] exam::ExamRecorder& recorder() { return recorder_; }
+    [[nodiscard]] const exam::ExamRecorder& recorder() const { return recorder_; }
+    [[nodiscard]] std::int64_t realKeyPresses() const;
+    [[nodiscard]] bool keyPressesCounted() const;
 
     // What the engine asks of the window.
     void SetClockEnabled(bool on) override;
@@ -160,6 +167,7 @@ private:
     platform::InputMethodList inputMethods_;
     exam::TimeLocale locale_;
     exam::ClockPacer pacer_;
+    exam::ExamRecorder recorder_;
     int changeCount_ = 0;
     int underlined_ = -1;    // the offset underlined by the latest change, or -1
     bool built_ = false;     // the controls have been made (EnsureControls)
