@@ -117,7 +117,7 @@ wait_for 3 has_records "$folder" || fail "no record right after the login"
 name=$(basename "$(records "$folder")")
 [[ "$name" =~ ^20240917_Li-Lei_[0-9]{8}T[0-9]{6}[+-][0-9]{4}_.+\.json$ ]] || fail "record name: $name"
 sha=$(sha256sum "$exam_folder/vexo/2.txt" | cut -d' ' -f1)
-for check in ".schema=1" ".name=Li Lei" ".number=20240917" ".state=running" \
+for check in ".schema=2" ".name=Li Lei" ".number=20240917" ".state=running" \
     ".duration=00:30:00" ".remaining=00:30:00" ".source.sha256=$sha" \
     ".source.path=$exam_folder/vexo/2.txt" ".source.hanzi=$(value Label6)" \
     ".source.total=$(value Label2)" ".source.ascii=$(value Label4)" ".changes=0" \
