@@ -10,6 +10,7 @@
 #include "exam/TimeText.h"
 #include "platform/GbkText.h"
 #include "platform/LocaleWords.h"
+#include "results/TextSafety.h"
 
 #include <QCoreApplication>
 #include <QFrame>
@@ -362,12 +363,14 @@ void TForm2::Edit3KeyPress(QChar& key) {
 }
 
 void TForm2::Button1Click() {
-    const QString name = TrimControls(Edit1->text());
+    // Name and number as a person reads them: what looks alike is alike
+    // (full-width digits, invisible characters), as the results compare them.
+    const QString name = results::NormalizedIdentity(Edit1->text());
     if (name.isEmpty()) {
         ShowPlainMessage(QStringLiteral("考生姓名不能为空。"));
         return;
     }
-    Examinee examinee{name, TrimControls(Edit2->text()), std::nullopt};
+    Examinee examinee{name, results::NormalizedIdentity(Edit2->text()), std::nullopt};
     const QString duration = Edit3->text();
     bool isTime = true;
     try {

@@ -290,6 +290,16 @@ private slots:
                                                             << "王五"
                                                             << "7"
                                                             << "0:30";
+        QTest::newRow("read as a person reads them")
+            << QStringLiteral("\u200FLi\u3000\u200BLei ") << QStringLiteral("２０２４\u200B００１ ")
+            << "00:30:00"
+            << "" << "Li Lei"
+            << "2024001"
+            << "00:30:00";
+        QTest::newRow("an invisible name is no name")
+            << QStringLiteral("\u200B\u3164\u00AD") << "1"
+            << "00:30:00"
+            << "考生姓名不能为空。" << kUntouched << kUntouched << kUntouched;
         QTest::newRow("blank name")
             << " \t "
             << "1"
