@@ -192,8 +192,7 @@ void ResultsSession::Submit() {
     if (!begun_ || finishing_) {
         return;
     }
-    const results::Record record = Snapshot();
-    writer_->Submit(name_, results::ToJson(record));
+    writer_->Submit(name_, [record = Snapshot()] { return results::ToJson(record); });
 }
 
 void ResultsSession::Finish() {
@@ -214,8 +213,7 @@ void ResultsSession::Finish() {
         }
         state_ = QString::fromLatin1(results::kClosed);
     }
-    const results::Record record = Snapshot();
-    writer_->Submit(name_, results::ToJson(record));
+    writer_->Submit(name_, [record = Snapshot()] { return results::ToJson(record); });
     writer_->Flush(options_.timeout + std::chrono::seconds(1));
     writer_.reset();
 }

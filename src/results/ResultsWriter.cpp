@@ -29,6 +29,7 @@ struct Job {
     std::uint64_t seq = 0;
     QString name;
     QByteArray bytes;
+    std::function<QByteArray()> make; // makes `bytes`, in the writer's thread
 };
 
 bool IsRecordName(const QString& name) {
@@ -341,9 +342,13 @@ void ResultsWriter::Shared::RunCoordinator() {
             return;
         }
         const bool retry = latest.seq <= handled;
-        const Job job = retry ? *unsent : latest;
+        Job job = retry ? *unsent : latest;
         handled = std::max(handled, job.seq);
         lock.unlock();
+        if (job.make) {
+            job.bytes = job.make();
+            job.make = nullptr;
+        }
         if (WriteToFolder(job)) {
             const bool wasAway = unsent.has_value();
             unsent.reset();
@@ -395,7 +400,13 @@ ResultsWriter::~ResultsWriter() {
 
 void ResultsWriter::Submit(const QString& name, const QByteArray& bytes) {
     std::lock_guard lock(shared_->mutex);
-    shared_->latest = Job{shared_->latest.seq + 1, name, bytes};
+    shared_->latest = Job{shared_->latest.seq + 1, name, bytes, {}};
+    shared_->changed.notify_all();
+}
+
+void ResultsWriter::Submit(const QString& name, std::function<QByteArray()> make) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->latest = Job{shared_->latest.seq + 1, name, {}, std::move(make)};
     shared_->changed.notify_all();
 }
 

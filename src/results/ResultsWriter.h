@@ -50,6 +50,9 @@ public:
 
     // Hands over the record `bytes` for the file `name`; returns at once.
     void Submit(const QString& name, const QByteArray& bytes);
+    // The same, the bytes made by `make` in the writer's own thread (a long
+    // record takes milliseconds to write out as text).
+    void Submit(const QString& name, std::function<QByteArray()> make);
 
     // Waits, at most `limit`, until the latest submitted record is in the
     // folder or in the spool. True when it is.

@@ -71,8 +71,10 @@ TEST(ResultsWriter, TheLatestRecordWins) {
     for (int i = 1; i <= 100; ++i) {
         writer.Submit(QStringLiteral("r.json"), RecordBytes(i));
     }
+    // The last one made into text in the writer's thread.
+    writer.Submit(QStringLiteral("r.json"), [] { return RecordBytes(101); });
     ASSERT_TRUE(writer.Flush(2s));
-    EXPECT_EQ(ChangesIn(f.folder + "/r.json"), 100);
+    EXPECT_EQ(ChangesIn(f.folder + "/r.json"), 101);
     EXPECT_LE(writer.counts().folderWrites, 100);
     EXPECT_EQ(f.notices, 0);
     EXPECT_EQ(QDir(f.folder).entryList(QDir::Files | QDir::Hidden), QStringList{"r.json"});
