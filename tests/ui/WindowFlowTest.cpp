@@ -352,6 +352,7 @@ private slots:
     // answer box that takes typing and starts the clock.
     void aLoginClosedByTheWindowSystemCopiesNothing() {
         Make();
+        QSignalSpy begun(flow_.get(), &qarvel::app::ExamFlow::examBegun);
         QTimer::singleShot(0, login_, [this] {
             Commit(Find(login_, "Edit1"), QStringLiteral("张三"));
             Type(Find(login_, "Edit2"), QStringLiteral("17"));
@@ -360,6 +361,7 @@ private slots:
         Show();
         QVERIFY(exam_->isVisible());
         QVERIFY(!login_->isVisible());
+        QCOMPARE(begun.count(), 1); // the exam has begun all the same
         QCOMPARE(Text(exam_, "Label17"), QString());
         QCOMPARE(Text(exam_, "Label19"), QString());
         QCOMPARE(Text(exam_, "Label14"), QStringLiteral("00:30:00"));
@@ -447,6 +449,7 @@ private slots:
     // Last: "退出" ends the program; the exam window never comes on screen.
     void exitInTheLoginNeverShowsTheExamWindow() {
         Make();
+        QSignalSpy begun(flow_.get(), &qarvel::app::ExamFlow::examBegun);
         int shows = 0;
         struct ShowCounter : QObject {
             int& count;
@@ -467,6 +470,7 @@ private slots:
         QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
         QCOMPARE(QCoreApplication::exec(), 0);
         QCOMPARE(shows, 0);
+        QCOMPARE(begun.count(), 0);
         QVERIFY(!exam_->isVisible());
         QVERIFY(exam_->windowHandle() == nullptr || !exam_->windowHandle()->isVisible());
         QVERIFY(!login_->isVisible());
