@@ -2,14 +2,32 @@
 
 #include "exam/Gbk.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <iconv.h>
 #include <memory>
+#include <vector>
 
 namespace qarvel::platform {
 
 namespace {
+
+// One conversion through iconv of a character's bytes; the bytes converted, or
+// nothing (0) when iconv cannot convert them all.
+std::size_t Convert(iconv_t cd, const char* bytes, std::size_t size, char* out, std::size_t room) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    std::string in(bytes, size); // iconv takes its input as a changeable buffer
+    char* src = in.data();
+    char* dst = out;
+    std::size_t srcLeft = size;
+    std::size_t dstLeft = room;
+    const std::size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    if (rc == static_cast<std::size_t>(-1) || srcLeft != 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(dst - out);
+}
 
 // The GBK bytes of each character of the basic plane, asked of iconv the first
 // time the character is met and kept: converting a long answer on every
@@ -52,16 +70,10 @@ private:
         if (cd_ == reinterpret_cast<iconv_t>(-1)) {
             return '?';
         }
-        char in[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        const char in[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
         char out[4];
-        char* src = in;
-        char* dst = out;
-        std::size_t srcLeft = sizeof in;
-        std::size_t dstLeft = sizeof out;
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        const std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
-        const auto n = dst - out;
-        if (rc == static_cast<std::size_t>(-1) || srcLeft != 0 || n < 1 || n > 2) {
+        const std::size_t n = Convert(cd_, in, sizeof in, out, sizeof out);
+        if (n < 1 || n > 2) {
             return '?';
         }
         const auto first = static_cast<unsigned char>(out[0]);
@@ -72,6 +84,66 @@ private:
     using Page = std::array<std::uint16_t, 256>;
     iconv_t cd_;
     std::array<std::unique_ptr<Page>, 256> pages_;
+};
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+// The characters of GBK groups (a lead byte and the byte after it, or a byte of
+// 128 or more alone), asked of iconv once per group met and kept, so showing a
+// text costs one table look-up per character.
+class ShownTable {
+public:
+    ShownTable() : cd_(iconv_open("UTF-16LE", "GBK")), pairs_(kLeads * 256, kUnknown) {
+        singles_.fill(kUnknown);
+    }
+    ~ShownTable() {
+        if (valid()) {
+            iconv_close(cd_);
+        }
+    }
+    ShownTable(const ShownTable&) = delete;
+    ShownTable& operator=(const ShownTable&) = delete;
+
+    // The one UTF-16 unit of the group `lead`, `trail`, or U+FFFD when it does
+    // not decode to exactly one character of the basic plane.
+    char16_t Decode(unsigned char lead, unsigned char trail) {
+        char16_t& unit = pairs_[static_cast<std::size_t>(lead - kFirstLead) * 256 + trail];
+        if (unit == kUnknown) {
+            const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            unit = Ask(in, 2);
+        }
+        return unit;
+    }
+    // The same for a byte of 128 or more standing alone.
+    char16_t Decode(unsigned char single) {
+        char16_t& unit = singles_[single & 0x7F];
+        if (unit == kUnknown) {
+            const char in[1] = {static_cast<char>(single)};
+            unit = Ask(in, 1);
+        }
+        return unit;
+    }
+
+private:
+    static constexpr int kFirstLead = 0x81;
+    static constexpr int kLeads = 0xFE - kFirstLead + 1;
+    static constexpr char16_t kUnknown = 0; // no group decodes to U+0000
+
+    [[nodiscard]] bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    char16_t Ask(const char* bytes, std::size_t size) {
+        char out[8];
+        if (!valid() || Convert(cd_, bytes, size, out, sizeof out) != 2) {
+            return kReplacement;
+        }
+        const auto unit = static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
+                                                static_cast<unsigned char>(out[1]) << 8);
+        return unit == kUnknown || QChar::isSurrogate(unit) ? kReplacement : unit;
+    }
+
+    iconv_t cd_;
+    std::vector<char16_t> pairs_;
+    std::array<char16_t, 128> singles_{};
 };
 
 } // namespace
@@ -114,6 +186,25 @@ QString FromGbk(std::string_view gbk) {
 
 int GbkLength(const QString& text) {
     return static_cast<int>(ToGbk(text).size());
+}
+
+QString ShownCharacters(const exam::SourceIndex& index, int from, int to) {
+    static ShownTable table;
+    from = std::clamp(from, 0, index.characterCount());
+    to = std::clamp(to, from, index.characterCount());
+    QString text(to - from, Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(text.data());
+    index.forEachCharacter(from, to, [&](const unsigned char* group, std::size_t size) {
+        const unsigned char b = group[0];
+        if (b < 0x80 && b != '\r' && b != '\n') {
+            *out++ = b;
+        } else if (b == '\r' || b == '\n') {
+            *out++ = u'\n';
+        } else {
+            *out++ = size == 2 ? table.Decode(b, group[1]) : table.Decode(b);
+        }
+    });
+    return text;
 }
 
 } // namespace qarvel::platform

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QString>
+#include "exam/SourceIndex.h"
 
+#include <QString>
 #include <string>
 #include <string_view>
 
@@ -14,5 +15,9 @@ std::string ToGbk(const QString& text);
 QString FromGbk(std::string_view gbk);
 // GBK byte length of a text without line breaks (a character outside GBK counts as "?").
 int GbkLength(const QString& text);
+// The characters [from, to) of an indexed source as shown: one UTF-16 unit per
+// character, a line break as '\n', U+FFFD for a character that does not decode
+// to one character of the basic plane. The range is clamped to the text.
+QString ShownCharacters(const exam::SourceIndex& index, int from, int to);
 
 } // namespace qarvel::platform

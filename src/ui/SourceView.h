@@ -1,20 +1,22 @@
 #pragma once
 
+#include "ParagraphLayouts.h"
+#include "SourcePainter.h"
 #include "exam/ExamView.h"
+#include "exam/SourceIndex.h"
+#include "exam/SourceMarks.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QColor>
-#include <QTextLayout>
 #include <QTimer>
-#include <cstdint>
 #include <functional>
-#include <map>
-#include <memory>
+#include <optional>
 #include <string>
-#include <vector>
 
 namespace qarvel::ui {
+
+class LaterTask;
 
 // The source view RichEdit1: a read-only view of the GBK source text.
 //
@@ -23,17 +25,18 @@ namespace qarvel::ui {
 // one character (a paragraph break), every other byte is a character by itself.
 // A group that does not decode to one character shows as "\uFFFD".
 //
-// The view reads the bytes it is given and keeps no other copy of the text: a
-// paragraph index (where each paragraph begins and how many lines it takes,
-// about 8 bytes a paragraph) and byte-to-character checkpoints. Paragraphs are
-// laid out when they are needed (on screen, hit, kept in sight, measured) and
-// the layouts of those no longer needed go; a very long paragraph is laid out
-// a stretch of lines at a time. Lines look as a plain text edit lays them out.
-//
-// The marks (colour and underline of each character) are kept beside the text:
-// a mark repaints only its character, and painting draws the marks of the lines
-// it paints. When the underline falls on a line break, a small return sign at
-// the end of that line shows it.
+// The view reads the bytes it is given and keeps no other copy of the text:
+// its index (exam::SourceIndex) says where each character and paragraph
+// begins, about 4 bytes a paragraph plus a checkpoint every 512 bytes, and the
+// marks (exam::SourceMarks) the colour and underline of each character.
+// Paragraphs are laid out when they are needed (on screen, hit, kept in sight,
+// measured) and the layouts of those no longer needed go (ParagraphLayouts,
+// which counts their lines); a very long paragraph is laid out a stretch of
+// lines at a time. Lines look as a plain text edit lays them out, and are drawn
+// in the look of their characters by a SourcePainter: a mark repaints only its
+// character. When the underline falls on a line break, a small return sign at
+// the end of that line shows it. The view itself keeps the scrolling, the
+// caret and the selection, and takes the events.
 //
 // The view never gives its text away: copying, the X11 selection and dragging
 // get nothing from it, and it has no context menu. Selecting with the mouse or
@@ -113,8 +116,8 @@ public:
 
     // Layouts made so far and those kept now: painting, scrolling and marking
     // lay out only what they show.
-    [[nodiscard]] long long layoutsMade() const { return layoutsMade_; }
-    [[nodiscard]] int layoutsKept() const { return static_cast<int>(pieces_.size()); }
+    [[nodiscard]] long long layoutsMade() const { return layouts_.layoutsMade(); }
+    [[nodiscard]] int layoutsKept() const { return layouts_.layoutsKept(); }
     // Bytes the text's index takes.
     [[nodiscard]] std::size_t indexBytes() const;
 
@@ -145,156 +148,100 @@ protected:
     [[nodiscard]] QMimeData* createMimeDataFromSelection() const;
 
 private:
-    // A laid-out stretch of a paragraph: its characters [from, to) (relative to
-    // the paragraph), lines numbered from `firstLine` within the paragraph.
-    struct Piece {
-        int paragraph = 0;
-        int segment = 0;
-        int from = 0;
-        int to = 0;
-        int firstLine = 0;
-        int lines = 0; // lines of the layout that are this piece's
-        std::unique_ptr<QTextLayout> layout;
-        std::uint64_t used = 0;
-    };
-    // Where the lines of a very long paragraph break: each segment begins at a
-    // line start; those up to `known` characters are found.
-    struct LongParagraph {
-        std::vector<int> starts{0}; // first character of each segment
-        std::vector<int> lines{0};  // first line of each segment
-        bool complete = false;      // the last segment reaches the end
-        int lineCount = 1;          // lines known plus those guessed
-    };
-    // A visual line: paragraph and line within it.
-    struct Line {
-        int paragraph = 0;
-        int line = 0;
+    using Line = ParagraphLayouts::Line;
+    using Piece = ParagraphLayouts::Piece;
+
+    // One use of the layouts by an entry point: layouts it does not use may go
+    // once others need the room; when it is over, line counts that changed
+    // have the scroll bar placed again after the current event.
+    class LayoutUse {
+    public:
+        enum Kind { Fresh, Continuing };
+        explicit LayoutUse(const SourceView& view, Kind kind = Fresh);
+        ~LayoutUse();
+        LayoutUse(const LayoutUse&) = delete;
+        LayoutUse& operator=(const LayoutUse&) = delete;
+
+    private:
+        const SourceView& view_;
     };
 
     void startLoading(bool inIdleTime);
-    void loadSlice(std::size_t until);
-    [[nodiscard]] std::size_t groupSize(std::size_t offset) const;
-    // The byte where the character at `position` begins.
-    [[nodiscard]] std::size_t byteOf(int position) const;
-    // Characters of [from, to) decoded, line breaks as '\n'.
+    // Indexes what waits; when that completes the text, it is laid out afresh.
+    void load();
+    void loaded();
     [[nodiscard]] QString decode(int from, int to) const;
 
-    // Paragraphs.
-    [[nodiscard]] int paragraphOf(int position) const;
-    [[nodiscard]] int paragraphStart(int paragraph) const;
-    [[nodiscard]] int paragraphLength(int paragraph) const; // without its break
-    [[nodiscard]] bool isLong(int paragraph) const;
-    // Lines a paragraph takes as far as known (1 for one not laid out).
-    [[nodiscard]] int linesOf(int paragraph) const;
-    void setLinesOf(int paragraph, int lines);
-    [[nodiscard]] int firstLineOf(int paragraph) const; // over the whole text
-    [[nodiscard]] int totalLines() const;
-    [[nodiscard]] Line lineAtNumber(int number) const;
-    [[nodiscard]] int numberOf(Line line) const { return firstLineOf(line.paragraph) + line.line; }
-
     // Layout.
-    [[nodiscard]] qreal lineWidth() const;
-    [[nodiscard]] LongParagraph& longOf(int paragraph) const;
-    // Finds the segments of a long paragraph up to the one holding `line` or
-    // character `character` (relative to the paragraph).
-    void extendToLine(int paragraph, int line) const;
-    void extendToCharacter(int paragraph, int character) const;
-    void extendOnce(int paragraph) const;
-    [[nodiscard]] std::unique_ptr<QTextLayout> layOut(int paragraph, int from, int to) const;
-    // The laid-out piece holding line `line` of `paragraph`, or character `character`.
-    [[nodiscard]] Piece& pieceOfLine(int paragraph, int line) const;
-    [[nodiscard]] Piece& pieceOfCharacter(int paragraph, int character) const;
-    [[nodiscard]] Piece& piece(int paragraph, int segment) const;
-    [[nodiscard]] int segmentOfLine(int paragraph, int line) const;
-    [[nodiscard]] int segmentOfCharacter(int paragraph, int character) const;
+    [[nodiscard]] ParagraphLayouts::Shape shape() const;
     void dropLayouts();
     void relayout();
-    void keepOnly(const std::vector<const Piece*>& onScreen);
-    // The line `delta` lines from `line`, laying out what it passes.
-    [[nodiscard]] Line step(Line line, int delta) const;
-    [[nodiscard]] Line lineOfPosition(int position) const;
+
+    // Scrolling.
     // The y of `line`'s top relative to the top of the viewport, when within
     // `reach` lines of the top line; otherwise nothing.
     [[nodiscard]] bool lineTop(Line line, qreal& y, int reach) const;
     [[nodiscard]] qreal topOffset() const;
     [[nodiscard]] qreal documentOffset(Line top) const;
-    qreal fracture_ = 0; // of a pixel, left over from scrolling
     void moveTop(Line line);
-
-    // Scrolling.
     void adjustScrollBars();
-    void adjustLater();
-    bool adjustPending_ = false;
-    bool placing_ = false; // the scroll bar is being placed
-    int bottomLines_ = -1; // lines that fill the viewport from the end
-    [[nodiscard]] bool counted(int paragraph) const;
-    void ensureCounted(int paragraph) const;
-    [[nodiscard]] Line next(Line line) const;
-    [[nodiscard]] Line previous(Line line) const;
-    [[nodiscard]] QTextLine textLine(Line line, const Piece** piece = nullptr) const;
-    [[nodiscard]] static qreal advance(const QTextLine& line);
     [[nodiscard]] int screenLines() const;
-    [[nodiscard]] int positionInLine(Line line, qreal x) const;
-    void beginUse() const { ++uses_; }
-    void trim() const;
     void setTop(Line line);
     void ensureCursorVisible();
 
-    // Painting.
-    struct Underline {
-        const QTextLayout* layout = nullptr;
-        int start = 0;
-        int length = 0;
-        qreal height = 0;
-        QFont font;
-        qreal y = 0;
-        qreal thickness = 0;
-    };
-    const Underline& underlineOf(const QTextLayout& layout, int number) const;
-    mutable Underline underline_;
-    void appendMarks(QList<QTextLayout::FormatRange>& ranges, int from, int to, int base) const;
-    void drawMarkedPiece(QPainter& painter, const Piece& piece, QPointF at,
-                         const QRect& exposed) const;
-    void drawLineBreakSign(QPainter& painter, const Piece& piece, QPointF at) const;
+    // Reading: the caret and the selection.
+    [[nodiscard]] int positionInLine(Line line, qreal x) const;
     void repaintCharacter(int position);
     void repaintCaret();
     [[nodiscard]] bool caretShown() const;
     void setCaret(int position, bool keepAnchor);
     void offerSelection();
+    // Keys that move the caret, for reading; with Shift the selection follows.
+    enum class Move {
+        NextChar,
+        PreviousChar,
+        NextLine,
+        PreviousLine,
+        LineStart,
+        LineEnd,
+        Start,
+        End,
+        NextPage,
+        PreviousPage
+    };
+    struct KeyMove {
+        Move move;
+        bool select;
+    };
+    [[nodiscard]] static std::optional<KeyMove> keyMoveOf(const QKeyEvent* event);
+    // Where a move takes the caret from `line`, its line, and whether the caret
+    // keeps the x it goes up and down at (`x`).
+    struct Target {
+        int position = 0;
+        bool keepX = false;
+    };
+    Target targetOf(Move move, Line line, qreal x);
+    Target pageTarget(bool down, Line line, qreal x);
 
     std::string gbk_;
     const std::string* source_ = &gbk_; // the text's bytes: gbk_ or the caller's
-    std::size_t loaded_ = 0;            // bytes indexed so far
-    bool loading_ = false;              // bytes wait to be indexed
-    QTimer* idle_ = nullptr;            // indexes the next slice in idle time
-    std::size_t bytes_ = 0;
-    int characters_ = 0;
-    // Byte to character, a stretch of kStretch bytes at a time: for each
-    // stretch, twice the position of the first character beginning in it, plus
-    // one when that character begins at its second byte (its first byte being
-    // the second of a two-byte character). Within a stretch the bytes are read.
-    static constexpr std::size_t kStretch = 512;
-    static constexpr std::size_t kSlice = 256 * 1024; // bytes indexed at a time
-    std::vector<std::int32_t> stretches_;
-    mutable std::size_t lastByte_ = 0;
-    mutable int lastPosition_ = 0;
-    // Per paragraph: its first character (and one past the last paragraph, as
-    // if a line break ended the text), and its line count in a sum tree.
-    std::vector<std::int32_t> paragraphStarts_;
-    mutable std::vector<std::int32_t> lineTree_;
-    mutable std::map<int, LongParagraph> long_;
-    mutable std::vector<bool> counted_; // laid out once: its line count is known
-    // Per character: colour and underline; characters past its end are plain.
-    std::vector<std::uint8_t> marks_;
+    // The index of the text: built in idle time, a slice at a time, and
+    // completed by whatever asks about the text first. It says only what the
+    // bytes say, so the queries that complete it stay queries.
+    mutable exam::SourceIndex index_;
+    QTimer* idle_ = nullptr; // indexes the next slice in idle time
+    exam::SourceMarks marks_;
+    // Laid out on demand: queries lay out what they read (and learn line
+    // counts), so the layouts are a cache of the text at the view's width.
+    mutable ParagraphLayouts layouts_;
+    SourcePainter painter_;
+    // Places the scroll bar after the current event; queries may ask for it.
+    LaterTask* scrollBarsLater_ = nullptr;
 
     qreal margin_ = 4;
-    int laidOutWidth_ = -1;
-    mutable std::vector<std::unique_ptr<Piece>> pieces_;
-    mutable std::uint64_t uses_ = 0;
-    mutable long long layoutsMade_ = 0;
-    // Byte lengths of the first visual lines, as far as asked.
-    mutable std::vector<int> lineBytes_;
-    mutable Line lineBytesNext_;
+    qreal fracture_ = 0;   // of a pixel, left over from scrolling
+    bool placing_ = false; // the scroll bar is being placed
+    bool adjusting_ = false;
 
     Line top_;          // the line at the top of the viewport
     int caret_ = 0;     // the reader's caret
@@ -303,7 +250,6 @@ private:
     bool caretOn_ = false;
     QBasicTimer blink_;
     bool selecting_ = false; // a mouse drag selects
-    bool adjusting_ = false;
     std::function<void()> pressHandler_;
 };
 
