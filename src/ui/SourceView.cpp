@@ -26,7 +26,7 @@
 namespace qarvel::ui {
 
 // Runs a task once after the current event, however often it is asked before then.
-class LaterTask : public QObject {
+class SourceView::LaterTask : public QObject {
 public:
     LaterTask(QObject* parent, std::function<void()> task)
         : QObject(parent), task_(std::move(task)) {}

@@ -16,8 +16,6 @@
 
 namespace qarvel::ui {
 
-class LaterTask;
-
 // The source view RichEdit1: a read-only view of the GBK source text.
 //
 // Its characters correspond one to one with the source's characters: a byte
@@ -148,6 +146,7 @@ protected:
     [[nodiscard]] QMimeData* createMimeDataFromSelection() const;
 
 private:
+    class LaterTask;
     using Line = ParagraphLayouts::Line;
     using Piece = ParagraphLayouts::Piece;
 
