@@ -8,6 +8,9 @@
 namespace qarvel::exam {
 
 inline constexpr const char* kSourcePath = "vexo/2.txt";
+// The largest source we read. Keeps a character device (/dev/zero) or a runaway
+// file from eating all memory, and every length well inside 32 bits.
+inline constexpr std::size_t kMaxSourceBytes = std::size_t{256} << 20;
 
 // Loads the source text file as the source view shows it: GBK bytes with every
 // line break CR LF. Rich text ({\rtf...) is read for its text; UTF-8 / UTF-16
@@ -31,6 +34,10 @@ struct LostCharacter {
 
 // Reads the whole file, as LoadSourceFile does. Throws FileOpenError or LoadStreamError.
 std::string ReadSourceBytes(const std::string& path);
+// Opens the file for reading as ReadSourceBytes does, with its checks (a regular
+// file, not too large for the exam window) and its errors; the caller closes
+// the descriptor. `size`: the size the system reports, a hint only.
+int OpenSourceFile(const std::string& path, std::uint64_t* size = nullptr);
 
 // The pieces, for tests, the checker and fuzzing.
 // Cuts at the first NUL, drops a final CR, turns lone CR and lone LF into CR LF.

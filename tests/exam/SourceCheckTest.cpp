@@ -89,17 +89,25 @@ TEST(SourceCheckTest, FindingsTable) {
          1,
          {},
          {W::BrokenRichText, W::NoHanzi}},
-        {"GBK bytes that decode to nothing",
+        {"GBK bytes that decode to nothing, a final line break",
          "\x80x\xA1\r\n"s,
          E::Gbk,
          false,
          {1, 1, 2},
-         2,
+         1,
          {},
-         {W::Undecodable}},
+         {W::Undecodable, W::OtherEncoding}}, // €x¡ in Windows-1252
         {"empty file", "", E::Gbk, false, {0, 0, 0}, 0, {}, {W::Empty}},
         {"blanks only", " \t\r\n ", E::Gbk, false, {0, 0, 0}, 2, {}, {W::Empty}},
         {"Latin only", "Hello, world", E::Gbk, false, {11, 0, 11}, 1, {}, {W::NoHanzi}},
+        {"lines end with breaks of each kind",
+         Utf8ToGbk("一\r二\n三\r\n"),
+         E::Gbk,
+         false,
+         {0, 3, 3},
+         3,
+         {},
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -150,16 +158,107 @@ TEST(SourceCheckTest, AgreesWithTheLoaderOnRandomFiles) {
         const SourceCounts counts = CountSource(state, text);
         ASSERT_EQ(r.counts.total, counts.total);
         ASSERT_EQ(r.counts.hanzi, counts.hanzi);
-        ASSERT_EQ(r.lines, text.empty()
-                               ? 0
-                               : 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n')));
+        ASSERT_EQ(r.lines, static_cast<int>(std::count(text.begin(), text.end(), '\n')) +
+                               (text.empty() || text.ends_with('\n') ? 0 : 1));
         for (const LostCharacter& lost : r.lost) {
             ASSERT_GE(lost.line, 1);
             ASSERT_LE(lost.line, r.lines);
             ASSERT_EQ(Utf8ToGbk(lost.text), "?");
         }
-        ASSERT_LE(r.lost.size(),
-                  static_cast<std::size_t>(std::count(text.begin(), text.end(), '?')));
+        ASSERT_LE(r.lostCount, static_cast<std::size_t>(std::count(text.begin(), text.end(), '?')));
+
+        // Read a few bytes at a time, the file gives the same report.
+        const SourceReport small = CheckSource(bytes, 1 + random() % 6);
+        ASSERT_EQ(small.encoding, r.encoding);
+        ASSERT_EQ(small.likely, r.likely);
+        ASSERT_EQ(small.richText, r.richText);
+        ASSERT_EQ(small.counts.ascii, r.counts.ascii);
+        ASSERT_EQ(small.counts.total, r.counts.total);
+        ASSERT_EQ(small.lines, r.lines);
+        ASSERT_EQ(small.lost, r.lost);
+        ASSERT_EQ(small.undecodable, r.undecodable);
+        ASSERT_EQ(small.warnings, r.warnings);
+    }
+}
+
+// The encoding a file read as GBK was probably written in, and what its
+// undecodable bytes stand for there.
+TEST(SourceCheckTest, NamesTheLikelyEncoding) {
+    using L = LikelyEncoding;
+    struct Guess {
+        const char* name;
+        std::string bytes;
+        L likely;
+        std::vector<W> warnings;
+        std::string firstMeant; // of the first undecodable bytes listed
+    };
+    const std::string u16 = "H\0i\0 \0`O}Y\r\0\n\0"s; // "Hi 你好" CR LF, UTF-16LE
+    std::string u16be;
+    for (std::size_t i = 0; i + 1 < u16.size(); i += 2) {
+        u16be += u16.substr(i + 1, 1) + u16.substr(i, 1);
+    }
+    const Guess guesses[] = {
+        {"Latin-1",
+         "Caf\xE9 au lait, na\xEFve \xE0 la carte\n",
+         L::Latin1,
+         {W::Undecodable, W::OtherEncoding},
+         "\xC3\xA9"},
+        {"Big5",
+         "\xA4\xA4\xA4\xE5\xAC\x4F\xA1\x43\r\n",
+         L::Big5,
+         {W::Undecodable, W::OtherEncoding},
+         "\xE3\x80\x82"}, // 中文是。: A1 43 is 。
+        {"UTF-16LE without a mark", u16, L::Utf16LeNoMark, {W::OtherEncoding, W::NoHanzi}, ""},
+        {"UTF-16BE without a mark", u16be, L::Utf16BeNoMark, {W::OtherEncoding, W::Empty}, ""},
+        {"GBK", Utf8ToGbk("中文，是的。\r\n"), L::None, {}, ""},
+        {"GBK with a rare character", Utf8ToGbk("丂中文是的"), L::None, {}, ""},
+        {"Latin UTF-8", "na\xC3\xAFve", L::None, {W::LatinUtf8AsGbk}, ""},
+        {"a zip holds NULs at both offsets",
+         "PK\x03\x04\0\0a\0b\0"s,
+         L::None,
+         {W::Binary, W::NoHanzi},
+         ""},
+        {"ASCII with one NUL", "abcdefgh\0abcdefg"s, L::None, {W::Binary, W::NoHanzi}, ""},
+        {"ASCII with NULs at both offsets",
+         "ab\0cd\0\0efgh\0\0"s,
+         L::None,
+         {W::Binary, W::NoHanzi},
+         ""},
+    };
+    for (const Guess& g : guesses) {
+        SCOPED_TRACE(g.name);
+        const SourceReport r = CheckSource(g.bytes);
+        EXPECT_EQ(r.encoding, E::Gbk);
+        EXPECT_EQ(r.likely, g.likely);
+        EXPECT_EQ(r.warnings, g.warnings);
+        if (!g.firstMeant.empty()) {
+            ASSERT_FALSE(r.undecodable.empty());
+            EXPECT_EQ(r.undecodable.front().meant, g.firstMeant);
+        }
+    }
+}
+
+// A long file: findings are counted in full but listed only up to a bound, and
+// a block boundary in the middle of a character or a line break changes nothing.
+TEST(SourceCheckTest, LongFilesAreReadABlockAtATime) {
+    std::string utf8 = "\xEF\xBB\xBF";
+    for (int i = 0; i < 1000; ++i) {
+        utf8 += "你好😀\r\n";
+    }
+    const SourceReport whole = CheckSource(utf8, 1 << 20);
+    EXPECT_EQ(whole.lostCount, 1000U);
+    EXPECT_EQ(whole.lost.size(), kListedFindings);
+    EXPECT_EQ(whole.lost.back(), (LostCharacter{40, "😀"}));
+    EXPECT_EQ(whole.lines, 1000);
+    EXPECT_EQ(whole.counts.hanzi, 2000);
+    EXPECT_EQ(whole.counts.ascii, 1000); // each emoji shows as "?"
+    for (const std::size_t block : {7U, 64U, 4095U}) {
+        SCOPED_TRACE(block);
+        const SourceReport r = CheckSource(utf8, block);
+        EXPECT_EQ(r.lostCount, whole.lostCount);
+        EXPECT_EQ(r.lost, whole.lost);
+        EXPECT_EQ(r.lines, whole.lines);
+        EXPECT_EQ(r.counts.total, whole.counts.total);
     }
 }
 
