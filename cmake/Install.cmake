@@ -64,3 +64,6 @@ add_custom_target(qarvel_install_data ALL DEPENDS ${compressed})
 install(FILES ${generated}/qarvel.1.gz ${generated}/qarvel-check.1.gz
               ${generated}/qarvel-results.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${generated}/copyright ${generated}/changelog.gz DESTINATION ${QARVEL_DOCDIR})
+# What a lab admin needs on the machine itself: the README (rolling out to a
+# lab, settings, results) and an example of the machine-wide settings.
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${data}/qarvel.conf DESTINATION ${QARVEL_DOCDIR})

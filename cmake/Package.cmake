@@ -25,9 +25,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QARVEL_HOMEPAGE}")
 # Library dependencies from the binaries; a serif face that holds all of GBK;
-# an input method to type Chinese with, and a Latin serif for the letters.
+# Qt's own Chinese texts (its message boxes and menus), which lab images
+# installed without recommends would otherwise lack; an input method to type
+# Chinese with, and a Latin serif for the letters.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming | fonts-noto-cjk, libxlsxwriter4")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "fonts-arphic-uming | fonts-noto-cjk, qt6-translations-l10n, libxlsxwriter4")
 # libjpeg is loaded by its name while pictures are decoded (src/ui), so the
 # binaries' links do not name it: its package is named here.
 if(QARVEL_LOADED_JPEG)

@@ -53,7 +53,9 @@ public:
         return false;
     }
 
-    bool TakeTimeSeparator() { return Take(timeSep_); }
+    // The locale's separator, and ":" whatever the locale says: a duration
+    // typed as "00:30:00" reads the same under every locale.
+    bool TakeTimeSeparator() { return Take(timeSep_) || Take(":"); }
     bool TakeDecimalSeparator() { return Take(decimalSep_); }
 
     // A run of ASCII digits; false when there is none. Values past the cap saturate.

@@ -17,7 +17,8 @@ struct TimeLocale {
 // A time value is a signed fraction of a day.
 using TimeValue = double;
 
-// Reads "h[:m[:s[.ms]]]" with optional am/pm designator before or after.
+// Reads "h[:m[:s[.ms]]]" with optional am/pm designator before or after; ":"
+// separates the parts under every locale, and the locale's own separator too.
 // Throws ConvertError "'<text>' is not a valid time".
 TimeValue ParseTimeText(std::string_view text, const TimeLocale& locale = {});
 

@@ -357,7 +357,10 @@ void TForm2::Edit2KeyPress(QChar& key) {
 
 void TForm2::Edit3KeyPress(QChar& key) {
     const char16_t c = key.unicode();
-    if (c != 8 && (c < 48 || c > 58)) {
+    // The locale's own time separator (one character) is taken as well as ":".
+    const std::string& own = locale_.timeSeparator;
+    const bool separator = own.size() == 1 && c == static_cast<unsigned char>(own[0]);
+    if (c != 8 && (c < 48 || c > 58) && !separator) {
         key = QChar();
     }
 }

@@ -69,7 +69,10 @@ BoxAnswer ShowMessageBox(const BoxRequest& request, QWidget* parent) {
     case BoxKind::Question:
         box.setIcon(QMessageBox::Question);
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        box.setDefaultButton(QMessageBox::Ok);
+        // A stray Enter or Space must not end anything: 取消 has the focus
+        // and is the default, and Esc answers 取消 too.
+        box.setDefaultButton(QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
         break;
     }
     if (parent == nullptr) {

@@ -18,11 +18,11 @@ work="$scratch/work"
 write_source "$work" $'你好世界\r\n'
 limit=0.3
 
-# ok_ends_promptly: Enter on the close question; the process ends in time.
+# ok_ends_promptly: 确定 on the close question; the process ends in time.
 ok_ends_promptly() {
     local t0 t1 took status
     t0=$(date +%s.%N)
-    xdotool key Return
+    answer_ok
     while running; do
         t1=$(date +%s.%N)
         [ "$(echo "$t1 - $t0 > 5" | bc)" = 1 ] && fail "still running 5 s after OK"

@@ -119,9 +119,9 @@ dump_says answer abc || fail "answer after Cancel: $(value answer)"
 dump_says windows Form1 || fail "windows after Cancel: $(value windows)"
 elapsed=$(value Label21)
 wait_for 3 dump_differs Label21 "$elapsed" || fail "the clock stopped"
-# OK (Enter) ends the program.
+# 确定 ends the program.
 click_close_picture
-xdotool key Return
+answer_ok
 expect_exit
 
 # ---- 2. "退出" ------------------------------------------------------------------

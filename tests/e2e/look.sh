@@ -110,7 +110,7 @@ for r in "${runs[@]}" scale-1.5 scale-2; do
     wait_for 5 sh -c "xdotool search --onlyvisible --name '^提示\$' >/dev/null" ||
         fail "no close question"
     cut "$(visible_named '^提示$')" question
-    xdotool key Return
+    answer_ok
     expect_exit
 done
 

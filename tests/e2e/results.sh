@@ -101,7 +101,7 @@ type_text() {
 }
 close_exam() {
     click_close_picture
-    xdotool key Return
+    answer_ok
     expect_exit
 }
 message_shown() { value windows | grep -q QMessageBox; }
@@ -244,7 +244,7 @@ xdotool mousemove --window "$exam" 300 400 click 1
 xdotool type --delay 20 'abc'
 sleep 1
 click_close_picture
-xdotool key Return
+answer_ok
 expect_exit
 written=$(grep -E 'O_WRONLY|O_RDWR|O_CREAT|O_TRUNC|rename|mkdir|unlink|link(at)?\(|truncate' \
     "$sandbox/strace.out" | grep -v ' = -1 ' | grep -v '"/dev/')

@@ -106,7 +106,12 @@ TEST(TimeTextParse, LocaleWordsAndSeparators) {
     EXPECT_EQ(ParsedMs("12.05 " + kShangwu, zh), 5 * 60'000);
     EXPECT_EQ(ParsedMs("1.2.3,4", zh), 3'600'000 + 2 * 60'000 + 3000 + 4);
     EXPECT_EQ(ParsedMs("1.30 pm", zh), 13 * 3'600'000 + 30 * 60'000); // "PM" always
-    EXPECT_THROW(ParseTimeText("1:30", zh), ConvertError);
+    // ":" is a time separator under every locale.
+    EXPECT_EQ(ParsedMs("1:30", zh), 3'600'000 + 30 * 60'000);
+    EXPECT_EQ(ParsedMs("00:30:00", zh), 30 * 60'000);
+    EXPECT_EQ(ParsedMs("1.2:3,4", zh), 3'600'000 + 2 * 60'000 + 3000 + 4);
+    EXPECT_THROW(ParseTimeText("1:2:3:4", zh), ConvertError);
+    EXPECT_THROW(ParseTimeText("1:30,5", zh), ConvertError); // no seconds, no fraction
     EXPECT_THROW(ParseTimeText("1.2.3.4", zh), ConvertError);
     EXPECT_EQ(ParsedMs("1.30 am", zh), 3'600'000 + 30 * 60'000);
 }

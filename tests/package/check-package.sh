@@ -2,8 +2,12 @@
 # check-package.sh <build folder> <artifacts folder>
 #
 # The Debian package as a lab admin meets it: built with CPack from the build
-# folder, checked by lintian (no errors), installed on this machine with apt,
-# then used as installed:
+# folder, checked by lintian (no errors), put in a local apt repository made
+# with dpkg-scanpackages and installed from it with apt without recommends (as
+# the README's "rolling out to a lab" does), then used as installed:
+#   - Qt's Chinese texts come with it (a dependency, not a recommendation);
+#     the README and the example qarvel.conf are in /usr/share/doc/qarvel, and
+#     the example, put in place as the README says, switches results on;
 #   - qarvel --version, and qarvel-check on the sample and on bad files
 #     (statuses and messages);
 #   - the desktop entry and the AppStream metainfo validated where they lie;
@@ -28,7 +32,8 @@ mkdir -p "$artifacts"
 
 . "$here/../e2e/lib/sandbox.sh"
 sandbox_name=package
-sandbox_require flock cpack dpkg-deb apt-get lintian desktop-file-validate appstreamcli xdotool import iconv
+sandbox_require flock cpack dpkg-deb dpkg-scanpackages apt-get lintian desktop-file-validate appstreamcli \
+    xdotool import iconv
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
     sudo -n true 2>/dev/null || { echo "package: needs root or sudo, skipping" >&2; exit 77; }
@@ -64,6 +69,7 @@ deb=$(ls "$sandbox"/deb/qarvel_*.deb 2>/dev/null | head -n 1)
 field() { dpkg-deb -f "$deb" "$1"; }
 version=$(field Version)
 for want in "Depends:fonts-arphic-uming | fonts-noto-cjk" "Depends:libqt6widgets6" "Depends:libjpeg" \
+    "Depends:qt6-translations-l10n" \
     "Recommends:fcitx5-chinese-addons" "Recommends:fcitx5-frontend-qt6 | ibus" \
     "Maintainer:@" "Description:汉字录入考试"; do
     [[ "$(field "${want%%:*}")" == *"${want#*:}"* ]] || fail "${want%%:*}: $(field "${want%%:*}")"
@@ -74,10 +80,29 @@ lintian --fail-on error --suppress-tags binary-has-unneeded-section "$deb" >"$sa
     fail "lintian: $(grep -E '^E:' "$sandbox/lintian.log")"
 grep -E '^[EW]:' "$sandbox/lintian.log" | sed 's/^/lintian /'
 
-# ---- Install ------------------------------------------------------------------
+# ---- Install from a local apt repository -----------------------------------------
+# The README's recipe, with apt's lists and sources kept in the sandbox: a
+# folder of packages indexed by dpkg-scanpackages, a source line for it.
+repo="$sandbox/repo"
+mkdir -p "$repo" "$sandbox/apt-lists/partial"
+cp "$deb" "$repo/"
+(cd "$repo" && dpkg-scanpackages --multiversion . /dev/null 2>/dev/null | gzip -9c >Packages.gz)
+echo "deb [trusted=yes] file:$repo ./" >"$sandbox/qarvel.list"
+local_apt=(-o Dir::Etc::sourcelist="$sandbox/qarvel.list" -o Dir::Etc::sourceparts=-
+    -o Dir::State::Lists="$sandbox/apt-lists" -o APT::Get::List-Cleanup=0)
+apt_get "${local_apt[@]}" update >"$sandbox/update.log" 2>&1 ||
+    fail "apt update from the local repository: $(tail -n 5 "$sandbox/update.log")"
 installed=1
-apt_get install --no-install-recommends "$deb" >"$sandbox/install.log" 2>&1 ||
-    fail "apt install: $(tail -n 5 "$sandbox/install.log")"
+apt_get "${local_apt[@]}" install --no-install-recommends qarvel >"$sandbox/install.log" 2>&1 ||
+    fail "apt install from the local repository: $(tail -n 5 "$sandbox/install.log")"
+[ "$(dpkg-query -W -f '${Version}' qarvel)" = "$version" ] || fail "installed version"
+dpkg-query -W -f '${Status}' qt6-translations-l10n 2>/dev/null | grep -q "install ok installed" ||
+    fail "Qt's translations not installed with the package"
+ls /usr/share/qt6/translations/qtbase_zh_CN.qm >/dev/null 2>&1 || fail "no qtbase_zh_CN.qm"
+for doc in README.md qarvel.conf copyright; do
+    [ -s "/usr/share/doc/qarvel/$doc" ] || fail "no /usr/share/doc/qarvel/$doc"
+done
+grep -q "Rolling out to a lab" /usr/share/doc/qarvel/README.md || fail "README without the lab recipe"
 [ "$(command -v qarvel)" = /usr/bin/qarvel ] || fail "qarvel is not on PATH"
 [ "$(qarvel --version)" = "qarvel $version" ] || fail "qarvel --version: $(qarvel --version)"
 desktop-file-validate /usr/share/applications/org.qarvel.Qarvel.desktop || fail "desktop entry"
@@ -138,7 +163,7 @@ sign_in Lin
     fail "counts from --source: $(value Label2)/$(value Label4)/$(value Label6)"
 import -window root "$artifacts/package-exam-source.png"
 click_close_picture
-xdotool key Return
+answer_ok
 expect_exit
 
 # A --source that cannot be opened: the exam window's open error, naming the

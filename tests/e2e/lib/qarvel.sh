@@ -118,6 +118,11 @@ type_answer() {
 }
 
 # The close picture: Image1 at 24,3 in Panel3 at 854,6 of the title strip.
+# answer_ok: 确定 on a question, whose default is 取消: Tab to 确定, then Enter.
+answer_ok() {
+    xdotool key Tab
+    xdotool key Return
+}
 click_close_picture() {
     xdotool mousemove --window "$exam" 888 16 click 1
     wait_for 5 sh -c "xdotool search --onlyvisible --name '^提示\$' >/dev/null" ||
