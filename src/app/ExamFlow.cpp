@@ -1,5 +1,10 @@
 #include "ExamFlow.h"
 
+#include "StartCheck.h"
+#include "ui/MessageBoxes.h"
+
+#include <QFile>
+
 namespace qarvel::app {
 
 ExamFlow::ExamFlow(ui::TForm1::Controls controls) : exam_(nullptr, controls) {
@@ -14,6 +19,19 @@ ExamFlow::ExamFlow(ui::TForm1::Controls controls) : exam_(nullptr, controls) {
 ExamFlow::~ExamFlow() = default;
 
 void ExamFlow::StartRequested(const ui::Examinee& examinee) {
+    // No exam without a text: while the source is missing, unreadable or holds
+    // nothing to type, the login says so (naming the file) and stays.
+    const exam::ExamState& state = exam_.state();
+    exam::SourceCounts counts;
+    counts.ascii = state.SourceAsciiCount;
+    counts.hanzi = state.SourceHighByteCount / 2;
+    counts.total = counts.ascii + counts.hanzi;
+    const QString refusal =
+        RefusalToStart(exam_.sourceRead(), counts, QFile::decodeName(exam_.sourceFile().c_str()));
+    if (!refusal.isEmpty()) {
+        ui::ShowPlainMessage(refusal);
+        return;
+    }
     // The name and number go over even when the duration was refused.
     exam_.SetExaminee(examinee);
     if (!examinee.duration) {

@@ -132,6 +132,21 @@ private:
                        .arg(int(exam.answerEnabled))
                        .arg(int(exam.answerReadOnly));
         }
+        // Where the answer box and 选择输入法 are, in the screen's pixels.
+        for (const char* name : {"Memo1", "Lab1"}) {
+            if (const auto* control = form_->findChild<QWidget*>(QLatin1String(name))) {
+                const qreal scale = control->devicePixelRatioF();
+                const QRectF area(QPointF(control->mapToGlobal(QPoint(0, 0))) * scale,
+                                  QSizeF(control->size()) * scale);
+                const QRect pixels = area.toRect();
+                out += QStringLiteral("onScreen.%1=%2,%3,%4,%5\n")
+                           .arg(QLatin1String(name))
+                           .arg(pixels.x())
+                           .arg(pixels.y())
+                           .arg(pixels.width())
+                           .arg(pixels.height());
+            }
+        }
         const QWidget* focus = QApplication::focusWidget();
         out += QStringLiteral("changes=%1\n").arg(exam.changes);
         out += QStringLiteral("focus=%1\n").arg(focus ? focus->objectName() : QString());

@@ -38,6 +38,9 @@ std::string ReadSourceBytes(const std::string& path);
 // file, not too large for the exam window) and its errors; the caller closes
 // the descriptor. `size`: the size the system reports, a hint only.
 int OpenSourceFile(const std::string& path, std::uint64_t* size = nullptr);
+// The path as the system tries it and as the open errors name it: a relative
+// one after the working directory, "." components dropped.
+std::string FullSourcePath(const std::string& path);
 
 // The pieces, for tests, the checker and fuzzing.
 // Cuts at the first NUL, drops a final CR, turns lone CR and lone LF into CR LF.

@@ -98,6 +98,10 @@ private:
 
 } // namespace
 
+std::string FullSourcePath(const std::string& path) {
+    return FullPath(path);
+}
+
 int OpenSourceFile(const std::string& path, std::uint64_t* size) {
     // Non-blocking for the open itself: a FIFO without a writer must not hang us.
     FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));

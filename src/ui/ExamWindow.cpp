@@ -2,6 +2,7 @@
 
 #include "AnswerEdit.h"
 #include "ClickLabel.h"
+#include "CounterLabel.h"
 #include "ElidingLabel.h"
 #include "ExamSnapshot.h"
 #include "Examinee.h"
@@ -10,6 +11,7 @@
 #include "MessageBoxes.h"
 #include "Pictures.h"
 #include "Rounding.h"
+#include "ScreenFit.h"
 #include "SourceView.h"
 #include "TitleStrip.h"
 #include "exam/CompareAnswer.h"
@@ -150,6 +152,14 @@ L* MakeLabel(QWidget* parent, const char* name, QRect geometry, const QString& t
         SetCaption(label, text);
     }
     return label;
+}
+
+// A counter of the counter strip: blue, 21 pixels, up to the caption after it
+// (at `nextX`), less a 4-pixel gap.
+CounterLabel* MakeCounter(QWidget* parent, const char* name, QRect geometry, int nextX, bool bold) {
+    auto* counter = MakeLabel<CounterLabel>(parent, name, geometry, {}, 21, bold, kBlue);
+    counter->setMaximumTextWidth(nextX - 4 - geometry.x());
+    return counter;
 }
 
 ClickLabel* MakePicture(QWidget* parent, const char* name, QRect geometry) {
@@ -314,18 +324,18 @@ void TForm1::CreateControls() {
     // The counter strip.
     Panel2 = MakePanel(Panel1, "Panel2", {16, 32, 865, 33}, Rgb(kPanelRgb), true);
     Label1 = MakeLabel(Panel2, "Label1", {8, 8, 68, 16}, QStringLiteral("总字数："), 16, true);
-    Label2 = MakeLabel(Panel2, "Label2", {67, 6, 12, 21}, {}, 21, true, kBlue);
+    Label2 = MakeCounter(Panel2, "Label2", {67, 6, 12, 21}, 144, true); // Label3
     Label3 =
         MakeLabel(Panel2, "Label3", {144, 8, 102, 16}, QStringLiteral("其中字符数："), 16, true);
-    Label4 = MakeLabel(Panel2, "Label4", {248, 8, 12, 21}, {}, 21, true, kBlue);
+    Label4 = MakeCounter(Panel2, "Label4", {248, 8, 12, 21}, 296, true); // Label5
     Label5 = MakeLabel(Panel2, "Label5", {296, 8, 68, 16}, QStringLiteral("汉字数："), 16, true);
-    Label6 = MakeLabel(Panel2, "Label6", {360, 8, 11, 21}, {}, 21, false, kBlue);
+    Label6 = MakeCounter(Panel2, "Label6", {360, 8, 11, 21}, 424, false); // Label7
     Label7 = MakeLabel(Panel2, "Label7", {424, 8, 85, 16}, QStringLiteral("正确字符："), 16, true);
-    Label8 = MakeLabel(Panel2, "Label8", {504, 8, 11, 21}, {}, 21, false, kBlue);
+    Label8 = MakeCounter(Panel2, "Label8", {504, 8, 11, 21}, 568, false); // Label9
     Label9 = MakeLabel(Panel2, "Label9", {568, 8, 85, 16}, QStringLiteral("正确汉字："), 16, true);
-    Label10 = MakeLabel(Panel2, "Label10", {656, 8, 11, 21}, {}, 21, false, kBlue);
+    Label10 = MakeCounter(Panel2, "Label10", {656, 8, 11, 21}, 728, false); // Label11
     Label11 = MakeLabel(Panel2, "Label11", {728, 8, 51, 16}, QStringLiteral("得分："), 16, true);
-    Label12 = MakeLabel(Panel2, "Label12", {776, 8, 12, 21}, {}, 21, true, kBlue);
+    Label12 = MakeCounter(Panel2, "Label12", {776, 8, 12, 21}, 865 - 4, true); // Panel2's edge
 
     // The source view and the answer box, in the Song face at 19 pixels. A text
     // control lays its empty document out as it is made, in the application's
@@ -447,8 +457,10 @@ void TForm1::FormCreate() {
 void TForm1::ReadSource() {
     // Step 2 of FormCreate, the read. A failed load is shown in the error box;
     // the window is still set up, with an empty source.
+    sourceFile_ = exam::FullSourcePath(SourcePath());
     if (!Guarded([this] { state_.SourceText = exam::LoadSourceFile(SourcePath()); })) {
         state_.SourceText.clear();
+        sourceRead_ = false;
     }
 }
 
@@ -732,6 +744,30 @@ void TForm1::Panel4MouseDown(QMouseEvent* event) {
 
 // ---- Coming on screen and going ----------------------------------------------
 
+void TForm1::FitToScreen() {
+    // The text areas keep four lines at least.
+    constexpr int kLeastTextHeight = 100;
+    const int sourceSpare = std::max(RichEdit1->height() - kLeastTextHeight, 0);
+    const int answerSpare = std::max(Memo1->height() - kLeastTextHeight, 0);
+    const WindowFit fit =
+        FitWindow(QRect(pos(), size()), AvailableArea(this), sourceSpare + answerSpare);
+    if (fit.lessHeight > 0) {
+        // The source view gives up half, the answer box the rest; what lies
+        // below them moves up.
+        const int fromSource = std::min(fit.lessHeight / 2, sourceSpare);
+        const int less = fit.lessHeight;
+        RichEdit1->resize(RichEdit1->width(), RichEdit1->height() - fromSource);
+        Memo1->setGeometry(Memo1->x(), Memo1->y() - fromSource, Memo1->width(),
+                           Memo1->height() - (less - fromSource));
+        Panel1->resize(Panel1->width(), Panel1->height() - less);
+        Lab1->move(Lab1->x(), Lab1->y() - less);
+        setFixedSize(width(), height() - less);
+        RoundControl(this, 40, 40);
+        RoundControl(Panel1, 40, 40);
+    }
+    move(fit.position);
+}
+
 void TForm1::SetExaminee(const Examinee& examinee) {
     EnsureControls(); // it may not have made them yet
     const auto put = [](QLabel* label, const QString& text, bool withToolTip) {
@@ -796,6 +832,10 @@ void TForm1::setVisible(bool visible) {
         EnsureControls();
         CountSource();
         FitLabels(this);
+        if (!fitted_) {
+            fitted_ = true;
+            FitToScreen();
+        }
     }
     QWidget::setVisible(visible);
     if (first) {

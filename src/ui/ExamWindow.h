@@ -95,6 +95,10 @@ public:
     // The source text file that windows created afterwards load: by default
     // vexo/2.txt in the working directory; an empty path restores that.
     static void SetSourcePath(std::string path);
+    // The source file this window read (or tried to), as the system found it.
+    [[nodiscard]] const std::string& sourceFile() const { return sourceFile_; }
+    // Whether it could be read: a failure was shown in the error box.
+    [[nodiscard]] bool sourceRead() const { return sourceRead_; }
 
     // The monotonic clock that paces the exam's clock; tests install a fake
     // one. Takes effect for windows created afterwards; empty: the system's.
@@ -140,6 +144,11 @@ protected:
 private:
     // The window itself and its clock, without controls.
     void SetUpWindow();
+    // Before the window first comes on screen: where the designed window is
+    // taller than the screen's available area, its text areas give up the
+    // height it lacks and it comes in the middle of the area. Elsewhere it
+    // stays as designed.
+    void FitToScreen();
     void CreateControls();
     // F5 暂停, F6 继续, F8 选择输入法, F9 最小化, Alt+F4 the close question.
     void CreateShortcuts();
@@ -173,6 +182,9 @@ private:
     bool built_ = false;     // the controls have been made (EnsureControls)
     bool counted_ = false;   // the source has been counted into the state
     bool shownOnce_ = false; // the window has come on screen
+    bool fitted_ = false;    // FitToScreen has run (before the first show)
+    bool sourceRead_ = true;
+    std::string sourceFile_;
 
     // The controls, by the names the exam's forms and tests use for them.
     // The title strip:

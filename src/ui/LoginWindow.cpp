@@ -99,9 +99,27 @@ QChar HalfWidth(QChar c) {
     return c;
 }
 
+// A push button that shows the keyboard focus by a dotted frame inside its
+// edge, drawn here so it looks the same under every style.
+class FocusFrameButton final : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPushButton::paintEvent(event);
+        if (!hasFocus()) {
+            return;
+        }
+        QPainter painter(this);
+        painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(3, 3, -4, -4));
+    }
+};
+
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, const QFont& font,
                         const QRect& rect) {
-    auto* button = new QPushButton(text, parent);
+    auto* button = new FocusFrameButton(text, parent);
     button->setObjectName(QLatin1String(name));
     button->setFont(font);
     button->setGeometry(rect);
@@ -308,6 +326,11 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
 
 bool TForm2::FilterTyping(QLineEdit* edit, void (TForm2::*keyPress)(QChar&), QEvent* event) {
     QString typed;
+    // Ctrl+A selects the whole field, as in every field: typing then replaces it.
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::SelectAll)) {
+        return false;
+    }
     if (event->type() == QEvent::KeyPress) {
         typed = TypedText(*static_cast<QKeyEvent*>(event));
         if (typed.isEmpty()) {

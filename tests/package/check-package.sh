@@ -166,6 +166,20 @@ click_close_picture
 answer_ok
 expect_exit
 
+# The example settings put in place as the README says (in a folder of
+# XDG_CONFIG_DIRS of the sandbox rather than /etc/xdg), pointed at a folder:
+# the exam leaves its record there.
+mkdir -p "$sandbox/xdg/qarvel" "$sandbox/results"
+sed "s|^ResultsFolder=.*|ResultsFolder=$sandbox/results|" /usr/share/doc/qarvel/qarvel.conf \
+    >"$sandbox/xdg/qarvel/qarvel.conf"
+XDG_CONFIG_DIRS="$sandbox/xdg" start settings "$sandbox/exam"
+sign_in Lin
+wait_for 20 sh -c "ls '$sandbox'/results/*.json >/dev/null 2>&1" ||
+    fail "the example qarvel.conf switched no results on: $(ls -A "$sandbox/results")"
+click_close_picture
+answer_ok
+expect_exit
+
 # A --source that cannot be opened: the exam window's open error, naming the
 # path tried, before any other window.
 run=missing
