@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QScreen>
-
 #include <stdexcept>
 #include <utility>
 
@@ -19,7 +18,9 @@ BoxResponder& Responder() {
 
 } // namespace
 
-void SetMessageBoxResponder(BoxResponder responder) { Responder() = std::move(responder); }
+void SetMessageBoxResponder(BoxResponder responder) {
+    Responder() = std::move(responder);
+}
 
 QString ApplicationTitle() {
     QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
