@@ -174,10 +174,17 @@ void VerifyRows(std::vector<Row>& rows, SourceTexts& sources) {
     for (Row& row : rows) {
         const SourceTexts::Found found = sources.For(row.record);
         Check check = CheckRecord(row.record, found.text);
-        for (const Flag flag : row.check.flags) {
-            check.Add(flag);
+        // With the teacher's source given, it alone says which source is right,
+        // not the folder's majority (which forged records could make).
+        if (sources.givenReadable()) {
+            row.otherSource = found.differsFromGiven;
         }
-        if (found.differsFromGiven) {
+        for (const Flag flag : row.check.flags) {
+            if (flag != Flag::SourceDiffers || !sources.givenReadable()) {
+                check.Add(flag);
+            }
+        }
+        if (row.otherSource) {
             check.Add(Flag::SourceDiffers);
         }
         row.check = check;

@@ -12,7 +12,11 @@
 #      temporary file left behind goes with the next start's first write;
 #   5. a drop-box folder (3733) where the record's old predictable names were
 #      made beforehand as files and links: the genuine record arrives beside
-#      them, and they and the file a link points to stay as they were.
+#      them, and they and the file a link points to stay as they were;
+#   6. the same with three users (as root only): a teacher who owns the drop
+#      box, an examinee who fills it with forged records and links first, and
+#      the examinee whose genuine record arrives, verifies, and cannot be
+#      replaced by the other; the forged ones are flagged.
 set -uo pipefail
 
 if [ $# -ne 3 ]; then
@@ -190,4 +194,57 @@ genuine=$(find "$folder" -maxdepth 1 -type f -name '6_Sun_*.json' -newer "$victi
 [ "$(jq -r .answer "$genuine")" = 春 ] || fail "the genuine record: $(cat "$genuine")"
 [ "$(ls -A "$folder" | wc -l)" = $((taken + 1)) ] || fail "files: $(ls -A "$folder")"
 grep -L forged "$folder"/*_0.json | grep -q . && fail "a file made beforehand was changed"
+
+# ---- 6. Three users and a drop box ------------------------------------------------------
+if [ "$(id -u)" != 0 ] || ! command -v setpriv >/dev/null; then
+    echo "run 6 needs root and setpriv: skipped" >&2
+    echo "all runs passed"
+    exit 0
+fi
+teacher=61001
+forger=61002
+examinee=61003
+as() { local who=$1; shift; setpriv --reuid="$who" --regid="$who" --clear-groups "$@"; }
+chmod 755 "$sandbox"
+chmod -R a+rX "$exam_folder"
+folder="$sandbox/room"
+install -d -o $teacher -g $teacher -m 3733 "$folder"
+home="$sandbox/examinee"
+install -d -o $examinee -g $examinee -m 700 "$home"
+# The forger makes whatever names it likes first: none is the genuine record's.
+as $forger sh -c "for s in \$(seq 0 40); do
+    stamp=\$(date -d \"+\$s seconds\" +%Y%m%dT%H%M%S)
+    printf '{\"schema\": 1, \"number\": \"7\", \"name\": \"Qian\", \"score\": 100}' \
+        >\"$folder/7_Qian_\${stamp}${offset}_${host}.json\"
+    ln -s /dev/null \"$folder/7_Qian_\${stamp}${offset}_${host}_x.json\"
+done; chmod 644 '$folder'/*.json 2>/dev/null; true"
+run=room
+dump="$home/room.dump"
+log="$sandbox/room.log"
+(cd "$exam_folder" && exec setpriv --reuid=$examinee --regid=$examinee --clear-groups \
+    env HOME="$home" XDG_STATE_HOME="$home/state" QARVEL_TEST_DUMP="$dump" \
+    "$qarvel" --results "$folder") >"$log" 2>&1 &
+qarvel_pid=$!
+login 'Qian' 7
+type_text 春眠
+close_exam
+mine=$(find "$folder" -maxdepth 1 -type f -user $examinee -name '*.json')
+[ "$(echo "$mine" | grep -c .)" = 1 ] || fail "the examinee's records: $mine"
+[ "$(stat -c %a:%g "$mine")" = 640:$teacher ] || fail "record mode: $(stat -c %a:%g "$mine")"
+# The forger can neither replace nor remove it, nor read it.
+echo '{}' >"$sandbox/forged.json"
+chmod 644 "$sandbox/forged.json"
+as $forger mv -f "$sandbox/forged.json" "$mine" 2>/dev/null && fail "the forger replaced the record"
+as $forger rm -f "$mine" 2>/dev/null
+[ -f "$mine" ] || fail "the forger removed the record"
+as $forger cat "$mine" >/dev/null 2>&1 && fail "the forger read the record"
+# The teacher's check: the genuine record verified, the forged ones flagged.
+as $teacher "$tool" --json --source "$source_file" "$folder" >"$sandbox/room.json" 2>/dev/null ||
+    fail "the teacher's check failed"
+jq -e --arg f "$(basename "$mine")" \
+    'map(select(.file == $f))[0] | .verified == "yes" and .flags == ["duplicate-number"]' \
+    "$sandbox/room.json" >/dev/null || fail "the genuine record: $(jq -c --arg f "$(basename "$mine")" 'map(select(.file == $f))' "$sandbox/room.json")"
+jq -e 'map(select(.verified == "no")) | length == 41 and
+       all(.flags | index("not-verified") and index("no-events"))' "$sandbox/room.json" \
+    >/dev/null || fail "the forged records: $(jq -c 'map([.file, .verified, .flags])' "$sandbox/room.json")"
 echo "all runs passed"

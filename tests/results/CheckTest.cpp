@@ -197,6 +197,14 @@ TEST(CheckRecord, TheFolderChecksSourcesOnce) {
     Check check = run(source);
     EXPECT_EQ(check.verified, Verified::Yes);
     EXPECT_EQ(check.flags, Flags({Flag::DuplicateNumber, Flag::Stale}));
+    // Forged records on other sources, however many, do not outvote the given one.
+    for (int i = 0; i < 3; ++i) {
+        folder.records.push_back(r);
+        folder.records.back().sourceSha256.clear();
+    }
+    EXPECT_FALSE(run(source).Has(Flag::SourceDiffers));
+    EXPECT_TRUE(run({}).Has(Flag::SourceDiffers));
+    folder.records.resize(2);
     check = run(other);
     EXPECT_EQ(check.verified, Verified::Unknown);
     EXPECT_TRUE(check.Has(Flag::SourceDiffers) && check.Has(Flag::SourceMissing));
