@@ -366,7 +366,22 @@ QByteArray FormatJson(const std::vector<Row>& rows) {
         };
         array.append(object);
     }
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+    // Control characters are escaped by JSON itself; C1 controls, DEL and
+    // bidirectional controls are escaped too, so the output is safe to show.
+    const QString json = QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+    QString safe;
+    safe.reserve(json.size());
+    for (const QChar ch : json) {
+        const char16_t c = ch.unicode();
+        if (c == 0x7F || (c >= 0x80 && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+            (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x2028 ||
+            c == 0x2029) {
+            safe += QStringLiteral("\\u%1").arg(int(c), 4, 16, QLatin1Char('0'));
+        } else {
+            safe += ch;
+        }
+    }
+    return safe.toUtf8();
 }
 
 } // namespace qarvel::results

@@ -351,7 +351,7 @@ TEST(ResultsTool, JsonForScripts) {
     r.sourceSha256 =
         QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
     r.updated = QDateTime::currentDateTime();
-    r.host = QStringLiteral("lab\x1b[2J");
+    r.host = QStringLiteral("lab\x1b[2J\u009b2J\u202e");
     ASSERT_TRUE(WriteFileAtomically(folder, QStringLiteral("a.json"), ToJson(r)).ok);
     r.number = QStringLiteral("2");
     r.score = 100;
@@ -361,7 +361,10 @@ TEST(ResultsTool, JsonForScripts) {
                {QStringLiteral("--json"), QStringLiteral("--source"), source.fileName(), folder});
     ASSERT_TRUE(tool.waitForFinished(10000));
     EXPECT_EQ(tool.exitCode(), 0);
-    const QJsonArray rows = QJsonDocument::fromJson(tool.readAllStandardOutput()).array();
+    const QByteArray json = tool.readAllStandardOutput();
+    EXPECT_FALSE(json.contains('\x1b') || json.contains("\u009b") ||
+                 json.contains(QStringLiteral("\u202e").toUtf8()));
+    const QJsonArray rows = QJsonDocument::fromJson(json).array();
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(rows[0]["verified"].toString(), QStringLiteral("yes"));
     EXPECT_EQ(rows[0]["flags"].toArray().size(), 0);
