@@ -76,7 +76,7 @@ backspace() {
 }
 close_exam() {
     click_close_picture
-    xdotool key Return
+    answer_ok
     expect_exit
 }
 pause_for() {
