@@ -29,10 +29,10 @@ public:
             clockOn_ = false;
             return;
         }
-        // A read-only box reports no change: a change that still arrives
+        // A read-only or disabled box reports no change: a change that still arrives
         // there is flagged, and does not start a clock that the window had
         // stopped.
-        if (!clockOn_ && !(readOnly_ && changing_)) {
+        if (!clockOn_ && !((readOnly_ || disabled_) && changing_)) {
             clockOn_ = true;
             clockStart_ = now_;
             counted_ = 0;
