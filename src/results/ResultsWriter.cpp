@@ -46,10 +46,11 @@ QByteArray ReadAll(const QString& path, bool* exists = nullptr) {
 
 // Writes `bytes` under a name of its own: `name` when nothing has it, else
 // the same name with another random part.
-WriteOutcome Claim(const QString& folder, QString& name, const QByteArray& bytes) {
+WriteOutcome Claim(const QString& folder, QString& name, const QByteArray& bytes,
+                   const QString& temporary) {
     WriteOutcome outcome;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        outcome = CreateFileExclusively(folder, name, bytes);
+        outcome = CreateFileExclusively(folder, name, bytes, 0640, temporary);
         if (outcome.ok || outcome.error != EEXIST) {
             return outcome;
         }
@@ -70,20 +71,21 @@ int OwnFile(const QString& folder, const QString& name) {
 
 // Writes a spooled record into its folder unless the folder holds a newer one.
 // A name that someone else has taken meanwhile is not ours: another is chosen.
-WriteOutcome Deliver(const QString& target, QString name, const QByteArray& bytes) {
+WriteOutcome Deliver(const QString& target, QString name, const QByteArray& bytes,
+                     const QString& temporary) {
     const int own = OwnFile(target, name);
     if (own < 0 && errno != ENOENT) {
         return {false, errno};
     }
     if (own != 1) {
-        return Claim(target, name, bytes);
+        return Claim(target, name, bytes, temporary);
     }
     const auto there = FromJson(ReadAll(target + QLatin1Char('/') + name));
     const auto kept = FromJson(bytes);
     if (there && kept && there->updated >= kept->updated) {
         return {true, 0};
     }
-    return WriteFileAtomically(target, name, bytes);
+    return WriteFileAtomically(target, name, bytes, 0640, temporary);
 }
 
 // The ledger of this process's temporary files: a crash leaves the one being
@@ -312,8 +314,12 @@ void ResultsWriter::Shared::DeliverSpool() {
                 continue;
             }
             const QByteArray bytes = ReadAll(kept + QLatin1Char('/') + name);
-            const auto outcome =
-                InFolder([target, name, bytes] { return Deliver(target, name, bytes); });
+            const QString temporary = TemporaryNameFor(name);
+            QDir().mkpath(LedgerFolder(config.spoolRoot));
+            NoteTemporary(ledger, target, temporary);
+            const auto outcome = InFolder([target, name, bytes, temporary] {
+                return Deliver(target, name, bytes, temporary);
+            });
             if (!outcome || !outcome->ok) {
                 break; // that folder is still away; the next try comes later
             }
