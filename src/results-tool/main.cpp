@@ -56,7 +56,8 @@ void Error(const QString& message) {
 }
 
 // The folder's rows, checked.
-std::vector<Row> Load(const Options& options, SourceTexts& sources, bool warn) {
+std::vector<Row> Load(const Options& options, SourceTexts& sources, bool warn,
+                      CheckCache* cache = nullptr) {
     const FolderRecords records = ReadFolder(options.folder);
     if (warn) {
         for (const QString& name : records.unreadable) {
@@ -64,7 +65,7 @@ std::vector<Row> Load(const Options& options, SourceTexts& sources, bool warn) {
         }
     }
     std::vector<Row> rows = MergeRecords(records, QDateTime::currentDateTime());
-    VerifyRows(rows, sources);
+    VerifyRows(rows, sources, cache);
     std::vector<SortFields> fields;
     for (const Row& row : rows) {
         fields.push_back(
@@ -117,11 +118,12 @@ int WriteReports(const Options& options, const std::vector<Row>& rows, SourceTex
 
 int Watch(const Options& options, SourceTexts& sources) {
     const bool terminal = ::isatty(STDOUT_FILENO) != 0;
+    CheckCache cache; // a record is replayed again only when it has changed
     for (int round = 0; options.rounds <= 0 || round < options.rounds; ++round) {
         if (round > 0) {
             std::this_thread::sleep_for(std::chrono::seconds(options.interval));
         }
-        const std::vector<Row> rows = Load(options, sources, false);
+        const std::vector<Row> rows = Load(options, sources, false, &cache);
         QString screen =
             QStringLiteral("%1  %2\n\n")
                 .arg(options.folder,

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <vector>
 
 namespace qarvel::results {
@@ -43,7 +44,10 @@ struct Row {
 std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now);
 
 // Replays and checks every row's record on its source (see CheckRecord).
-void VerifyRows(std::vector<Row>& rows, SourceTexts& sources);
+// Checks of records kept from one reading of a folder to the next (--watch):
+// a record that has not changed is not replayed again.
+using CheckCache = std::map<QString, Check>;
+void VerifyRows(std::vector<Row>& rows, SourceTexts& sources, CheckCache* cache = nullptr);
 
 // The state as the table shows it: 答题中, 暂停, 时间到, 完成, 已关闭; 失联 when stale.
 QString StateWord(const Row& row);

@@ -208,6 +208,17 @@ TEST(CheckRecord, TheFolderChecksSourcesOnce) {
     check = run(other);
     EXPECT_EQ(check.verified, Verified::Unknown);
     EXPECT_TRUE(check.Has(Flag::SourceDiffers) && check.Has(Flag::SourceMissing));
+    // Watching: an unchanged record keeps its check, a changed one is checked again.
+    CheckCache cache;
+    SourceTexts given(source);
+    for (const int score : {r.score, r.score, 100}) {
+        folder.records[0].score = score;
+        std::vector<Row> rows = MergeRecords(folder, QDateTime::currentDateTime());
+        VerifyRows(rows, given, &cache);
+        EXPECT_EQ(cache.size(), 2U);
+        EXPECT_EQ(rows[0].check.verified, score == 100 ? Verified::No : Verified::Yes);
+    }
+    folder.records[0].score = r.score;
     // The record's own source, where it is readable and agrees.
     folder.records[0].sourcePath = source;
     check = run(other);
