@@ -85,7 +85,7 @@ type_text() {
 }
 close_exam() {
     click_close_picture
-    xdotool key Return
+    answer_ok
     expect_exit
 }
 pause() {
