@@ -13,6 +13,7 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QInputMethodEvent>
@@ -165,33 +166,32 @@ void AnswerEdit::moveCaretToEnd() {
     }
 }
 
+namespace {
+// Milliseconds on a monotonic clock, for the times of key presses and commits.
+std::int64_t NowMs() {
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return clock.elapsed();
+}
+} // namespace
+
 void AnswerEdit::noteRealKeyPress() {
     if (takesInput()) {
         ++keyPresses_;
+        commitKeys_.KeyPressed(NowMs());
     }
 }
 
 void AnswerEdit::setKeysFromWindowSystem(bool on) {
     keysFromWindowSystem_ = on;
-    keysAtCommit_ = keyPresses_;
+    commitKeys_.Forget();
 }
 
-bool AnswerEdit::commitAnswersKeys(qsizetype characters) {
-    if (!keysFromWindowSystem_) {
-        return true;
-    }
-    if (keyPresses_ > keysAtCommit_) {
-        keysAtCommit_ = keyPresses_;
-        commitEndedComposition_ = showsPreedit();
-        secondCommitTaken_ = false;
-        return true;
-    }
-    // The same key again: the punctuation after the phrase it ended.
-    if (commitEndedComposition_ && !secondCommitTaken_ && characters == 1) {
-        secondCommitTaken_ = true;
-        return true;
-    }
-    return false;
+bool AnswerEdit::commitPaid() {
+    return !keysFromWindowSystem_ || commitKeys_.PayCommit(showsPreedit(), NowMs());
 }
 
 QVariant AnswerEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
@@ -215,8 +215,7 @@ void AnswerEdit::inputChanged() {
     }
     tookInput_ = takes;
     // Keys typed while the box took no input entitle no commit.
-    keysAtCommit_ = keyPresses_;
-    commitEndedComposition_ = false;
+    commitKeys_.Forget();
     if (!takes) {
         dropPreedit();
     }
@@ -344,6 +343,8 @@ VisualLineIndex& AnswerEdit::lines() const {
 void AnswerEdit::keyPressEvent(QKeyEvent* e) {
     if (!keysFromWindowSystem_ && e->spontaneous()) {
         noteRealKeyPress();
+    } else if (keysFromWindowSystem_) {
+        commitKeys_.KeyReachedBox(); // no input method took it
     }
     keepCaretAtEnd();
     if (e->key() == Qt::Key_PageUp) {
@@ -443,8 +444,7 @@ void AnswerEdit::imEvent(const QInputMethodEvent& e) {
         return;
     }
     const QStringList parts = CodePoints(e.commitString());
-    if ((parts.size() >= 2 && !showsPreedit()) ||
-        (!parts.isEmpty() && !commitAnswersKeys(parts.size()))) {
+    if ((!parts.isEmpty() && !commitPaid()) || (parts.size() >= 2 && !showsPreedit())) {
         takePreedit(); // not composed here: only the event's pre-edit is taken
         return;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exam/CommitKeys.h"
+
 #include <QPlainTextEdit>
 #include <cstdint>
 #include <functional>
@@ -47,17 +49,15 @@ class VisualLineIndex;
 //    - A request to delete or replace text around the caret is refused unless it
 //      ends at the end of the answer; the removal is then a change of its own.
 //      The input method's selection requests are ignored.
-//    - A commit passes only as the answer to real key presses (see
-//      realKeyPresses): the first commit after a real key press passes; one
-//      more commit of one character passes on the same key when the first ended
-//      a composition (a phrase, then the punctuation that ended it). Any other
-//      commit (no key since the last commit passed, such as a second program
-//      committing through the input method's bus) is refused like a commit not
-//      composed here. A candidate chosen with the mouse passes: the pinyin
-//      before it was typed. Where the window system does not report key
-//      presses before the input method takes them (Wayland's text input, where
-//      the compositor hands the keys to the input method), commits are not held
-//      to keys: only the compositor's own input method can commit there.
+//    - A commit passes only as the answer to a real key press (see
+//      realKeyPresses and exam::CommitKeys): each key press that the input
+//      method took pays for at most one commit. A commit with no key to pay for
+//      it (a second program committing through the input method's bus, say) is
+//      refused like a commit not composed here, and still uses up a key. Where
+//      the window system does not report key presses before the input method
+//      takes them (Wayland's text input, where the compositor hands the keys to
+//      the input method), commits are not held to keys: only the compositor's
+//      own input method can commit there.
 //    - While read-only or disabled, the box takes no input method: any open
 //      composition is discarded as it becomes so, the input method is told the
 //      box takes no input (as the source view does), commits change nothing and
@@ -144,9 +144,8 @@ private:
     void keepCaretAtEnd();
     void imEvent(const QInputMethodEvent& e);
     [[nodiscard]] bool takesInput() const { return isEnabled() && !isReadOnly(); }
-    // Whether a commit of `characters` characters answers real key presses; a
-    // commit that passes is counted against them.
-    bool commitAnswersKeys(qsizetype characters);
+    // Whether a commit is paid for by a real key press (using that key up).
+    bool commitPaid();
     // The box stopped or started taking input: the input method follows.
     void inputChanged();
 
@@ -162,11 +161,9 @@ private:
     std::optional<std::string> shortenedGbk_;
     bool quiet_ = false;
     bool keysFromWindowSystem_ = false;
-    bool tookInput_ = true;               // takesInput() as of the last inputChanged()
-    std::int64_t keyPresses_ = 0;         // see realKeyPresses()
-    std::int64_t keysAtCommit_ = 0;       // keyPresses_ when the last commit passed
-    bool commitEndedComposition_ = false; // that commit ended a composition
-    bool secondCommitTaken_ = false;      // and a second commit followed on its key
+    bool tookInput_ = true;       // takesInput() as of the last inputChanged()
+    std::int64_t keyPresses_ = 0; // see realKeyPresses()
+    exam::CommitKeys commitKeys_;
 };
 
 } // namespace qarvel::ui
