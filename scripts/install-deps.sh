@@ -29,7 +29,7 @@ test_packages=(
   libqt6test6 libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool xclip dbus-x11 x11-utils imagemagick strace jq bc
   ibus ibus-libpinyin libglib2.0-bin
-  at-spi2-core python3-gi gir1.2-atspi-2.0
+  at-spi2-core python3-gi gir1.2-atspi-2.0 gir1.2-ibus-1.0
   adwaita-qt6 openbox weston xwayland
   dpkg-dev fakeroot file lintian desktop-file-utils appstream
   chromium libreoffice-calc-nogui unzip

@@ -23,11 +23,14 @@ namespace qarvel::exam {
 //    kInFlightMs before it;
 //  - once a commit is paid, keys older than kInFlightMs go unpaid for good.
 // A second program that commits through the input method's bus thus commits
-// nothing unless the examinee presses keys, and never more than one commit per
-// key press.
+// nothing unless the examinee has pressed keys within kInFlightMs, and never
+// more than one commit per key press.
 class CommitKeys {
 public:
-    static constexpr std::int64_t kInFlightMs = 3000;
+    // Longer than an input method takes to answer a key on a busy machine
+    // (tens of milliseconds as measured; seconds under heavy load), short
+    // enough that keys left over from typing soon pay for nothing.
+    static constexpr std::int64_t kInFlightMs = 1500;
     static constexpr std::size_t kMaxUnpaid = 512;
 
     // A real key press reached the box at `ms` (a monotonic clock).

@@ -117,8 +117,12 @@ void RouteRealKeyPress(std::uint32_t window) {
 
 } // namespace
 
+bool AnswerEdit::WatchRealKeyPresses() {
+    return platform::WatchX11Keys(RouteRealKeyPress);
+}
+
 AnswerEdit::AnswerEdit(QWidget* parent)
-    : QPlainTextEdit(parent), keysFromWindowSystem_(platform::WatchX11Keys(RouteRealKeyPress)) {
+    : QPlainTextEdit(parent), keysFromWindowSystem_(WatchRealKeyPresses()) {
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -1,5 +1,6 @@
 #include "Application.h"
 
+#include "AnswerEdit.h"
 #include "MessageBoxes.h"
 #include "Palette.h"
 
@@ -12,6 +13,8 @@ namespace qarvel::ui {
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     UseProgramLook();
     InstallQtTranslations();
+    // From the first window on, key events other programs send reach none.
+    AnswerEdit::WatchRealKeyPresses();
 }
 
 bool InstallQtTranslations() {

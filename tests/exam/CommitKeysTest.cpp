@@ -83,8 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"stale keys", Then(Keys(4, 0, 40), {{'c', 10000, false}})},
         // After a phrase, old letters go: only keys in flight remain.
         Case{"old letters go after a commit",
-             Then(Keys(10, 0, 1000),
-                  {{'C', 9100}, {'c', 9101}, {'c', 9102}, {'c', 9103}, {'c', 9104, false}})}),
+             Then(Keys(10, 0, 1000), {{'C', 9100}, {'c', 9101}, {'c', 9102}, {'c', 9103, false}})},
+        // Leftovers of a phrase typed quickly are gone a moment later.
+        Case{"leftovers expire", Then(Keys(6, 0, 40), {{'C', 250}, {'c', 1800, false}})}),
     [](const ::testing::TestParamInfo<Case>& info) {
         std::string name = info.param.name;
         for (char& c : name) {

@@ -366,6 +366,28 @@ private slots:
         QCOMPARE(changes_.size(), size_t(2));
     }
 
+    // Key presses the window system reports: counted while the box takes input;
+    // those of a pause pay for no commit after it.
+    void keysOfAPausePayForNothing() {
+        edit_->setKeysFromWindowSystem(true);
+        sendCommit(QStringLiteral("，"));
+        QCOMPARE(edit_->toPlainText(), QString()); // no key: refused
+        edit_->noteRealKeyPress();
+        edit_->setReadOnly(true);
+        for (int i = 0; i < 5; ++i) {
+            edit_->noteRealKeyPress();
+        }
+        edit_->setReadOnly(false);
+        QCOMPARE(edit_->realKeyPresses(), 1);
+        sendCommit(QStringLiteral("，"));
+        QCOMPARE(edit_->toPlainText(), QString());
+        edit_->noteRealKeyPress();
+        sendCommit(QStringLiteral("，"));
+        sendCommit(QStringLiteral("。"));
+        QCOMPARE(edit_->toPlainText(), QStringLiteral("，"));
+        QCOMPARE(edit_->realKeyPresses(), 2);
+    }
+
     void aCompositionOpenAtAPauseIsDiscarded() {
         sendPreedit(QStringLiteral("ni hao"));
         edit_->setReadOnly(true);
