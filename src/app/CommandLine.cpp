@@ -45,11 +45,73 @@ CommandLine Failure(const QString& chinese, const QString& english) {
 
 } // namespace
 
+QString ArgumentText(std::string_view bytes) {
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        // The length of a well-formed UTF-8 sequence at i, 0 when there is none.
+        std::size_t n = 0;
+        char32_t cp = 0;
+        char32_t least = 0;
+        if (lead < 0x80) {
+            n = 1;
+            cp = lead;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            n = 2, cp = lead & 0x1Fu, least = 0x80;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            n = 3, cp = lead & 0x0Fu, least = 0x800;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            n = 4, cp = lead & 0x07u, least = 0x10000;
+        }
+        for (std::size_t k = 1; k < n; ++k) {
+            const unsigned next =
+                i + k < bytes.size() ? static_cast<unsigned char>(bytes[i + k]) : 0U;
+            if ((next & 0xC0u) != 0x80) {
+                n = 0;
+                break;
+            }
+            cp = (cp << 6) | (next & 0x3Fu);
+        }
+        if (n > 1 && (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) {
+            n = 0;
+        }
+        if (n == 0) {
+            text.append(QChar(static_cast<char16_t>(0xDC00 + lead))); // kept as it is
+            ++i;
+            continue;
+        }
+        const char32_t one[] = {cp};
+        text.append(QString::fromUcs4(one, 1));
+        i += n;
+    }
+    return text;
+}
+
+std::string ArgumentBytes(const QString& argument) {
+    std::string bytes;
+    for (qsizetype i = 0; i < argument.size(); ++i) {
+        const char16_t u = argument[i].unicode();
+        const bool paired = i > 0 && argument[i - 1].isHighSurrogate();
+        if (u >= 0xDC80 && u <= 0xDCFF && !paired) {
+            bytes += static_cast<char>(u - 0xDC00);
+            continue;
+        }
+        const qsizetype n = argument[i].isHighSurrogate() && i + 1 < argument.size() &&
+                                    argument[i + 1].isLowSurrogate()
+                                ? 2
+                                : 1;
+        bytes += argument.mid(i, n).toUtf8().toStdString();
+        i += n - 1;
+    }
+    return bytes;
+}
+
 QStringList ArgumentsOf(int argc, char** argv) {
     QStringList arguments;
     arguments.reserve(argc);
     for (int i = 0; i < argc; ++i) {
-        arguments.append(QFile::decodeName(argv[i]));
+        arguments.append(ArgumentText(argv[i]));
     }
     return arguments;
 }
@@ -114,7 +176,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
             return Failure(QStringLiteral("--source 需要一个文件名"),
                            QStringLiteral("--source needs a file name"));
         }
-        line.sourcePath = QFile::encodeName(path).toStdString();
+        line.sourcePath = ArgumentBytes(path); // the file system's own bytes
     }
     if (parser.isSet(results)) {
         line.resultsFolder = parser.value(results);

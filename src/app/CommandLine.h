@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <string>
+#include <string_view>
 
 namespace qarvel::app {
 
@@ -26,8 +27,12 @@ struct CommandLine {
     [[nodiscard]] int exitStatus() const { return action == Action::Fail ? 2 : 0; }
 };
 
-// The program's arguments, argv[0] first, as Qt reads them.
+// The program's arguments, argv[0] first. Bytes that are not UTF-8 (a file name
+// in GBK, say) are kept, each as a lone surrogate U+DC80..U+DCFF, so that
+// ArgumentBytes gives back exactly the bytes the system passed.
 QStringList ArgumentsOf(int argc, char** argv);
+QString ArgumentText(std::string_view bytes);
+std::string ArgumentBytes(const QString& argument);
 
 // Reads the arguments (the program's name first). Qt's own window-system
 // options (-platform, -style, -display ...) are accepted and left to Qt.

@@ -7,7 +7,6 @@
 #include "ui/MessageBoxes.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
@@ -30,16 +29,6 @@ QString UserName() {
         return QString::fromLocal8Bit(entry->pw_name);
     }
     return qEnvironmentVariable("USER");
-}
-
-QString FileSha256(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return QString::fromLatin1(hash.result().toHex());
 }
 
 int signalPipe[2] = {-1, -1};
@@ -72,19 +61,12 @@ ResultsSession::ResultsSession(TForm1& form, Options options)
                     if (session == nullptr || session->finishing_) {
                         return;
                     }
-                    TForm1& window = session->form_;
-                    ui::ShowMessageBox(
-                        {ui::BoxKind::Plain, ui::ApplicationTitle(),
-                         QStringLiteral("成绩记录无法保存到成绩文件夹：\n%1\n（%2）\n\n"
-                                        "考试照常进行。成绩先保存在本机，"
-                                        "文件夹恢复后会自动补交。")
-                             .arg(folder, reason)},
-                        window.isVisible() ? &window : nullptr);
-                    // Back to the exam: the keys go where they went before.
-                    if (window.isVisible()) {
-                        window.raise();
-                        window.activateWindow();
-                    }
+                    // A line in the exam window, not a box: the focus stays in
+                    // the answer and no key typed meanwhile is lost.
+                    session->form_.ShowNotice(
+                        QStringLiteral("成绩记录无法保存到成绩文件夹 %1（%2）。考试照常进行，"
+                                       "成绩先保存在本机，文件夹恢复后会自动补交。")
+                            .arg(folder, reason));
                 },
                 Qt::QueuedConnection);
         });
@@ -113,7 +95,8 @@ void ResultsSession::Begin() {
     fixed_.duration = exam.remaining; // not counted down yet
     fixed_.start = results::NowWithOffset();
     fixed_.sourcePath = QDir::cleanPath(QDir::current().absoluteFilePath(options_.sourcePath));
-    fixed_.sourceSha256 = FileSha256(fixed_.sourcePath);
+    // The text the exam shows, as loaded at the start: the file is not read again.
+    fixed_.sourceSha256 = form_.sourceSha256();
     fixed_.sourceTotal = exam.sourceTotal.toInt();
     fixed_.sourceAscii = exam.sourceAscii.toInt();
     fixed_.sourceHanzi = exam.sourceHanzi.toInt();

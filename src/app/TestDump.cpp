@@ -127,6 +127,9 @@ private:
             for (const auto& [name, text] : shown) {
                 out += QStringLiteral("%1=%2\n").arg(QLatin1String(name), *text);
             }
+            if (const auto* notice = form_->findChild<QLabel*>(QStringLiteral("LabelNotice"))) {
+                out += QStringLiteral("LabelNotice=%1\n").arg(notice->text());
+            }
             out += QStringLiteral("answer=%1\n").arg(Escape(exam.answer));
             out += QStringLiteral("answerEnabled=%1\nanswerReadOnly=%2\n")
                        .arg(int(exam.answerEnabled))

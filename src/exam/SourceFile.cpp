@@ -728,8 +728,13 @@ std::string SourceTextFromBytes(std::string_view fileBytes) {
     return TakeSourceText(std::string(fileBytes));
 }
 
-std::string LoadSourceFile(const std::string& path) {
-    std::string text = TakeSourceText(ReadSourceBytes(path));
+std::string LoadSourceFile(const std::string& path,
+                           const std::function<void(std::string_view)>& seeBytes) {
+    std::string bytes = ReadSourceBytes(path);
+    if (seeBytes) {
+        seeBytes(bytes);
+    }
+    std::string text = TakeSourceText(std::move(bytes));
     // The read buffer is 64 kB at least and the text lives for the whole exam:
     // a short text does not keep the rest (a long one fills its buffer).
     if (text.capacity() - text.size() > text.size()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,7 +16,10 @@ inline constexpr std::size_t kMaxSourceBytes = std::size_t{256} << 20;
 // Loads the source text file as the source view shows it: GBK bytes with every
 // line break CR LF. Rich text ({\rtf...) is read for its text; UTF-8 / UTF-16
 // files are converted to GBK. Throws FileOpenError or LoadStreamError.
-std::string LoadSourceFile(const std::string& path = kSourcePath);
+// `seeBytes`, when given, is shown the file's bytes as read, before any
+// conversion (the one read of the file: its fingerprint comes from them).
+std::string LoadSourceFile(const std::string& path = kSourcePath,
+                           const std::function<void(std::string_view)>& seeBytes = {});
 
 // How a file's bytes are read before they reach the view: as GBK as they are,
 // or converted from UTF-8 / UTF-16 / UTF-32 (with or without a byte-order mark).

@@ -27,6 +27,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCryptographicHash>
 #include <QCursor>
 #include <QEvent>
 #include <QFile>
@@ -360,6 +361,12 @@ void TForm1::CreateControls() {
 
     Lab1 =
         MakeLabel<ClickLabel>(this, "Lab1", {816, 629, 65, 13}, QStringLiteral("选择输入法"), 13);
+    // The foot of the window, left of Lab1: notices of the program's own.
+    LabelNotice =
+        MakeLabel<ElidingLabel>(this, "LabelNotice", {20, 629, 8, 15}, {}, 13, false, kRed);
+    static_cast<ElidingLabel*>(LabelNotice)->setMaximumTextWidth(816 - 8 - 20);
+    LabelNotice->setFocusPolicy(Qt::NoFocus);
+    LabelNotice->hide();
     Fill(Lab1, Rgb(kYellowRgb));
     Lab1->setCursor(Qt::PointingHandCursor);
     Lab1->setClickHandler([this] { Lab1Click(); });
@@ -458,8 +465,17 @@ void TForm1::ReadSource() {
     // Step 2 of FormCreate, the read. A failed load is shown in the error box;
     // the window is still set up, with an empty source.
     sourceFile_ = exam::FullSourcePath(SourcePath());
-    if (!Guarded([this] { state_.SourceText = exam::LoadSourceFile(SourcePath()); })) {
+    sourceSha256_.clear();
+    const auto fingerprint = [this](std::string_view bytes) {
+        sourceSha256_ = QString::fromLatin1(
+            QCryptographicHash::hash(
+                QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                QCryptographicHash::Sha256)
+                .toHex());
+    };
+    if (!Guarded([&] { state_.SourceText = exam::LoadSourceFile(SourcePath(), fingerprint); })) {
         state_.SourceText.clear();
+        sourceSha256_.clear();
         sourceRead_ = false;
     }
 }
@@ -482,6 +498,13 @@ void TForm1::CountSource() {
 const exam::ExamState& TForm1::state() const {
     const_cast<TForm1*>(this)->CountSource();
     return state_;
+}
+
+void TForm1::ShowNotice(const QString& text) {
+    EnsureControls();
+    SetCaption(LabelNotice, text);
+    LabelNotice->setToolTip(text);
+    LabelNotice->setVisible(!text.isEmpty());
 }
 
 bool TForm1::LoadPicture(QLabel* target, const QString& path) {

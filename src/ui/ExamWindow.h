@@ -53,6 +53,9 @@ public:
 
     // The state, with the source counted (the count is done now if it was not yet).
     [[nodiscard]] const exam::ExamState& state() const;
+    // The SHA-256 (hex) of the source file's bytes as the window loaded them when
+    // it was made; empty when they could not be read. The file is read once.
+    [[nodiscard]] const QString& sourceSha256() const { return sourceSha256_; }
     [[nodiscard]] int changeCount() const { return changeCount_; }
     // The exam's typing as the handlers saw it, once started (at the login)
     // by whoever keeps a record of it; the answer box's real key presses.
@@ -125,6 +128,11 @@ public:
     // Starts moving the window by its title strip.
     void Panel4MouseDown(QMouseEvent* event);
 
+    // A notice of the program's own (not of the exam) on one line at the foot
+    // of the window, in red; the whole text in its tool tip. It takes no focus,
+    // so no key typed meanwhile is lost. An empty text takes it away.
+    void ShowNotice(const QString& text);
+
     // Shows a JPEG picture in `target`. A picture that cannot be read is shown
     // in the error box and `target` stays blank; returns false then.
     static bool LoadPicture(QLabel* target, const QString& path);
@@ -165,6 +173,7 @@ private:
     void ShowExamState();
 
     exam::ExamState state_;
+    QString sourceSha256_;
     // What SetLabelText last put in each label, as given and as shown.
     struct LabelShown {
         std::string gbk;
@@ -226,6 +235,7 @@ private:
     AnswerEdit* Memo1 = nullptr;     // the answer box, judged on every change
     // Below the exam area, and the window's helpers:
     ClickLabel* Lab1 = nullptr;  // "选择输入法": opens the input-method menu (F8)
+    QLabel* LabelNotice = nullptr; // ShowNotice's line, left of Lab1
     QTimer* Timer1 = nullptr;    // the clock's one-second tick
     QMenu* PopupMenu1 = nullptr; // the input-method menu, made by ImeMenu()
     QList<QAction*> imeItems_;   // its entries, the window's own

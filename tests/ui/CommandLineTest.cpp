@@ -83,6 +83,53 @@ private slots:
         }
         QVERIFY(qarvel::app::VersionText().startsWith(QStringLiteral("qarvel 1.")));
     }
+
+    // --source opens the file system's own bytes, whatever their encoding: a
+    // name in GBK (from an archive made on Windows), Latin-1, or broken UTF-8.
+    void SourceNamesKeepTheirBytes_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("GBK") << QByteArray("\xc4\xe3\xba\xc3.txt");
+        QTest::newRow("UTF-8") << QByteArray("\xe4\xbd\xa0\xe5\xa5\xbd/2.txt");
+        QTest::newRow("Latin-1") << QByteArray("caf\xe9");
+        QTest::newRow("cut short") << QByteArray("a\xe4\xbd");
+        QTest::newRow("overlong") << QByteArray("\xc0\xaf");
+        QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80");
+        QTest::newRow("four bytes") << QByteArray("\xf0\x9f\x98\x80\xf5");
+        QTest::newRow("escape-like") << QByteArray("\xed\xb2\x80\xc4");
+    }
+    void SourceNamesKeepTheirBytes() {
+        QFETCH(QByteArray, name);
+        for (const bool joined : {false, true}) {
+            QByteArray program("qarvel"), option("--source"), value = name;
+            if (joined) {
+                option += "=" + name;
+            }
+            char* argv[] = {program.data(), option.data(), value.data()};
+            const CommandLine line =
+                qarvel::app::ParseCommandLine(qarvel::app::ArgumentsOf(joined ? 2 : 3, argv));
+            QCOMPARE(static_cast<int>(line.action), static_cast<int>(Action::Run));
+            QCOMPARE(QByteArray::fromStdString(line.sourcePath), name);
+        }
+    }
+
+    void AnyBytesRoundTrip() {
+        QRandomGenerator random(17);
+        for (int i = 0; i < 5000; ++i) {
+            std::string bytes(static_cast<std::size_t>(random.bounded(12)), '\0');
+            for (char& b : bytes) {
+                // Mostly high bytes, where UTF-8 and its look-alikes live.
+                b = static_cast<char>(random.bounded(4) == 0 ? 1 + random.bounded(127)
+                                                             : 128 + random.bounded(128));
+            }
+            const QString text = qarvel::app::ArgumentText(bytes);
+            QCOMPARE(qarvel::app::ArgumentBytes(text), bytes);
+            if (QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())).toUtf8() ==
+                QByteArray::fromStdString(bytes)) {
+                QCOMPARE(text,
+                         QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())));
+            }
+        }
+    }
 };
 
 QTEST_APPLESS_MAIN(CommandLineTest)

@@ -84,6 +84,24 @@ private slots:
         folder_.reset();
     }
 
+    // A notice of the program's own is a line of the window: the answer keeps
+    // the focus, and keys typed right after it still arrive.
+    void aNoticeLeavesTheFocusInTheAnswer() {
+        Open();
+        Memo()->moveCaretToEnd();
+        QVERIFY(Memo()->hasFocus());
+        form_->ShowNotice(QStringLiteral("成绩记录无法保存到成绩文件夹 /srv/r（只读）"));
+        const auto* notice = Find<QLabel>("LabelNotice");
+        QVERIFY(notice->isVisible());
+        QVERIFY(notice->geometry().right() < Find<QWidget>("Lab1")->geometry().left());
+        QVERIFY(Memo()->hasFocus());
+        QCOMPARE(QApplication::activeWindow(), form_.get());
+        QTest::sendKeyEvent(QTest::Click, Memo(), Qt::Key_unknown, QStringLiteral("a"), {});
+        QCOMPARE(Answer(), QStringLiteral("a"));
+        form_->ShowNotice({});
+        QVERIFY(!notice->isVisible());
+    }
+
     void layoutPlacesEveryControl_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("parent");
