@@ -4,7 +4,6 @@
 #include "platform/GbkText.h"
 #include "results/ResultsWriter.h"
 #include "ui/ExamWindow.h"
-#include "ui/MessageBoxes.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -6,23 +6,21 @@
 
 namespace qarvel::results {
 
-QString AdminResultsFolder() {
-    QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
-    if (dirs.isEmpty()) {
-        dirs = QStringLiteral("/etc/xdg");
+#ifndef QARVEL_SYSCONFDIR
+#define QARVEL_SYSCONFDIR "/etc"
+#endif
+
+QString SystemConfigFolder() {
+    return QStringLiteral(QARVEL_SYSCONFDIR "/xdg");
+}
+
+QString AdminResultsFolder(const QString& configFolder) {
+    const QString path = configFolder + QStringLiteral("/qarvel/qarvel.conf");
+    if (configFolder.isEmpty() || !QFileInfo(path).isFile()) {
+        return {};
     }
-    for (const QString& dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
-        const QString path = dir + QStringLiteral("/qarvel/qarvel.conf");
-        if (!QFileInfo(path).isFile()) {
-            continue;
-        }
-        const QSettings settings(path, QSettings::IniFormat);
-        const QString folder = settings.value(QStringLiteral("ResultsFolder")).toString().trimmed();
-        if (!folder.isEmpty()) {
-            return folder;
-        }
-    }
-    return {};
+    const QSettings settings(path, QSettings::IniFormat);
+    return settings.value(QStringLiteral("ResultsFolder")).toString().trimmed();
 }
 
 QString ChooseResultsFolder(const QString& fromCommandLine, const QString& fromAdmin) {

@@ -163,6 +163,9 @@ TEST(Settings, TheAdministratorsFolderWins) {
     QTemporaryDir dir;
     const QString first = dir.filePath(QStringLiteral("first"));
     const QString second = dir.filePath(QStringLiteral("second"));
+    const QString system = SystemConfigFolder();
+    EXPECT_TRUE(system.endsWith(QStringLiteral("/xdg")) && system.startsWith(QLatin1Char('/')))
+        << system.toStdString();
     QDir().mkpath(first + QStringLiteral("/qarvel"));
     QDir().mkpath(second + QStringLiteral("/qarvel"));
     const auto setting = [](const QString& folder, const QByteArray& text) {
@@ -170,13 +173,17 @@ TEST(Settings, TheAdministratorsFolderWins) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
     };
-    qputenv("XDG_CONFIG_DIRS", (first + QLatin1Char(':') + second).toUtf8());
-    EXPECT_EQ(AdminResultsFolder(), QString());
+    EXPECT_EQ(AdminResultsFolder(first), QString());
     setting(first, "[General]\nOther=1\n");
+    EXPECT_EQ(AdminResultsFolder(first), QString());
     setting(second, "ResultsFolder=/srv/results\n");
-    EXPECT_EQ(AdminResultsFolder(), QStringLiteral("/srv/results"));
+    EXPECT_EQ(AdminResultsFolder(second), QStringLiteral("/srv/results"));
     setting(first, "[General]\nResultsFolder = /srv/lab \n");
-    EXPECT_EQ(AdminResultsFolder(), QStringLiteral("/srv/lab"));
+    EXPECT_EQ(AdminResultsFolder(first), QStringLiteral("/srv/lab"));
+    // A folder named by the user's environment is never read.
+    const QString before = AdminResultsFolder();
+    qputenv("XDG_CONFIG_DIRS", (first + QLatin1Char(':') + second).toUtf8());
+    EXPECT_EQ(AdminResultsFolder(), before);
     qunsetenv("XDG_CONFIG_DIRS");
 
     const QString here = QDir::currentPath();
