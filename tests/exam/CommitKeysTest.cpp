@@ -86,8 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
              Then(Keys(10, 0, 1000), {{'C', 9100}, {'c', 9101}, {'c', 9102}, {'c', 9103, false}})},
         // Leftovers of a phrase typed quickly are gone a moment later.
         Case{"leftovers expire", Then(Keys(6, 0, 40), {{'C', 250}, {'c', 1800, false}})}),
-    [](const ::testing::TestParamInfo<Case>& info) {
-        std::string name = info.param.name;
+    [](const ::testing::TestParamInfo<Case>& row) {
+        std::string name = row.param.name;
         for (char& c : name) {
             if (!std::isalnum(static_cast<unsigned char>(c))) {
                 c = '_';
