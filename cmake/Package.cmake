@@ -27,7 +27,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QARVEL_HOMEPAGE}")
 # Library dependencies from the binaries; a serif face that holds all of GBK;
 # Qt's own Chinese texts (its message boxes and menus), which lab images
 # installed without recommends would otherwise lack; an input method to type
-# Chinese with, and a Latin serif for the letters.
+# Chinese with, and a Latin serif for the letters. The spreadsheet writer of
+# qarvel-results (libxlsxwriter) is named as well as found in the links.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fonts-arphic-uming | fonts-noto-cjk, qt6-translations-l10n, libxlsxwriter4")

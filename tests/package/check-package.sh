@@ -69,7 +69,7 @@ deb=$(ls "$sandbox"/deb/qarvel_*.deb 2>/dev/null | head -n 1)
 field() { dpkg-deb -f "$deb" "$1"; }
 version=$(field Version)
 for want in "Depends:fonts-arphic-uming | fonts-noto-cjk" "Depends:libqt6widgets6" "Depends:libjpeg" \
-    "Depends:qt6-translations-l10n" \
+    "Depends:qt6-translations-l10n" "Depends:libxlsxwriter4" \
     "Recommends:fcitx5-chinese-addons" "Recommends:fcitx5-frontend-qt6 | ibus" \
     "Maintainer:@" "Description:汉字录入考试"; do
     [[ "$(field "${want%%:*}")" == *"${want#*:}"* ]] || fail "${want%%:*}: $(field "${want%%:*}")"
@@ -105,6 +105,12 @@ done
 grep -q "Rolling out to a lab" /usr/share/doc/qarvel/README.md || fail "README without the lab recipe"
 [ "$(command -v qarvel)" = /usr/bin/qarvel ] || fail "qarvel is not on PATH"
 [ "$(qarvel --version)" = "qarvel $version" ] || fail "qarvel --version: $(qarvel --version)"
+[ "$(qarvel-results --version)" = "qarvel-results $version" ] ||
+    fail "qarvel-results --version: $(qarvel-results --version)"
+# The spreadsheet writer's library came with the package.
+mkdir -p "$sandbox/no-records"
+(cd "$sandbox" && qarvel-results --xlsx "$sandbox/class.xlsx" "$sandbox/no-records") >/dev/null 2>&1 &&
+    [ "$(head -c 2 "$sandbox/class.xlsx")" = PK ] || fail "qarvel-results --xlsx from the package"
 desktop-file-validate /usr/share/applications/org.qarvel.Qarvel.desktop || fail "desktop entry"
 appstreamcli validate --no-net /usr/share/metainfo/org.qarvel.Qarvel.metainfo.xml \
     >"$sandbox/appstream.log" 2>&1 || fail "metainfo: $(cat "$sandbox/appstream.log")"
