@@ -136,6 +136,8 @@ public:
 
     // Valid UTF-8 with characters beyond ASCII (after Encoding()).
     bool LatinUtf8() const { return utf8Valid_ && multiByte_; }
+    // Valid UTF-8 whose every character GBK holds (after Encoding()).
+    bool Utf8AllInGbk() const { return utf8Valid_ && allInGbk_; }
 
     bool Magic() const {
         constexpr std::array kMagic = {"\xD0\xCF\x11\xE0"sv, "PK\x03\x04"sv,   "%PDF"sv,
@@ -624,6 +626,8 @@ SourceReport CheckSource(const SourceReader& read, std::size_t blockSize) {
     bool nul = false;
     std::string decoded;
     std::string utf8;
+    // A UTF-8 file found whole in GBK by the first reading loses nothing.
+    const bool mayLose = !gbk && !(report.encoding == SourceEncoding::Utf8 && scan.Utf8AllInGbk());
     ReadBlocks(read, blockSize, [&](std::string_view block, bool last) {
         const std::size_t mark = std::min(skip, block.size());
         skip -= mark;
@@ -636,7 +640,7 @@ SourceReport CheckSource(const SourceReader& read, std::size_t blockSize) {
                 b < 0x20 && b != '\t' && b != '\n' && b != '\r' && b != '\f' && b != 0x1A ? 1U : 0U;
         }
         text.FeedDecoded(decoded);
-        if (!gbk) {
+        if (mayLose) {
             lostScan.Feed(utf8);
         }
         return true;

@@ -6,6 +6,7 @@
 #include "Palette.h"
 #include "Pictures.h"
 #include "Rounding.h"
+#include "ScreenFit.h"
 #include "TitleStrip.h"
 #include "exam/TimeText.h"
 #include "platform/GbkText.h"
@@ -273,6 +274,14 @@ void TForm2::CreateControls() {
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     MakeTitleStrip(Panel1, [this](QMouseEvent* event) { Panel1MouseDown(event); });
+}
+
+void TForm2::setVisible(bool visible) {
+    if (visible && !isVisible()) {
+        // Off a small screen's available area, the window comes in its middle.
+        move(FitWindow(QRect(pos(), size()), AvailableArea(this), 0).position);
+    }
+    QDialog::setVisible(visible);
 }
 
 void TForm2::showEvent(QShowEvent* event) {

@@ -25,6 +25,10 @@ class TForm2 : public QDialog {
 public:
     explicit TForm2(QWidget* parent = nullptr);
 
+    // Shows the window where it was designed to be, or in the middle of the
+    // screen's available area when that place is not inside it.
+    void setVisible(bool visible) override;
+
     // What exec() returns when the examinee chose "退出".
     static constexpr int kExitChosen = 2;
 
