@@ -2,7 +2,6 @@
 
 #include "LineLayout.h"
 #include "MessageBoxes.h"
-#include "TextViewAccessible.h"
 #include "exam/InputRules.h"
 #include "platform/GbkText.h"
 #include "platform/X11KeyEvents.h"
@@ -138,7 +137,6 @@ AnswerEdit::AnswerEdit(QWidget* parent)
             keepCaretAtEnd();
         }
     });
-    InstallTextViewAccessibility();
 }
 
 std::string AnswerEdit::gbkText() const {

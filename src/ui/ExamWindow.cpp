@@ -6,6 +6,7 @@
 #include "ElidingLabel.h"
 #include "ExamSnapshot.h"
 #include "Examinee.h"
+#include "FirstPaint.h"
 #include "Fonts.h"
 #include "HiDpi.h"
 #include "MessageBoxes.h"
@@ -13,6 +14,7 @@
 #include "Rounding.h"
 #include "ScreenFit.h"
 #include "SourceView.h"
+#include "TextViewAccessible.h"
 #include "TitleStrip.h"
 #include "exam/CompareAnswer.h"
 #include "exam/Errors.h"
@@ -105,36 +107,6 @@ void FitLabels(QWidget* window) {
             FitToText(label);
         }
     }
-}
-
-// Runs `work` once, when the event loop is next idle after `window` was first
-// painted (the paint itself is not delayed).
-class AfterFirstPaint : public QObject {
-public:
-    AfterFirstPaint(QWidget* window, std::function<void()> work)
-        : QObject(window), work_(std::move(work)) {
-        window->installEventFilter(this);
-    }
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && work_) {
-            watched->removeEventFilter(this);
-            QTimer::singleShot(0, this, [this] {
-                const std::function<void()> work = std::move(work_);
-                work_ = nullptr;
-                deleteLater();
-                work();
-            });
-        }
-        return false;
-    }
-
-private:
-    std::function<void()> work_;
-};
-
-void RunAfterFirstPaint(QWidget* window, std::function<void()> work) {
-    new AfterFirstPaint(window, std::move(work));
 }
 
 template <class L = QLabel>
@@ -259,6 +231,8 @@ void TForm1::SetUpWindow() {
 }
 
 void TForm1::CreateControls() {
+    // Screen readers read the two text views; nothing edits them that way.
+    InstallTextViewAccessibility();
     // The designed default face cannot show Chinese; the Song face at the size
     // its Chinese fallback is drawn at stands in for it.
     const QFont defaultFont = SongFont(12);

@@ -1,6 +1,5 @@
 #include "SourceView.h"
 
-#include "TextViewAccessible.h"
 #include "platform/GbkText.h"
 
 #include <QAccessible>
@@ -69,7 +68,6 @@ SourceView::SourceView(QWidget* parent) : QAbstractScrollArea(parent) {
     setAttribute(Qt::WA_InputMethodEnabled, false);
     viewport()->setCursor(Qt::IBeamCursor);
     verticalScrollBar()->setSingleStep(1);
-    InstallTextViewAccessibility();
     startLoading(false);
 }
 

@@ -10,7 +10,7 @@ namespace qarvel::ui {
 // the program's own process puts on a clipboard (the accessibility bus's copy
 // and cut requests do) is taken off it at once.
 //
-// Installs this once; the views call it as they are made.
+// Installs this once; the exam window calls it before it makes the views.
 void InstallTextViewAccessibility();
 
 } // namespace qarvel::ui
