@@ -45,39 +45,11 @@ source_file="$exam_folder/vexo/2.txt"
 folder="$sandbox/results"
 mkdir -p "$folder"
 
-login() {
-    await_login
-    xdotool type --delay 20 "$1"
-    xdotool key Return
-    xdotool type --delay 20 "$2"
-    wait_for 5 dump_says Form2.Edit2 "$2" || fail "number field: $(value Form2.Edit2)"
-    click_start
-    await_exam
-}
-# type_text <text>: one character at a time, each typed again if its key was lost.
-type_text() {
-    focus_answer
-    local answer i try
-    answer=$(value answer)
-    for ((i = 0; i < ${#1}; i++)); do
-        answer+=${1:i:1}
-        for try in 1 2 3; do
-            xdotool type --delay 40 "${1:i:1}"
-            wait_for 3 dump_says answer "$answer" && break
-        done
-        dump_says answer "$answer" || fail "answer: $(value answer)"
-    done
-}
 backspace() {
     local answer
     answer=$(value answer)
     xdotool key BackSpace
     wait_for 3 dump_says answer "${answer%?}" || fail "BackSpace: $(value answer)"
-}
-close_exam() {
-    click_close_picture
-    answer_ok
-    expect_exit
 }
 pause_for() {
     xdotool mousemove --window "$exam" 796 49 click 1

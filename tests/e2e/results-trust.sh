@@ -60,34 +60,6 @@ check() {
     jq -e "$2" "$sandbox/check.json" >/dev/null || fail "not $2: $(cat "$sandbox/check.json")"
 }
 
-login() {
-    await_login
-    xdotool type --delay 20 "$1"
-    xdotool key Return
-    xdotool type --delay 20 "$2"
-    wait_for 5 dump_says Form2.Edit2 "$2" || fail "number field: $(value Form2.Edit2)"
-    click_start
-    await_exam
-}
-# type_text <text>: Chinese text, a character at a time (see results.sh).
-type_text() {
-    focus_answer
-    local answer i try
-    answer=$(value answer)
-    for ((i = 0; i < ${#1}; i++)); do
-        answer+=${1:i:1}
-        for try in 1 2 3; do
-            xdotool type --delay 40 "${1:i:1}"
-            wait_for 3 dump_says answer "$answer" && break
-        done
-        dump_says answer "$answer" || fail "answer: $(value answer)"
-    done
-}
-close_exam() {
-    click_close_picture
-    answer_ok
-    expect_exit
-}
 pause() {
     xdotool mousemove --window "$exam" 796 49 click 1
     wait_for 3 field_is "$1" .state paused || fail "state after pause: $(field "$1" .state)"

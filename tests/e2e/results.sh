@@ -76,37 +76,6 @@ only_files() {
     [ "$(ls -A "$folder" | sort | paste -sd' ')" = "$*" ]
 }
 
-# login <name> <number>: the login with a name and a number, then the exam window.
-login() {
-    await_login
-    xdotool type --delay 20 "$1"
-    xdotool key Return
-    xdotool type --delay 20 "$2"
-    wait_for 5 dump_says Form2.Edit2 "$2" || fail "number field: $(value Form2.Edit2)"
-    click_start
-    await_exam
-}
-# type_text <text>: Chinese text typed as key events carrying the characters,
-# one at a time: xdotool maps each to a spare key code first, and now and then
-# the key arrives before the new mapping and is lost; it is typed again then.
-type_text() {
-    focus_answer
-    local answer i try
-    answer=$(value answer)
-    for ((i = 0; i < ${#1}; i++)); do
-        answer+=${1:i:1}
-        for try in 1 2 3; do
-            xdotool type --delay 40 "${1:i:1}"
-            wait_for 3 dump_says answer "$answer" && break
-        done
-        dump_says answer "$answer" || fail "answer: $(value answer)"
-    done
-}
-close_exam() {
-    click_close_picture
-    answer_ok
-    expect_exit
-}
 message_shown() { value windows | grep -q QMessageBox; }
 no_message() { ! message_shown; }
 

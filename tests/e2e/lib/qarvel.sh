@@ -104,6 +104,17 @@ sign_in() {
     await_exam
 }
 
+# login <name> <number>: the login with a name and a number, then the exam window.
+login() {
+    await_login
+    xdotool type --delay 20 "$1"
+    xdotool key Return
+    xdotool type --delay 20 "$2"
+    wait_for 5 dump_says Form2.Edit2 "$2" || fail "number field: $(value Form2.Edit2)"
+    click_start
+    await_exam
+}
+
 # Gives the answer box (Memo1 at 16,296 in Panel1 at 11,33) the focus.
 focus_answer() {
     xdotool mousemove --window "$exam" 300 400 click 1
@@ -117,6 +128,23 @@ type_answer() {
     wait_for 5 dump_says answer "$1" || fail "answer: $(value answer)"
 }
 
+# type_text <text>: Chinese text typed as key events carrying the characters,
+# one at a time: xdotool maps each to a spare key code first, and now and then
+# the key arrives before the new mapping and is lost; it is typed again then.
+type_text() {
+    focus_answer
+    local answer i try
+    answer=$(value answer)
+    for ((i = 0; i < ${#1}; i++)); do
+        answer+=${1:i:1}
+        for try in 1 2 3; do
+            xdotool type --delay 40 "${1:i:1}"
+            wait_for 3 dump_says answer "$answer" && break
+        done
+        dump_says answer "$answer" || fail "answer: $(value answer)"
+    done
+}
+
 # The close picture: Image1 at 24,3 in Panel3 at 854,6 of the title strip.
 # answer_ok: 确定 on a question, whose default is 取消: Tab to 确定, then Enter.
 answer_ok() {
@@ -127,6 +155,12 @@ click_close_picture() {
     xdotool mousemove --window "$exam" 888 16 click 1
     wait_for 5 sh -c "xdotool search --onlyvisible --name '^提示\$' >/dev/null" ||
         fail "no close question"
+}
+# close_exam: the close picture, 确定, and the program ends.
+close_exam() {
+    click_close_picture
+    answer_ok
+    expect_exit
 }
 
 # begin_fcitx5_test <name> <qarvel> <artifacts> <tool...>: the common start of a
