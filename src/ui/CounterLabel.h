@@ -1,7 +1,8 @@
 #pragma once
 
+#include "CappedLabel.h"
+
 #include <QFontMetricsF>
-#include <QLabel>
 #include <QPainter>
 #include <QStyle>
 #include <algorithm>
@@ -13,17 +14,9 @@ namespace qarvel::ui {
 // that, which only very long texts reach, is drawn in a smaller size of the
 // same face so that it never runs into the caption. Shorter numbers look as
 // they always did.
-class CounterLabel : public QLabel {
+class CounterLabel : public CappedLabel {
 public:
-    using QLabel::QLabel;
-
-    void setMaximumTextWidth(int pixels) {
-        maximumTextWidth_ = pixels;
-        updateGeometry();
-    }
-
-    QSize sizeHint() const override { return Capped(QLabel::sizeHint()); }
-    QSize minimumSizeHint() const override { return Capped(QLabel::minimumSizeHint()); }
+    using CappedLabel::CappedLabel;
 
     // The font the number is drawn in within `room` pixels: the label's own
     // when it fits, else one as much smaller as it must be.
@@ -59,16 +52,6 @@ protected:
         style()->drawItemText(&painter, room, static_cast<int>(flags), palette(), isEnabled(),
                               text(), foregroundRole());
     }
-
-private:
-    QSize Capped(QSize size) const {
-        if (maximumTextWidth_ > 0 && size.width() > maximumTextWidth_) {
-            size.setWidth(maximumTextWidth_);
-        }
-        return size;
-    }
-
-    int maximumTextWidth_ = 0;
 };
 
 } // namespace qarvel::ui

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "CappedLabel.h"
+
 #include <QFontMetrics>
-#include <QLabel>
 #include <QPainter>
 #include <QStyle>
 
@@ -10,17 +11,9 @@ namespace qarvel::ui {
 // A one-line label that grows with its text up to a width and no further: a
 // longer text is shown cut with "…" at that width. text() and what screen
 // readers read stay the whole text.
-class ElidingLabel : public QLabel {
+class ElidingLabel : public CappedLabel {
 public:
-    using QLabel::QLabel;
-
-    void setMaximumTextWidth(int pixels) {
-        maximumTextWidth_ = pixels;
-        updateGeometry();
-    }
-
-    QSize sizeHint() const override { return Capped(QLabel::sizeHint()); }
-    QSize minimumSizeHint() const override { return Capped(QLabel::minimumSizeHint()); }
+    using CappedLabel::CappedLabel;
 
 protected:
     void paintEvent(QPaintEvent* event) override {
@@ -36,16 +29,6 @@ protected:
                               metrics.elidedText(text(), Qt::ElideRight, room.width()),
                               foregroundRole());
     }
-
-private:
-    QSize Capped(QSize size) const {
-        if (maximumTextWidth_ > 0 && size.width() > maximumTextWidth_) {
-            size.setWidth(maximumTextWidth_);
-        }
-        return size;
-    }
-
-    int maximumTextWidth_ = 0;
 };
 
 } // namespace qarvel::ui
