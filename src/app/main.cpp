@@ -59,6 +59,8 @@ int main(int argc, char** argv) {
     // Results records: the administrator's folder, or else the command line's.
     const QString resultsFolder = qarvel::results::ChooseResultsFolder(
         line.resultsFolder, qarvel::results::AdminResultsFolder());
+    // A record names the source by its SHA-256, taken as the exam window reads it.
+    qarvel::ui::TForm1::SetSourceFingerprinted(!resultsFolder.isEmpty());
     app.setWindowIcon(QIcon(QPixmap::fromImage(qarvel::ui::ProgramIcon())));
     // The program ends by its own commands or with the exam window, never
     // because the login window closed while the exam window is not yet shown.

@@ -54,7 +54,8 @@ public:
     // The state, with the source counted (the count is done now if it was not yet).
     [[nodiscard]] const exam::ExamState& state() const;
     // The SHA-256 (hex) of the source file's bytes as the window loaded them when
-    // it was made; empty when they could not be read. The file is read once.
+    // it was made; empty when they could not be read, or when no record was
+    // asked for (SetSourceFingerprinted). The file is read once.
     [[nodiscard]] const QString& sourceSha256() const { return sourceSha256_; }
     [[nodiscard]] int changeCount() const { return changeCount_; }
     // The exam's typing as the handlers saw it, once started (at the login)
@@ -98,6 +99,10 @@ public:
     // The source text file that windows created afterwards load: by default
     // vexo/2.txt in the working directory; an empty path restores that.
     static void SetSourcePath(std::string path);
+    // Whether windows created afterwards take the SHA-256 of the source's bytes
+    // as they read them, for the results records. Off by default: hashing a long
+    // source would hold up the login window for nothing.
+    static void SetSourceFingerprinted(bool on);
     // The source file this window read (or tried to), as the system found it.
     [[nodiscard]] const std::string& sourceFile() const { return sourceFile_; }
     // Whether it could be read: a failure was shown in the error box.
@@ -234,11 +239,11 @@ private:
     SourceView* RichEdit1 = nullptr; // the source text, marked as it is typed
     AnswerEdit* Memo1 = nullptr;     // the answer box, judged on every change
     // Below the exam area, and the window's helpers:
-    ClickLabel* Lab1 = nullptr;  // "选择输入法": opens the input-method menu (F8)
+    ClickLabel* Lab1 = nullptr;    // "选择输入法": opens the input-method menu (F8)
     QLabel* LabelNotice = nullptr; // ShowNotice's line, left of Lab1
-    QTimer* Timer1 = nullptr;    // the clock's one-second tick
-    QMenu* PopupMenu1 = nullptr; // the input-method menu, made by ImeMenu()
-    QList<QAction*> imeItems_;   // its entries, the window's own
+    QTimer* Timer1 = nullptr;      // the clock's one-second tick
+    QMenu* PopupMenu1 = nullptr;   // the input-method menu, made by ImeMenu()
+    QList<QAction*> imeItems_;     // its entries, the window's own
 };
 
 } // namespace qarvel::ui

@@ -6,6 +6,7 @@
 #include "ui/ExamWindow.h"
 #include "ui/SourceView.h"
 
+#include <QCryptographicHash>
 #include <QFrame>
 #include <QLabel>
 #include <QMap>
@@ -546,6 +547,28 @@ private slots:
                 qPrintable(recorder_->boxes.front().text));
             QVERIFY(target.pixmap().isNull());
         }
+    }
+
+    // The record's SHA-256 is of the bytes read at start, and only taken when a
+    // record is wanted: without one a long source is not hashed for nothing.
+    void theSourceIsFingerprintedOnlyWhenAsked() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("source.txt"));
+        const QByteArray bytes = QByteArray("\xc7\xef\xcc\xec abc\r\n");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        TForm1::SetSourcePath(QFile::encodeName(path).toStdString());
+        for (const bool on : {true, false}) {
+            TForm1::SetSourceFingerprinted(on);
+            TForm1 form(nullptr, TForm1::Controls::Later);
+            QCOMPARE(form.sourceSha256(),
+                     on ? QString::fromLatin1(
+                              QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex())
+                        : QString());
+        }
+        TForm1::SetSourcePath({});
     }
 
     void anEscapingErrorIsShownAndTheProgramGoesOn() {
