@@ -1,9 +1,10 @@
 // The exam window driven as an examinee drives it: keys, input-method commits
 // and mouse clicks on the real controls, found by their names.
+#include "ui/ExamWindow.h"
+
 #include "UiTestSupport.h"
 #include "ui/AnswerEdit.h"
 #include "ui/Application.h"
-#include "ui/ExamWindow.h"
 #include "ui/SourceView.h"
 
 #include <QCryptographicHash>
@@ -30,7 +31,7 @@ const std::string kSource = Gbk("汉字ab\r\n第二行");
 
 } // namespace
 
-class Unit1Test : public QObject {
+class ExamWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<WorkingFolder> folder_;
@@ -588,8 +589,8 @@ private slots:
 
 int main(int argc, char** argv) {
     Application app(argc, argv);
-    Unit1Test test;
+    ExamWindowTest test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "Unit1Test.moc"
+#include "ExamWindowTest.moc"

@@ -1,7 +1,8 @@
 // The login window driven as an examinee drives it, against a stand-in exam
 // window that holds the three labels the login fills; and the rounded regions.
-#include "UiTestSupport.h"
 #include "ui/LoginWindow.h"
+
+#include "UiTestSupport.h"
 #include "ui/Rounding.h"
 
 #include <QClipboard>
@@ -63,7 +64,7 @@ QStringList Texts(const std::vector<BoxRequest>& boxes) {
 
 } // namespace
 
-class Unit2Test : public QObject {
+class LoginWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<BoxRecorder> recorder_;
@@ -293,7 +294,8 @@ private slots:
         QTest::newRow("read as a person reads them")
             << QStringLiteral("\u200FLi\u3000\u200BLei ") << QStringLiteral("２０２４\u200B００１ ")
             << "00:30:00"
-            << "" << "Li Lei"
+            << ""
+            << "Li Lei"
             << "2024001"
             << "00:30:00";
         QTest::newRow("an invisible name is no name")
@@ -522,5 +524,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(Unit2Test)
-#include "Unit2Test.moc"
+QTEST_MAIN(LoginWindowTest)
+#include "LoginWindowTest.moc"

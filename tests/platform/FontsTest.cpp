@@ -1,18 +1,16 @@
 // The face that stands for "宋体" covers the sample source and the window's captions.
-#include "ui/Fonts.h"
+#include "platform/Fonts.h"
 
 #include "exam/Gbk.h"
 
 #include <QFile>
 #include <QFontDatabase>
 #include <QGlyphRun>
-#include <QLineEdit>
 #include <QRawFont>
 #include <QTextLayout>
 #include <QtTest>
-#include <memory>
 
-using namespace qarvel::ui;
+using namespace qarvel::platform;
 
 class FontsTest : public QObject {
     Q_OBJECT
@@ -61,15 +59,6 @@ private slots:
                 QCOMPARE(run.rawFont().familyName(), expected);
             }
         }
-    }
-
-    // A control made in its own face leaves the application's default face as it was.
-    void makingInAFaceKeepsTheDefaultFace() {
-        const QFont before = QGuiApplication::font();
-        const std::unique_ptr<QLineEdit> edit(
-            MakeInFace<QLineEdit>(SongFont(19), QStringLiteral("汉a")));
-        QCOMPARE(QGuiApplication::font(), before);
-        QCOMPARE(edit->text(), QStringLiteral("汉a"));
     }
 
     void everyCharacterOfTheSampleHasAGlyph() {
