@@ -1,5 +1,6 @@
+#include "SourceRead.h"
+
 #include "Errors.h"
-#include "SourceFile.h"
 
 #include <algorithm>
 #include <array>
@@ -133,8 +134,6 @@ int OpenSourceFile(const std::string& path, std::uint64_t* size) {
     return file.Release();
 }
 
-// Reads the whole file. Throws FileOpenError when it cannot be opened, is not a
-// regular file or is too large, LoadStreamError when reading fails.
 std::string ReadSourceBytes(const std::string& path) {
     std::uint64_t size = 0;
     FileHandle file(OpenSourceFile(path, &size));
