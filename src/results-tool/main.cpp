@@ -2,6 +2,7 @@
 // terminal and in a CSV file, or as JSON for scripts; or, with --watch, a live
 // view of the room. Every record is replayed and checked on its source. Also
 // the class report as an HTML page and an .xlsx workbook.
+#include "identity/Identity.h"
 #include "results/AtomicFile.h"
 #include "results/ClassReport.h"
 #include "results/ResultsTable.h"
@@ -68,8 +69,8 @@ std::vector<Row> Load(const Options& options, SourceTexts& sources, bool warn,
     VerifyRows(rows, sources, cache);
     std::vector<SortFields> fields;
     for (const Row& row : rows) {
-        fields.push_back(
-            {NumberKey(row.record.number), row.record.name, row.record.score, row.measures.speed});
+        fields.push_back({qarvel::identity::NumberKey(row.record.number), row.record.name,
+                          row.record.score, row.measures.speed});
     }
     std::vector<Row> sorted;
     for (const std::size_t i : SortOrder(fields, options.sort)) {

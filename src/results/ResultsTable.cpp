@@ -3,6 +3,7 @@
 #include "HtmlReport.h"
 #include "Sorting.h"
 #include "TextSafety.h"
+#include "identity/Identity.h"
 
 #include <QDir>
 #include <QFile>
@@ -104,7 +105,7 @@ std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now)
         Row row;
         row.record = folder.records[i];
         row.file = i < std::size_t(folder.files.size()) ? folder.files[qsizetype(i)] : QString();
-        ++perNumber[NumberKey(row.record.number)];
+        ++perNumber[identity::NumberKey(row.record.number)];
         ++perSource[row.record.sourceSha256];
         rows.push_back(row);
     }
@@ -123,7 +124,7 @@ std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now)
     }
     for (Row& row : rows) {
         const Record& r = row.record;
-        row.duplicate = perNumber[NumberKey(r.number)] > 1;
+        row.duplicate = perNumber[identity::NumberKey(r.number)] > 1;
         row.stale = (r.state == QLatin1String(kRunning) || r.state == QLatin1String(kPaused)) &&
                     (!r.updated.isValid() || r.updated.secsTo(now) > kStaleSeconds);
         row.otherSource = perSource.size() > 1 && (tie || r.sourceSha256 != usual);
@@ -141,7 +142,8 @@ std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now)
                             ClockSeconds(r.elapsed)});
     }
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
-        const int c = CompareNaturally(NumberKey(a.record.number), NumberKey(b.record.number));
+        const int c = CompareNaturally(identity::NumberKey(a.record.number),
+                                       identity::NumberKey(b.record.number));
         return c != 0 ? c < 0 : a.record.start < b.record.start;
     });
     return rows;

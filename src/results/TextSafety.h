@@ -11,14 +11,4 @@ namespace qarvel::results {
 // and halves of broken surrogate pairs.
 QString ForTerminal(const QString& text);
 
-// A name or number as a person reads it: Unicode compatibility
-// normalisation (NFKC: full-width digits are digits), format and invisible
-// characters removed (zero-width space, bidirectional marks, soft hyphen,
-// fillers), every run of blanks one space, none at either end.
-QString NormalizedIdentity(const QString& text);
-
-// The key under which two numbers are the same number: as above, and
-// without regard to case.
-QString NumberKey(const QString& number);
-
 } // namespace qarvel::results

@@ -9,9 +9,9 @@
 #include "ScreenFit.h"
 #include "TitleStrip.h"
 #include "exam/TimeText.h"
+#include "identity/Identity.h"
 #include "platform/GbkText.h"
 #include "platform/LocaleWords.h"
-#include "results/TextSafety.h"
 
 #include <QCoreApplication>
 #include <QFrame>
@@ -400,12 +400,12 @@ void TForm2::Edit3KeyPress(QChar& key) {
 void TForm2::Button1Click() {
     // Name and number as a person reads them: what looks alike is alike
     // (full-width digits, invisible characters), as the results compare them.
-    const QString name = results::NormalizedIdentity(Edit1->text());
+    const QString name = identity::NormalizedIdentity(Edit1->text());
     if (name.isEmpty()) {
         ShowPlainMessage(QStringLiteral("考生姓名不能为空。"));
         return;
     }
-    Examinee examinee{name, results::NormalizedIdentity(Edit2->text()), std::nullopt};
+    Examinee examinee{name, identity::NormalizedIdentity(Edit2->text()), std::nullopt};
     const QString duration = Edit3->text();
     bool isTime = true;
     try {

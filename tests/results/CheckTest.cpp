@@ -3,6 +3,7 @@
 #include "QtPrinting.h"
 #include "exam/ExamReplay.h"
 #include "exam/Gbk.h"
+#include "identity/Identity.h"
 #include "results/AtomicFile.h"
 #include "results/RecordCheck.h"
 #include "results/ResultsTable.h"
@@ -265,10 +266,12 @@ TEST(TextSafety, NumbersAndNamesAsAPersonReadsThem) {
         {"e\u0301", "\u00E9"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(NormalizedIdentity(QString::fromUtf8(c.text)), QString::fromUtf8(c.read))
+        EXPECT_EQ(identity::NormalizedIdentity(QString::fromUtf8(c.text)),
+                  QString::fromUtf8(c.read))
             << c.text;
     }
-    EXPECT_EQ(NumberKey(QStringLiteral("ａ01")), NumberKey(QStringLiteral("A01")));
+    EXPECT_EQ(identity::NumberKey(QStringLiteral("ａ01")),
+              identity::NumberKey(QStringLiteral("A01")));
 }
 
 TEST(RecordNames, NobodyCanTakeAnExamsRecord) {
