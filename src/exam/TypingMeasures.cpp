@@ -1,13 +1,11 @@
-#include "Speed.h"
+#include "TypingMeasures.h"
 
-#include "exam/Gbk.h"
+#include "Gbk.h"
 
 #include <algorithm>
 
-namespace qarvel::results {
+namespace qarvel::exam {
 namespace {
-
-using exam::ExamEvent;
 
 bool IsChange(const ExamEvent& e) {
     return e.kind == ExamEvent::Kind::Append || e.kind == ExamEvent::Kind::Remove;
@@ -21,10 +19,10 @@ struct Character {
 
 Character CharacterAt(std::string_view s, std::size_t i) {
     const auto b = static_cast<unsigned char>(s[i]);
-    if (exam::IsLeadByte(b) && i + 1 < s.size()) {
+    if (IsLeadByte(b) && i + 1 < s.size()) {
         return {2, true};
     }
-    return {1, !exam::IsControlByte(b)};
+    return {1, !IsControlByte(b)};
 }
 
 // The answer as the log builds it, kept as its characters' sizes, so that a
@@ -87,7 +85,7 @@ std::int64_t CountCharacters(std::string_view gbk) {
     return count;
 }
 
-std::vector<PauseSpan> Pauses(const exam::ExamLog& log, std::int64_t end) {
+std::vector<PauseSpan> Pauses(const ExamLog& log, std::int64_t end) {
     std::vector<PauseSpan> pauses;
     bool paused = false;
     std::int64_t since = 0;
@@ -121,7 +119,7 @@ std::int64_t ActiveMs(const std::vector<PauseSpan>& pauses, std::int64_t from, s
     return std::max<std::int64_t>(active, 0);
 }
 
-Measures Measure(const exam::ExamLog& log, const MeasureInput& input) {
+Measures Measure(const ExamLog& log, const MeasureInput& input) {
     Measures m;
     m.correct = input.correct;
     Answer answer;
@@ -160,7 +158,7 @@ Measures Measure(const exam::ExamLog& log, const MeasureInput& input) {
     return m;
 }
 
-std::vector<CurvePoint> TypingCurve(const exam::ExamLog& log) {
+std::vector<CurvePoint> TypingCurve(const ExamLog& log) {
     std::vector<CurvePoint> curve;
     Answer answer;
     for (const ExamEvent& e : log.events) {
@@ -182,7 +180,7 @@ std::vector<CurvePoint> TypingCurve(const exam::ExamLog& log) {
     return curve;
 }
 
-void CountWrongCharacters(const exam::ExamLog& log, std::string_view source,
+void CountWrongCharacters(const ExamLog& log, std::string_view source,
                           std::map<std::string, int>& counts) {
     // Where each source character begins; an offset inside a character
     // addresses the one after it, as the marks of the source view do.
@@ -228,4 +226,4 @@ void CountWrongCharacters(const exam::ExamLog& log, std::string_view source,
     }
 }
 
-} // namespace qarvel::results
+} // namespace qarvel::exam
