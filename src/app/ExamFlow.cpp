@@ -2,6 +2,7 @@
 
 #include "StartCheck.h"
 #include "ui/MessageBoxes.h"
+#include "ui/ResultPanel.h"
 
 #include <QFile>
 
@@ -11,9 +12,16 @@ ExamFlow::ExamFlow(ui::TForm1::Controls controls) : exam_(nullptr, controls) {
     connect(&login_, &ui::TForm2::startRequested, this, &ExamFlow::StartRequested);
     connect(&login_, &QDialog::finished, this, [this](int result) {
         if (result != ui::TForm2::kExitChosen) {
+            // The exam's typing is written down from the login on: the result
+            // at the end is measured from it.
+            if (!exam_.recorder().started()) {
+                exam_.recorder().Start();
+            }
             emit examBegun();
         }
     });
+    // The examinee's result, when the exam is over.
+    ui::ResultPanel::Follow(exam_);
 }
 
 ExamFlow::~ExamFlow() = default;

@@ -4,6 +4,7 @@
 #include "platform/GbkText.h"
 #include "results/ResultsWriter.h"
 #include "ui/ExamWindow.h"
+#include "ui/ResultPanel.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,12 +46,24 @@ ResultsSession::ResultsSession(TForm1& form, Options options)
         options_.spoolRoot = results::ResultsWriter::DefaultSpoolRoot();
     }
     QPointer<ResultsSession> self(this);
+    // From the writer's thread: where each record went is the window's business.
+    const auto written = [self](std::uint64_t submission, bool inFolder) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, submission, inFolder] {
+                if (ResultsSession* session = self.data()) {
+                    session->Written(submission, inFolder);
+                }
+            },
+            Qt::QueuedConnection);
+    };
     writer_ = std::make_unique<results::ResultsWriter>(
         results::ResultsWriter::Config{options_.folder,
                                        options_.spoolRoot,
                                        options_.timeout,
                                        std::chrono::milliseconds(10000),
-                                       {}},
+                                       {},
+                                       written},
         [self, folder = options_.folder](const QString& reason) {
             // From the writer's thread: the message is the window's business.
             QMetaObject::invokeMethod(
@@ -62,6 +75,7 @@ ResultsSession::ResultsSession(TForm1& form, Options options)
                     }
                     // A line in the exam window, not a box: the focus stays in
                     // the answer and no key typed meanwhile is lost.
+                    session->noticeShown_ = true;
                     session->form_.ShowNotice(
                         QStringLiteral("成绩记录无法保存到成绩文件夹 %1（%2）。考试照常进行，"
                                        "成绩先保存在本机，文件夹恢复后会自动补交。")
@@ -103,7 +117,9 @@ void ResultsSession::Begin() {
     // The name is the exam's own: no other exam, here or elsewhere, and no
     // file made beforehand by someone else can take it (ResultsWriter).
     name_ = results::RecordFileName(fixed_, results::RandomNameTag());
-    form_.recorder().Start();
+    if (!form_.recorder().started()) {
+        form_.recorder().Start();
+    }
 
     Submit();
     period_.start();
@@ -174,7 +190,34 @@ void ResultsSession::Submit() {
     if (!begun_ || finishing_) {
         return;
     }
-    writer_->Submit(name_, [record = Snapshot()] { return results::ToJson(record); });
+    const std::uint64_t submission =
+        writer_->Submit(name_, [record = Snapshot()] { return results::ToJson(record); });
+    const bool over =
+        state_ == QLatin1String(results::kComplete) || state_ == QLatin1String(results::kTimeUp);
+    if (over && endSubmission_ == 0) {
+        // The record that says how the exam ended is on its way.
+        endSubmission_ = submission;
+        if (ui::ResultPanel* panel = ui::ResultPanel::Of(form_)) {
+            panel->SetRecord(ui::ResultPanel::Record::Saving);
+        }
+    }
+}
+
+void ResultsSession::Written(std::uint64_t submission, bool inFolder) {
+    if (finishing_) {
+        return;
+    }
+    if (inFolder && noticeShown_) {
+        // Delivered: the line that said it could not be saved goes.
+        noticeShown_ = false;
+        form_.ShowNotice({});
+    }
+    ui::ResultPanel* panel = ui::ResultPanel::Of(form_);
+    if (endSubmission_ == 0 || submission < endSubmission_ || panel == nullptr ||
+        panel->record() == ui::ResultPanel::Record::Saved) {
+        return;
+    }
+    panel->SetRecord(inFolder ? ui::ResultPanel::Record::Saved : ui::ResultPanel::Record::NotSaved);
 }
 
 void ResultsSession::Finish() {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTimer>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 
 namespace qarvel::results {
@@ -60,6 +61,8 @@ public:
 private:
     void Observe();
     void Submit();
+    // The writer handled the submission `submission`: into the folder, or kept locally.
+    void Written(std::uint64_t submission, bool inFolder);
     [[nodiscard]] QString CurrentState() const;
 
     ui::TForm1& form_;
@@ -71,6 +74,8 @@ private:
     QString state_;
     bool begun_ = false;
     bool finishing_ = false;
+    bool noticeShown_ = false;        // the window shows that a record could not be saved
+    std::uint64_t endSubmission_ = 0; // the first record of the ended exam, once submitted
     int pauses_ = 0;
     std::chrono::steady_clock::duration pausedFor_{};
     std::chrono::steady_clock::time_point pauseBegan_{};

@@ -277,6 +277,7 @@ bool ResultsWriter::Shared::WriteToFolder(const Job& job) {
     const auto took = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - begin);
     {
         std::lock_guard lock(mutex);
+        noticeGiven = false; // a later failure is news again
         ++counts.folderWrites;
         counts.lastWrite = took;
         counts.slowestWrite = std::max(counts.slowestWrite, took);
@@ -355,7 +356,8 @@ void ResultsWriter::Shared::RunCoordinator() {
             job.bytes = job.make();
             job.make = nullptr;
         }
-        if (WriteToFolder(job)) {
+        const bool inFolder = WriteToFolder(job);
+        if (inFolder) {
             const bool wasAway = unsent.has_value();
             unsent.reset();
             if (wasAway) {
@@ -364,6 +366,9 @@ void ResultsWriter::Shared::RunCoordinator() {
         } else if (!retry) {
             Keep(job);
             unsent = job;
+        }
+        if ((inFolder || !retry) && config.written) {
+            config.written(job.seq, inFolder);
         }
         lock.lock();
         stored = std::max(stored, job.seq);
@@ -404,16 +409,18 @@ ResultsWriter::~ResultsWriter() {
     }
 }
 
-void ResultsWriter::Submit(const QString& name, const QByteArray& bytes) {
+std::uint64_t ResultsWriter::Submit(const QString& name, const QByteArray& bytes) {
     std::lock_guard lock(shared_->mutex);
     shared_->latest = Job{shared_->latest.seq + 1, name, bytes, {}};
     shared_->changed.notify_all();
+    return shared_->latest.seq;
 }
 
-void ResultsWriter::Submit(const QString& name, std::function<QByteArray()> make) {
+std::uint64_t ResultsWriter::Submit(const QString& name, std::function<QByteArray()> make) {
     std::lock_guard lock(shared_->mutex);
     shared_->latest = Job{shared_->latest.seq + 1, name, {}, std::move(make)};
     shared_->changed.notify_all();
+    return shared_->latest.seq;
 }
 
 bool ResultsWriter::Flush(std::chrono::milliseconds limit) {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -30,8 +31,14 @@ public:
         // Runs in the folder's thread before each write there: tests make
         // the folder hang with it.
         std::function<void()> beforeFolderWrite;
+        // Told, from the writer's thread, where each handled record went: the
+        // submission's number (Submit's), and whether it is in the folder
+        // (false: kept in the spool). A record delivered on a later try is
+        // told again, as in the folder.
+        std::function<void(std::uint64_t submission, bool inFolder)> written;
     };
-    // Told, once, from the writer's thread, why the folder could not be written.
+    // Told, from the writer's thread, why the folder could not be written:
+    // once, and once more after each time the folder took a record again.
     using FailureNotice = std::function<void(const QString& reason)>;
 
     struct Counts {
@@ -48,11 +55,12 @@ public:
     ResultsWriter(const ResultsWriter&) = delete;
     ResultsWriter& operator=(const ResultsWriter&) = delete;
 
-    // Hands over the record `bytes` for the file `name`; returns at once.
-    void Submit(const QString& name, const QByteArray& bytes);
+    // Hands over the record `bytes` for the file `name`; returns at once with
+    // the submission's number (growing from 1).
+    std::uint64_t Submit(const QString& name, const QByteArray& bytes);
     // The same, the bytes made by `make` in the writer's own thread (a long
     // record takes milliseconds to write out as text).
-    void Submit(const QString& name, std::function<QByteArray()> make);
+    std::uint64_t Submit(const QString& name, std::function<QByteArray()> make);
 
     // Waits, at most `limit`, until the latest submitted record is in the
     // folder or in the spool. True when it is.

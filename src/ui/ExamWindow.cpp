@@ -522,7 +522,8 @@ exam::ExamPhase TForm1::phase() const {
 
 void TForm1::ShowExamState() {
     QString word;
-    switch (phase()) {
+    const exam::ExamPhase now = phase();
+    switch (now) {
     case exam::ExamPhase::Complete:
         word = QStringLiteral("已完成");
         break;
@@ -538,6 +539,10 @@ void TForm1::ShowExamState() {
     // The label keeps its place and size whatever it says: nothing moves.
     LabelState->setText(word);
     LabelState->setVisible(!word.isEmpty());
+    if (!ended_ && (now == exam::ExamPhase::Complete || now == exam::ExamPhase::TimedOut)) {
+        ended_ = true;
+        emit ended();
+    }
 }
 
 void TForm1::SetClockEnabled(bool on) {
@@ -700,9 +705,11 @@ void TForm1::Pap2Click() {
 
 void TForm1::Image1Click() {
     EnsureControls();
-    const QString question = QStringLiteral("您确定要结束考试吗?") + QChar('\r') +
-                             QStringLiteral("你还剩：") + Label14->text() +
-                             QStringLiteral("时间。");
+    // Once the exam is over, no time is left to speak of.
+    const QString question = ended_ ? QStringLiteral("考试已结束，您确定要关闭考试窗口吗?")
+                                    : QStringLiteral("您确定要结束考试吗?") + QChar('\r') +
+                                          QStringLiteral("你还剩：") + Label14->text() +
+                                          QStringLiteral("时间。");
     if (ShowMessageBox({BoxKind::Question, QStringLiteral("提示"), question}, this) ==
         BoxAnswer::Ok) {
         QCoreApplication::exit(0);

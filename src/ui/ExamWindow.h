@@ -148,6 +148,7 @@ signals:
     void paused();    // Pap1Click has run
     void continued(); // Pap2Click has run
     void completed(); // the change just judged completed the exam
+    void ended();     // the exam is over, complete or out of time (once)
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -198,6 +199,7 @@ private:
     bool shownOnce_ = false; // the window has come on screen
     bool fitted_ = false;    // FitToScreen has run (before the first show)
     bool sourceRead_ = true;
+    bool ended_ = false; // ended() has been sent
     std::string sourceFile_;
 
     // The controls, by the names the exam's forms and tests use for them.

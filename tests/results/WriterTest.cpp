@@ -10,6 +10,7 @@
 #include <atomic>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -55,9 +56,19 @@ struct Fixture {
     QString folder = dir.filePath(QStringLiteral("results"));
     QString spool = dir.filePath(QStringLiteral("spool"));
     std::atomic<int> notices = 0;
+    // Where each handled submission went: its number, and true for the folder.
+    std::mutex mutex;
+    std::vector<std::pair<std::uint64_t, bool>> written;
 
-    ResultsWriter::Config Config(std::chrono::milliseconds timeout = 500ms) const {
-        return {folder, spool, timeout, 200ms, {}};
+    ResultsWriter::Config Config(std::chrono::milliseconds timeout = 500ms) {
+        return {folder, spool, timeout, 200ms, {}, [this](std::uint64_t seq, bool inFolder) {
+                    const std::lock_guard lock(mutex);
+                    written.emplace_back(seq, inFolder);
+                }};
+    }
+    std::vector<std::pair<std::uint64_t, bool>> Written() {
+        const std::lock_guard lock(mutex);
+        return written;
     }
     ResultsWriter::FailureNotice Notice() {
         return [this](const QString&) { ++notices; };
@@ -84,16 +95,24 @@ TEST(ResultsWriter, AMissingFolderKeepsTheRecordUntilItComes) {
     Fixture f;
     ResultsWriter writer(f.Config(), f.Notice());
     for (int i = 1; i <= 3; ++i) {
-        writer.Submit(QStringLiteral("r.json"), RecordBytes(i));
+        EXPECT_EQ(writer.Submit(QStringLiteral("r.json"), RecordBytes(i)), std::uint64_t(i));
         ASSERT_TRUE(writer.Flush(2s));
     }
     EXPECT_EQ(f.notices, 1) << "one notice, however often it fails";
     EXPECT_EQ(Kept(f.spool), QStringList{"r.json"});
     QDir().mkpath(f.folder);
-    // No new record: the retry delivers the kept one.
+    // No new record: the retry delivers the kept one, and says so.
     ASSERT_TRUE(Eventually([&] { return ChangesIn(f.folder + "/r.json") == 3; }));
     EXPECT_TRUE(Eventually([&] { return Kept(f.spool).isEmpty(); }));
+    ASSERT_TRUE(Eventually([&] { return f.Written().size() == 4; }));
+    using W = std::vector<std::pair<std::uint64_t, bool>>;
+    EXPECT_EQ(f.Written(), (W{{1, false}, {2, false}, {3, false}, {3, true}}));
     EXPECT_EQ(f.notices, 1);
+    // Away again after a delivery: that is told again.
+    QDir(f.folder).removeRecursively();
+    writer.Submit(QStringLiteral("r.json"), RecordBytes(4));
+    ASSERT_TRUE(writer.Flush(2s));
+    EXPECT_EQ(f.notices, 2);
 }
 
 // A folder that hangs costs the caller nothing and the record at most the timeout.
