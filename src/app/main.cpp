@@ -40,7 +40,20 @@ int main(int argc, char** argv) {
         std::fputs(text.constData(), line.exitStatus() == 0 ? stdout : stderr);
         return line.exitStatus();
     }
-    qarvel::ui::TForm1::SetSourcePath(line.sourcePath);
+    // The administrator's settings for the room: where the exam's text is, its
+    // duration, the records, whether a number is required. What they set, the
+    // command line cannot change.
+    const qarvel::results::AdminSettings admin = qarvel::results::ReadAdminSettings();
+    std::string sourcePath = line.sourcePath;
+    if (!admin.source.isEmpty()) {
+        if (!sourcePath.empty() && QFile::encodeName(admin.source).toStdString() != sourcePath) {
+            std::fputs("qarvel: --source is not used: the administrator's qarvel.conf names "
+                       "the exam's text (Source)\n",
+                       stderr);
+        }
+        sourcePath = QFile::encodeName(admin.source).toStdString();
+    }
+    qarvel::ui::TForm1::SetSourcePath(sourcePath);
     // Choosing the faces reads the font configuration, a good part of the
     // start-up that needs nothing of the display: it runs beside the set-up
     // of the application, and the first window waits for it if it must.
@@ -57,8 +70,8 @@ int main(int argc, char** argv) {
     qarvel::ui::Application app(argc, argv);
     probe.reset(); // the application holds its own connection now
     // Results records: the administrator's folder, or else the command line's.
-    const QString resultsFolder = qarvel::results::ChooseResultsFolder(
-        line.resultsFolder, qarvel::results::AdminResultsFolder());
+    const QString resultsFolder =
+        qarvel::results::ChooseResultsFolder(line.resultsFolder, admin.resultsFolder);
     // A record names the source by its SHA-256, taken as the exam window reads it.
     qarvel::ui::TForm1::SetSourceFingerprinted(!resultsFolder.isEmpty());
     app.setWindowIcon(QIcon(QPixmap::fromImage(qarvel::ui::ProgramIcon())));
@@ -72,6 +85,9 @@ int main(int argc, char** argv) {
     // once the login window is on screen. Then the login window.
     qarvel::app::ExamFlow flow;
     qarvel::app::InstallTestDump(&flow.examWindow(), start);
+    flow.loginWindow().SetFixedDuration(admin.duration);
+    flow.loginWindow().SetNumberRequired(
+        qarvel::results::NumberRequired(admin, !resultsFolder.isEmpty()));
 
     // Results records, when a teacher or the administrator asked for them;
     // otherwise the program writes nothing.
@@ -79,7 +95,8 @@ int main(int argc, char** argv) {
     if (!resultsFolder.isEmpty()) {
         qarvel::app::ResultsSession::Options options;
         options.folder = resultsFolder;
-        options.sourcePath = QFile::decodeName(line.sourcePath.c_str());
+        // The file the exam window read, as the system found it.
+        options.sourcePath = QFile::decodeName(flow.examWindow().sourceFile().c_str());
         results = std::make_unique<qarvel::app::ResultsSession>(flow.examWindow(), options);
         QObject::connect(&flow, &qarvel::app::ExamFlow::examBegun, results.get(),
                          &qarvel::app::ResultsSession::Begin);

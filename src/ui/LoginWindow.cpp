@@ -406,6 +406,10 @@ void TForm2::Button1Click() {
         return;
     }
     Examinee examinee{name, identity::NormalizedIdentity(Edit2->text()), std::nullopt};
+    if (numberRequired_ && examinee.number.isEmpty()) {
+        ShowPlainMessage(QStringLiteral("学号不能为空。"));
+        return;
+    }
     const QString duration = Edit3->text();
     bool isTime = true;
     try {
@@ -421,6 +425,18 @@ void TForm2::Button1Click() {
     if (!isTime) {
         ShowPlainMessage(QStringLiteral("不是时间格式"));
     }
+}
+
+void TForm2::SetFixedDuration(const QString& duration) {
+    if (duration.isEmpty()) {
+        Edit3->setReadOnly(false);
+        Edit3->setToolTip({});
+        return;
+    }
+    Edit3->setText(duration);
+    // Read-only, in the look it was designed with: no greyed text or face.
+    Edit3->setReadOnly(true);
+    Edit3->setToolTip(QStringLiteral("考试时间由管理员设定"));
 }
 
 void TForm2::AcceptStart() {

@@ -35,6 +35,12 @@ public:
     // The words for reading the duration; the user's locale unless set here.
     void SetTimeLocale(const exam::TimeLocale& locale) { locale_ = locale; }
 
+    // The exam's duration as the room's administrator fixed it: the field
+    // shows it and cannot be changed. An empty text leaves it to the examinee.
+    void SetFixedDuration(const QString& duration);
+    // Whether "开始考试" refuses an empty student number ("学号不能为空。").
+    void SetNumberRequired(bool required) { numberRequired_ = required; }
+
     // Once closed: lets go of the window system's window and the pixels kept
     // for repainting it. Showing the window again makes them afresh.
     void ReleaseWindowResources();
@@ -72,6 +78,7 @@ private:
     bool FilterTyping(QLineEdit* edit, void (TForm2::*keyPress)(QChar&), QEvent* event);
 
     exam::TimeLocale locale_;
+    bool numberRequired_ = false;
 
     // The controls, by the names the exam's forms and tests use for them.
     QFrame* Panel1 = nullptr;       // the title strip; a press on it moves the window

@@ -202,4 +202,34 @@ TEST(Settings, TheAdministratorsFolderWins) {
     }
 }
 
+TEST(Settings, TheRoomsDurationSourceAndNumber) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath(QStringLiteral("qarvel")));
+    const struct {
+        const char* conf;
+        QString duration, source;
+        std::optional<bool> require;
+        bool requiredWhenRecorded, requiredOtherwise;
+    } cases[] = {
+        {"", "", "", std::nullopt, true, false},
+        {"[General]\nDuration= 00:45:00 \nSource=/srv/exam/unit3.txt\n", "00:45:00",
+         "/srv/exam/unit3.txt", std::nullopt, true, false},
+        {"RequireNumber=true\n", "", "", true, true, true},
+        {"RequireNumber=No\n", "", "", false, false, false},
+        {"RequireNumber=perhaps\n", "", "", std::nullopt, true, false},
+    };
+    for (const auto& c : cases) {
+        QFile file(dir.filePath(QStringLiteral("qarvel/qarvel.conf")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.conf);
+        file.close();
+        const AdminSettings admin = ReadAdminSettings(dir.path());
+        EXPECT_EQ(admin.duration, c.duration) << c.conf;
+        EXPECT_EQ(admin.source, c.source) << c.conf;
+        EXPECT_EQ(admin.requireNumber, c.require) << c.conf;
+        EXPECT_EQ(NumberRequired(admin, true), c.requiredWhenRecorded) << c.conf;
+        EXPECT_EQ(NumberRequired(admin, false), c.requiredOtherwise) << c.conf;
+    }
+}
+
 } // namespace

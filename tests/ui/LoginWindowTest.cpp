@@ -358,6 +358,28 @@ private slots:
         QCOMPARE(exam_->isVisible(), accepted);
     }
 
+    // The administrator's settings: a duration the examinee cannot change, a
+    // number the examinee cannot leave out.
+    void theRoomsDurationAndRequiredNumber() {
+        Open();
+        form_->SetFixedDuration(QStringLiteral("00:45:00"));
+        form_->SetNumberRequired(true);
+        Edit("Edit3")->setFocus();
+        Type(Edit("Edit3"), QStringLiteral("\b\b1"));
+        QCOMPARE(Edit("Edit3")->text(), QStringLiteral("00:45:00"));
+        QVERIFY(Edit("Edit3")->isEnabled());
+        Fill(QStringLiteral("张三"), QStringLiteral(" \u200B"), Edit("Edit3")->text());
+        QTest::mouseClick(Find("Button1"), Qt::LeftButton);
+        QCOMPARE(Texts(recorder_->boxes), QStringList{QStringLiteral("学号不能为空。")});
+        QCOMPARE(recorder_->boxes.front().kind, BoxKind::Plain);
+        QCOMPARE(exam_->text("Label17"), kUntouched);
+        QVERIFY(form_->isVisible());
+        Edit("Edit2")->setText(QStringLiteral("7"));
+        QTest::mouseClick(Find("Button1"), Qt::LeftButton);
+        QCOMPARE(exam_->text("Label14"), QStringLiteral("00:45:00"));
+        QVERIFY(!form_->isVisible());
+    }
+
     void enterOnAFocusedButtonPressesIt() {
         Open();
         Fill(QString(), QString(), QStringLiteral("00:30:00"));
