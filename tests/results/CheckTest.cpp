@@ -306,7 +306,7 @@ TEST(RecordNames, NobodyCanTakeAnExamsRecord) {
     }
     EXPECT_EQ(QFile(victim).size(), 0);
 
-    ResultsWriter writer({folder, dir.filePath(QStringLiteral("spool")), 2s, 200ms, {}}, {});
+    ResultsWriter writer({folder, dir.filePath(QStringLiteral("spool")), 2s, 200ms, {}, {}}, {});
     Record mine;
     mine.number = QStringLiteral("7");
     for (int i = 1; i <= 3; ++i) {
@@ -344,7 +344,7 @@ TEST(RecordNames, LeftoversOfAKilledWriterGoWithTheNextWrite) {
     };
     leave(gone, QStringLiteral(".left.tmp"));
     leave(::getppid(), QStringLiteral(".running.tmp"));
-    ResultsWriter writer({folder, spool, 2s, 200ms, {}}, {});
+    ResultsWriter writer({folder, spool, 2s, 200ms, {}, {}}, {});
     writer.Submit(QStringLiteral("r.json"), ToJson(Record{}));
     ASSERT_TRUE(writer.Flush(2s));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
