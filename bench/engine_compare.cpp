@@ -5,7 +5,6 @@
 #include "exam/SourceCount.h"
 
 #include <benchmark/benchmark.h>
-
 #include <string>
 
 namespace {
@@ -17,13 +16,15 @@ class NullView : public ExamView {
 public:
     void SetClockEnabled(bool) override {}
     void MarkSource(int, Mark) override {}
-    void SetLabelText(Label l, const std::string& t) override {
-        if (l == Label::Label10) {
+    void SetFieldText(Field l, const std::string& t) override {
+        if (l == Field::CorrectHanzi) {
             label10 = t;
         }
     }
-    [[nodiscard]] std::string LabelText(Label l) const override {
-        return l == Label::Label6 ? label6 : l == Label::Label10 ? label10 : std::string();
+    [[nodiscard]] std::string FieldText(Field l) const override {
+        return l == Field::SourceHanzi    ? label6
+               : l == Field::CorrectHanzi ? label10
+                                          : std::string();
     }
     void DisableAnswer() override {}
     [[nodiscard]] bool AnswerDisabled() const override { return false; }

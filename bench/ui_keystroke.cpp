@@ -27,7 +27,7 @@
 
 namespace {
 
-using qarvel::ui::TForm1;
+using qarvel::ui::ExamWindow;
 
 constexpr int kCharacters = 20000;
 constexpr int kLineLength = 200; // characters per paragraph of the source
@@ -89,7 +89,7 @@ private:
 struct Exam {
     QString source = MakeSource();
     Folder folder{source};
-    std::unique_ptr<TForm1> form = std::make_unique<TForm1>();
+    std::unique_ptr<ExamWindow> form = std::make_unique<ExamWindow>();
     QPlainTextEdit* memo = form->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
     QLabel* label10 = form->findChild<QLabel*>(QStringLiteral("Label10"));
     int typed = 0;
@@ -196,7 +196,7 @@ void BM_CreateToShown(benchmark::State& state) {
     const QString source = MakeSource();
     Folder folder(source);
     for (auto _ : state) {
-        TForm1 form;
+        ExamWindow form;
         bool painted = false;
         struct Watch : QObject {
             bool* painted;

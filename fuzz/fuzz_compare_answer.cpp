@@ -22,15 +22,15 @@ public:
             std::abort(); // the engine only marks inside the source
         }
     }
-    void SetLabelText(Label l, const std::string& t) override { labels[l] = t; }
-    [[nodiscard]] std::string LabelText(Label l) const override {
-        const auto it = labels.find(l);
-        return it == labels.end() ? std::string() : it->second;
+    void SetFieldText(Field l, const std::string& t) override { fields[l] = t; }
+    [[nodiscard]] std::string FieldText(Field l) const override {
+        const auto it = fields.find(l);
+        return it == fields.end() ? std::string() : it->second;
     }
     void DisableAnswer() override { disabled = true; }
     [[nodiscard]] bool AnswerDisabled() const override { return disabled; }
     void SetAnswerReadOnly(bool) override {}
-    std::map<Label, std::string> labels;
+    std::map<Field, std::string> fields;
     int sourceLength = 0;
     bool disabled = false;
 };
@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzView view;
     const SourceCounts counts = CountSource(state, source);
     view.sourceLength = state.SourceLength;
-    view.SetLabelText(Label::Label6, std::to_string(counts.hanzi));
+    view.SetFieldText(Field::SourceHanzi, std::to_string(counts.hanzi));
 
     const bool atTheEnd = pos < input.size() && input[pos++] % 2 == 0;
     std::string answer;
@@ -168,7 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (state.CorrectAsciiCount > in.ascii || state.CorrectHanziCount > in.hanzi) {
                 std::abort(); // counted more than stands correctly in the answer
             }
-            const std::string score = view.LabelText(Label::Label12);
+            const std::string score = view.FieldText(Field::Score);
             if (!score.empty() && (std::stoll(score) < 0 || std::stoll(score) > 100)) {
                 std::abort();
             }

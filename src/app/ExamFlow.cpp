@@ -8,10 +8,10 @@
 
 namespace qarvel::app {
 
-ExamFlow::ExamFlow(ui::TForm1::Controls controls) : exam_(nullptr, controls) {
-    connect(&login_, &ui::TForm2::startRequested, this, &ExamFlow::StartRequested);
+ExamFlow::ExamFlow(ui::ExamWindow::Controls controls) : exam_(nullptr, controls) {
+    connect(&login_, &ui::LoginWindow::startRequested, this, &ExamFlow::StartRequested);
     connect(&login_, &QDialog::finished, this, [this](int result) {
-        if (result != ui::TForm2::kExitChosen) {
+        if (result != ui::LoginWindow::kExitChosen) {
             // The exam's typing is written down from the login on: the result
             // at the end is measured from it.
             if (!exam_.recorder().started()) {
@@ -57,7 +57,7 @@ void ExamFlow::Run() {
     // The login is over: its window goes, and with it the pixels kept for it,
     // before the exam window is painted.
     login_.ReleaseWindowResources();
-    if (result == ui::TForm2::kExitChosen) {
+    if (result == ui::LoginWindow::kExitChosen) {
         return; // the program ends without the exam window ever on screen
     }
     ShowExamWindow();

@@ -19,14 +19,14 @@ namespace qarvel::app {
 class ExamFlow : public QObject {
     Q_OBJECT
 public:
-    explicit ExamFlow(ui::TForm1::Controls controls = ui::TForm1::Controls::Later);
+    explicit ExamFlow(ui::ExamWindow::Controls controls = ui::ExamWindow::Controls::Later);
     ~ExamFlow() override;
 
     ExamFlow(const ExamFlow&) = delete;
     ExamFlow& operator=(const ExamFlow&) = delete;
 
-    [[nodiscard]] ui::TForm1& examWindow() { return exam_; }
-    [[nodiscard]] ui::TForm2& loginWindow() { return login_; }
+    [[nodiscard]] ui::ExamWindow& examWindow() { return exam_; }
+    [[nodiscard]] ui::LoginWindow& loginWindow() { return login_; }
 
     // The login's modal loop; returns once the login has closed, with the exam
     // window on screen unless the examinee chose "退出".
@@ -42,8 +42,8 @@ private:
     void StartRequested(const ui::Examinee& examinee);
     void ShowExamWindow();
 
-    ui::TForm1 exam_;
-    ui::TForm2 login_;
+    ui::ExamWindow exam_;
+    ui::LoginWindow login_;
 };
 
 } // namespace qarvel::app

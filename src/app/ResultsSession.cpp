@@ -20,7 +20,7 @@
 namespace qarvel::app {
 namespace {
 
-using ui::TForm1;
+using ui::ExamWindow;
 
 using Clock = std::chrono::steady_clock;
 
@@ -40,7 +40,7 @@ void OnEndSignal(int) {
 
 } // namespace
 
-ResultsSession::ResultsSession(TForm1& form, Options options)
+ResultsSession::ResultsSession(ExamWindow& form, Options options)
     : form_(form), options_(std::move(options)) {
     if (options_.spoolRoot.isEmpty()) {
         options_.spoolRoot = results::ResultsWriter::DefaultSpoolRoot();
@@ -86,10 +86,10 @@ ResultsSession::ResultsSession(TForm1& form, Options options)
     period_.setInterval(options_.period);
     connect(&period_, &QTimer::timeout, this, &ResultsSession::Submit);
     // Queued: the keystroke that completes the exam only posts an event.
-    connect(&form_, &TForm1::completed, this, &ResultsSession::Observe, Qt::QueuedConnection);
-    connect(&form_, &TForm1::ticked, this, &ResultsSession::Observe);
-    connect(&form_, &TForm1::paused, this, &ResultsSession::Observe);
-    connect(&form_, &TForm1::continued, this, &ResultsSession::Observe);
+    connect(&form_, &ExamWindow::completed, this, &ResultsSession::Observe, Qt::QueuedConnection);
+    connect(&form_, &ExamWindow::ticked, this, &ResultsSession::Observe);
+    connect(&form_, &ExamWindow::paused, this, &ResultsSession::Observe);
+    connect(&form_, &ExamWindow::continued, this, &ResultsSession::Observe);
 }
 
 ResultsSession::~ResultsSession() = default;

@@ -15,7 +15,7 @@ class ResultsWriter;
 }
 
 namespace qarvel::ui {
-class TForm1;
+class ExamWindow;
 } // namespace qarvel::ui
 
 namespace qarvel::app {
@@ -39,7 +39,7 @@ public:
 
     // Records kept locally by earlier runs go out at once. The exam's own
     // record starts with Begin(), when the login has ended in an exam.
-    ResultsSession(ui::TForm1& form, Options options);
+    ResultsSession(ui::ExamWindow& form, Options options);
     ~ResultsSession() override;
 
     // The exam has begun: the start time is now, the first record goes out.
@@ -65,7 +65,7 @@ private:
     void Written(std::uint64_t submission, bool inFolder);
     [[nodiscard]] QString CurrentState() const;
 
-    ui::TForm1& form_;
+    ui::ExamWindow& form_;
     Options options_;
     std::unique_ptr<results::ResultsWriter> writer_;
     QTimer period_;

@@ -32,7 +32,7 @@ public:
         timer->start(200);
     }
 
-    void setForm(ui::TForm1* form) { form_ = form; }
+    void setForm(ui::ExamWindow* form) { form_ = form; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -115,46 +115,38 @@ private:
         QString out;
         const ui::ExamSnapshot exam = form_->Snapshot();
         if (exam.controlsMade) {
-            // Under the names of the labels that show them.
-            const std::pair<const char*, const QString*> shown[] = {
-                {"Label2", &exam.sourceTotal},    {"Label4", &exam.sourceAscii},
-                {"Label6", &exam.sourceHanzi},    {"Label8", &exam.correctAscii},
-                {"Label10", &exam.correctHanzi},  {"Label12", &exam.score},
-                {"Label14", &exam.remaining},     {"Label17", &exam.name},
-                {"Label19", &exam.number},        {"Label21", &exam.elapsed},
-                {"LabelState", &exam.phaseWords},
-            };
-            for (const auto& [name, text] : shown) {
-                out += QStringLiteral("%1=%2\n").arg(QLatin1String(name), *text);
-            }
-            if (const auto* notice = form_->findChild<QLabel*>(QStringLiteral("LabelNotice"))) {
-                out += QStringLiteral("LabelNotice=%1\n").arg(notice->text());
+            // Every label under its own name, captions and notices included.
+            for (const QLabel* label : form_->findChildren<QLabel*>()) {
+                if (!label->objectName().isEmpty()) {
+                    out += QStringLiteral("%1=%2\n").arg(label->objectName(), label->text());
+                }
             }
             out += QStringLiteral("answer=%1\n").arg(Escape(exam.answer));
             out += QStringLiteral("answerEnabled=%1\nanswerReadOnly=%2\n")
                        .arg(int(exam.answerEnabled))
                        .arg(int(exam.answerReadOnly));
         }
-        // Where the answer box and 选择输入法 are, in the screen's pixels.
-        for (const char* name : {"Memo1", "Lab1"}) {
-            if (const auto* control = form_->findChild<QWidget*>(QLatin1String(name))) {
-                const qreal scale = control->devicePixelRatioF();
-                const QRectF area(QPointF(control->mapToGlobal(QPoint(0, 0))) * scale,
-                                  QSizeF(control->size()) * scale);
-                const QRect pixels = area.toRect();
-                out += QStringLiteral("onScreen.%1=%2,%3,%4,%5\n")
-                           .arg(QLatin1String(name))
-                           .arg(pixels.x())
-                           .arg(pixels.y())
-                           .arg(pixels.width())
-                           .arg(pixels.height());
+        // Where each control is, in the screen's pixels.
+        for (const QWidget* control : form_->findChildren<QWidget*>()) {
+            if (control->objectName().isEmpty()) {
+                continue;
             }
+            const qreal scale = control->devicePixelRatioF();
+            const QRectF area(QPointF(control->mapToGlobal(QPoint(0, 0))) * scale,
+                              QSizeF(control->size()) * scale);
+            const QRect pixels = area.toRect();
+            out += QStringLiteral("onScreen.%1=%2,%3,%4,%5\n")
+                       .arg(control->objectName())
+                       .arg(pixels.x())
+                       .arg(pixels.y())
+                       .arg(pixels.width())
+                       .arg(pixels.height());
         }
         const QWidget* focus = QApplication::focusWidget();
         out += QStringLiteral("changes=%1\n").arg(exam.changes);
         out += QStringLiteral("focus=%1\n").arg(focus ? focus->objectName() : QString());
         out += QStringLiteral("shownMs=%1\n").arg(shownMs_);
-        if (const auto* view = form_->findChild<SourceView*>(QStringLiteral("RichEdit1"))) {
+        if (const auto* view = form_->findChild<SourceView*>()) {
             const int count = std::min(kSourceCharacters, view->characterCount());
             const QString shown = view->shownText(0, count);
             for (int p = 0; p < count; ++p) {
@@ -171,7 +163,7 @@ private:
         return out;
     }
 
-    QPointer<ui::TForm1> form_;
+    QPointer<ui::ExamWindow> form_;
     QString path_;
     std::chrono::steady_clock::time_point start_;
     long long shownMs_ = -1;
@@ -182,7 +174,7 @@ Dumper* theDumper = nullptr;
 
 } // namespace
 
-void InstallTestDump(ui::TForm1* form, std::chrono::steady_clock::time_point start) {
+void InstallTestDump(ui::ExamWindow* form, std::chrono::steady_clock::time_point start) {
     const QString path = qEnvironmentVariable("QARVEL_TEST_DUMP");
     if (path.isEmpty()) {
         return;

@@ -4,7 +4,7 @@
 #include <chrono>
 
 namespace qarvel::ui {
-class TForm1;
+class ExamWindow;
 } // namespace qarvel::ui
 
 namespace qarvel::app {
@@ -23,6 +23,6 @@ namespace qarvel::app {
 // Called with a null `form` before the exam window exists, the dump starts at
 // once (message boxes shown while the exam window is being made are written);
 // a later call with the exam window adds it.
-void InstallTestDump(ui::TForm1* form, std::chrono::steady_clock::time_point start);
+void InstallTestDump(ui::ExamWindow* form, std::chrono::steady_clock::time_point start);
 
 } // namespace qarvel::app

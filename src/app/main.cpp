@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         }
         sourcePath = QFile::encodeName(admin.source).toStdString();
     }
-    qarvel::ui::TForm1::SetSourcePath(sourcePath);
+    qarvel::ui::ExamWindow::SetSourcePath(sourcePath);
     // Choosing the faces reads the font configuration, a good part of the
     // start-up that needs nothing of the display: it runs beside the set-up
     // of the application, and the first window waits for it if it must.
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     const QString resultsFolder =
         qarvel::results::ChooseResultsFolder(line.resultsFolder, admin.resultsFolder);
     // A record names the source by its SHA-256, taken as the exam window reads it.
-    qarvel::ui::TForm1::SetSourceFingerprinted(!resultsFolder.isEmpty());
+    qarvel::ui::ExamWindow::SetSourceFingerprinted(!resultsFolder.isEmpty());
     app.setWindowIcon(QIcon(QPixmap::fromImage(qarvel::ui::ProgramIcon())));
     // The program ends by its own commands or with the exam window, never
     // because the login window closed while the exam window is not yet shown.

@@ -146,7 +146,7 @@ public:
         }
 
         // 9. Completion.
-        if (v_.LabelText(Label::Label6) == v_.LabelText(Label::Label10)) {
+        if (v_.FieldText(Field::SourceHanzi) == v_.FieldText(Field::CorrectHanzi)) {
             v_.SetClockEnabled(false);
             v_.DisableAnswer();
         }
@@ -176,7 +176,7 @@ private:
     void SetAscii(std::int32_t count) {
         if (count != s_.CorrectAsciiCount) {
             s_.CorrectAsciiCount = count;
-            v_.SetLabelText(Label::Label8, Decimal(count));
+            v_.SetFieldText(Field::CorrectAscii, Decimal(count));
         }
     }
 
@@ -187,7 +187,7 @@ private:
         }
     }
 
-    void ShowHanzi() { v_.SetLabelText(Label::Label10, Decimal(s_.CorrectHanziCount)); }
+    void ShowHanzi() { v_.SetFieldText(Field::CorrectHanzi, Decimal(s_.CorrectHanziCount)); }
 
     // The removed tail of the previous answer, read as the source view groups
     // characters; each removed character that was right when typed is taken off.
@@ -221,16 +221,16 @@ private:
     void UpdateScore() {
         s_.TotalCorrect = s_.CorrectAsciiCount + s_.CorrectHanziCount;
         s_.TotalSourceChars = s_.SourceHighByteCount / 2 + s_.SourceAsciiCount;
-        v_.SetLabelText(Label::Label12, Decimal(Score(s_.TotalCorrect, s_.TotalSourceChars)));
+        v_.SetFieldText(Field::Score, Decimal(Score(s_.TotalCorrect, s_.TotalSourceChars)));
     }
 
     void Reset() {
         if (s_.CorrectAsciiCount != 0) {
             s_.CorrectAsciiCount = 0;
-            v_.SetLabelText(Label::Label8, "0");
+            v_.SetFieldText(Field::CorrectAscii, "0");
         }
         s_.CorrectHanziCount = 0;
-        v_.SetLabelText(Label::Label10, "0");
+        v_.SetFieldText(Field::CorrectHanzi, "0");
         UpdateScore();
     }
 

@@ -28,7 +28,7 @@ void StopClock(ExamView& view) {
 
 } // namespace
 
-void Timer1Timer(ExamView& view, const TimeLocale& locale, int seconds) {
+void ClockTick(ExamView& view, const TimeLocale& locale, int seconds) {
     if (seconds < 1) {
         return;
     }
@@ -41,7 +41,7 @@ void Timer1Timer(ExamView& view, const TimeLocale& locale, int seconds) {
 
     // Remaining time: the seconds off, one tick at a time, so a tick that
     // reaches zero ends the count; once out, later ticks stay out.
-    const long double start = Parsed(view.LabelText(Label::Label14), locale);
+    const long double start = Parsed(view.FieldText(Field::RemainingTime), locale);
     int ticks = seconds;
     if (runsOut(start - static_cast<long double>(seconds) * step)) {
         int low = 1;
@@ -56,31 +56,31 @@ void Timer1Timer(ExamView& view, const TimeLocale& locale, int seconds) {
     }
     const long double remaining = start - static_cast<long double>(ticks) * step;
     const bool timeUp = runsOut(remaining);
-    view.SetLabelText(Label::Label14,
+    view.SetFieldText(Field::RemainingTime,
                       timeUp ? FormatTimeText(0, locale)
                              : FormatTimeText(static_cast<TimeValue>(remaining), locale));
 
     // Elapsed time: as many seconds more, wrapping to zero after a whole day.
     const long double elapsed =
-        Parsed(view.LabelText(Label::Label21), locale) + static_cast<long double>(ticks) * step;
-    view.SetLabelText(Label::Label21, FormatTimeText(static_cast<TimeValue>(elapsed), locale));
+        Parsed(view.FieldText(Field::ElapsedTime), locale) + static_cast<long double>(ticks) * step;
+    view.SetFieldText(Field::ElapsedTime, FormatTimeText(static_cast<TimeValue>(elapsed), locale));
 
     if (timeUp) {
         StopClock(view);
     }
 }
 
-void Pap1Click(ExamView& view) {
+void PauseExam(ExamView& view) {
     StopClock(view);
 }
 
-void Pap2Click(ExamView& view, const TimeLocale& locale) {
+void ContinueExam(ExamView& view, const TimeLocale& locale) {
     // The times on screen of a completed exam are part of its result.
     if (view.AnswerDisabled()) {
         return;
     }
     // No time left, however the remaining time is written.
-    if (!TimeLeft(view.LabelText(Label::Label14), locale)) {
+    if (!TimeLeft(view.FieldText(Field::RemainingTime), locale)) {
         return;
     }
     view.SetAnswerReadOnly(false);

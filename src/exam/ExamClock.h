@@ -13,14 +13,15 @@ inline constexpr const char* kInitialElapsed = "00:00:00";
 inline constexpr const char* kClockStep = "00:00:01";
 inline constexpr int kClockPeriodMs = 1000;
 
-// One tick of the clock: `seconds` seconds off Label14 and onto Label21, as that
+// One tick of the clock: `seconds` seconds off the remaining time and onto the
+// elapsed time, as that
 // many one-second ticks would leave them; a tick that reaches zero stops the
 // clock, and the seconds after it are not counted.
-void Timer1Timer(ExamView& view, const TimeLocale& locale = {}, int seconds = 1);
+void ClockTick(ExamView& view, const TimeLocale& locale = {}, int seconds = 1);
 // Pause: answer read-only, clock off.
-void Pap1Click(ExamView& view);
+void PauseExam(ExamView& view);
 // Continue: answer writable, clock on; nothing when no time is left or the exam is complete.
-void Pap2Click(ExamView& view, const TimeLocale& locale = {});
+void ContinueExam(ExamView& view, const TimeLocale& locale = {});
 
 // Milliseconds from a monotonic clock.
 using MonotonicClock = std::function<std::int64_t()>;

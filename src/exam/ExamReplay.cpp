@@ -15,7 +15,7 @@
 namespace qarvel::exam {
 namespace {
 
-// The exam window without a window: its labels, its answer box's two flags
+// The exam window without a window: its fields, its answer box's two flags
 // and its clock, which counts a second for every whole second it has been on.
 class HeadlessView : public ExamView {
 public:
@@ -39,11 +39,11 @@ public:
         }
     }
     void MarkSource(int, Mark) override {}
-    void SetLabelText(Label label, const std::string& text) override {
-        labels_[static_cast<std::size_t>(label)] = text;
+    void SetFieldText(Field field, const std::string& text) override {
+        fields_[static_cast<std::size_t>(field)] = text;
     }
-    [[nodiscard]] std::string LabelText(Label label) const override {
-        return labels_[static_cast<std::size_t>(label)];
+    [[nodiscard]] std::string FieldText(Field field) const override {
+        return fields_[static_cast<std::size_t>(field)];
     }
     void DisableAnswer() override { disabled_ = true; }
     [[nodiscard]] bool AnswerDisabled() const override { return disabled_; }
@@ -61,7 +61,7 @@ public:
         if (due > 0) {
             counted_ += due;
             try {
-                Timer1Timer(*this, {}, static_cast<int>(std::min<std::int64_t>(due, INT32_MAX)));
+                ClockTick(*this, {}, static_cast<int>(std::min<std::int64_t>(due, INT32_MAX)));
             } catch (const std::exception&) {
                 clockOn_ = false; // the window shows the error; the clock text stays
             }
@@ -77,7 +77,7 @@ public:
     std::int64_t timeUpAt_ = -1;
 
 private:
-    std::array<std::string, 8> labels_{};
+    std::array<std::string, kFieldCount> fields_{};
     bool clockOn_ = false;
     std::int64_t clockStart_ = 0;
     std::int64_t counted_ = 0;
@@ -111,11 +111,11 @@ ReplayResult ReplayExam(const std::string& source, const std::string& duration, 
     result.sourceAscii = counts.ascii;
     result.sourceHanzi = counts.hanzi;
     result.sourceTotal = counts.total;
-    view.SetLabelText(Label::Label2, std::to_string(counts.total));
-    view.SetLabelText(Label::Label4, std::to_string(counts.ascii));
-    view.SetLabelText(Label::Label6, std::to_string(counts.hanzi));
-    view.SetLabelText(Label::Label14, duration);
-    view.SetLabelText(Label::Label21, kInitialElapsed);
+    view.SetFieldText(Field::SourceTotal, std::to_string(counts.total));
+    view.SetFieldText(Field::SourceAscii, std::to_string(counts.ascii));
+    view.SetFieldText(Field::SourceHanzi, std::to_string(counts.hanzi));
+    view.SetFieldText(Field::RemainingTime, duration);
+    view.SetFieldText(Field::ElapsedTime, kInitialElapsed);
 
     std::string answer;
     std::int64_t last = 0;
@@ -159,13 +159,13 @@ ReplayResult ReplayExam(const std::string& source, const std::string& duration, 
                 ++result.pauses;
                 pausedSince = e.ms;
             }
-            Pap1Click(view);
+            PauseExam(view);
             break;
         case ExamEvent::Kind::Continue:
             view.Advance(e.ms);
             view.At(e.ms);
             try {
-                Pap2Click(view);
+                ContinueExam(view);
             } catch (const std::exception&) {
             }
             if (pausedSince >= 0 && !view.readOnly_) {
@@ -185,9 +185,9 @@ ReplayResult ReplayExam(const std::string& source, const std::string& duration, 
     result.answer = answer;
     result.correctAscii = state.CorrectAsciiCount;
     result.correctHanzi = state.CorrectHanziCount;
-    result.score = Decimal(view.LabelText(Label::Label12));
-    result.elapsedSeconds = Seconds(view.LabelText(Label::Label21));
-    result.remainingSeconds = Seconds(view.LabelText(Label::Label14));
+    result.score = Decimal(view.FieldText(Field::Score));
+    result.elapsedSeconds = Seconds(view.FieldText(Field::ElapsedTime));
+    result.remainingSeconds = Seconds(view.FieldText(Field::RemainingTime));
     result.complete = view.disabled_;
     result.readOnly = view.readOnly_;
     return result;

@@ -4,14 +4,25 @@
 
 namespace qarvel::exam {
 
-// The labels of the exam window that the engine writes or reads back.
-enum class Label { Label2, Label4, Label6, Label8, Label10, Label12, Label14, Label21 };
+// What the exam window shows of the exam, each in a field of its own: the
+// source's counts, the correct counts and the score, and the two clocks.
+enum class Field {
+    SourceTotal,   // the source's characters: Chinese and single-byte
+    SourceAscii,   // the source's single-byte characters
+    SourceHanzi,   // the source's Chinese characters
+    CorrectAscii,  // single-byte characters typed right
+    CorrectHanzi,  // Chinese characters typed right
+    Score,         // the score in percent
+    RemainingTime, // the time left, counted down
+    ElapsedTime,   // the time taken, counted up
+};
+inline constexpr int kFieldCount = 8;
 
 // One change of one attribute of one source character.
 enum class Mark { Blue, Red, Black, UnderlineOn, UnderlineOff };
 
 // What the engine asks of the exam window. The window implements it with widgets,
-// tests with a recorder. Label texts are GBK byte strings.
+// tests with a recorder. Field texts are GBK byte strings.
 class ExamView {
 public:
     virtual ~ExamView() = default;
@@ -24,8 +35,8 @@ public:
     // addresses. Offsets outside the source have no effect.
     virtual void MarkSource(int offset, Mark mark) = 0;
 
-    virtual void SetLabelText(Label label, const std::string& text) = 0;
-    [[nodiscard]] virtual std::string LabelText(Label label) const = 0;
+    virtual void SetFieldText(Field field, const std::string& text) = 0;
+    [[nodiscard]] virtual std::string FieldText(Field field) const = 0;
 
     // Answer box: disabled when the exam is complete; read-only when paused or time is up.
     virtual void DisableAnswer() = 0;

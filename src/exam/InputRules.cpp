@@ -2,16 +2,27 @@
 
 namespace qarvel::exam {
 
-KeyDownAction KeyDownRule(int virtualKey, int caretLine, int caretColumn, bool readOnly) {
-    if (virtualKey == vk::Tab || (virtualKey >= vk::Next && virtualKey <= vk::Down)) {
+KeyDownAction KeyDownRule(Key key, int caretLine, int caretColumn, bool readOnly) {
+    switch (key) {
+    case Key::Tab:
+    case Key::PageDown:
+    case Key::End:
+    case Key::Home:
+    case Key::Left:
+    case Key::Up:
+    case Key::Right:
+    case Key::Down:
+        // The caret-moving keys, all but Page Up, which looks back a page.
         return KeyDownAction::Swallow;
+    default:
+        break;
     }
-    if (virtualKey == vk::Return) {
+    if (key == Key::Enter) {
         // The Enter character never inserts anything by itself, so a read-only box
         // simply drops the key.
         return readOnly ? KeyDownAction::Swallow : KeyDownAction::AppendLineBreak;
     }
-    if (virtualKey == vk::Back) {
+    if (key == Key::Backspace) {
         if (readOnly) {
             return KeyDownAction::Swallow;
         }
@@ -36,8 +47,9 @@ bool RefusesCharacter(char32_t character, int answerLineLength, int sourceLineLe
     return character == U' ' && answerLineLength == sourceLineLength;
 }
 
-bool RefusesClipboardRequest(unsigned message) {
-    return message == wm::Cut || message == wm::Copy || message == wm::Paste;
+bool RefusesClipboardRequest(ClipboardRequest request) {
+    return request == ClipboardRequest::Cut || request == ClipboardRequest::Copy ||
+           request == ClipboardRequest::Paste;
 }
 
 } // namespace qarvel::exam

@@ -5,30 +5,26 @@
 
 namespace qarvel::exam {
 
-// Virtual-key codes the answer box's key rules look at.
-namespace vk {
-inline constexpr int Back = 8;
-inline constexpr int Tab = 9;
-inline constexpr int Return = 13;
-inline constexpr int Prior = 33; // Page Up
-inline constexpr int Next = 34;  // Page Down
-inline constexpr int End = 35;
-inline constexpr int Home = 36;
-inline constexpr int Left = 37;
-inline constexpr int Up = 38;
-inline constexpr int Right = 39;
-inline constexpr int Down = 40;
-inline constexpr int Delete = 46;
-} // namespace vk
+// The keys the answer box's key rules look at, whatever the window system
+// calls them; every other key is Other.
+enum class Key {
+    Other,
+    Backspace,
+    Tab, // arrives only with Ctrl held: plain Tab and Shift+Tab move the focus
+    Enter,
+    PageUp,
+    PageDown,
+    End,
+    Home,
+    Left,
+    Up,
+    Right,
+    Down,
+    Delete,
+};
 
-// Clipboard requests an edit control receives (window message numbers).
-namespace wm {
-inline constexpr unsigned Cut = 768;
-inline constexpr unsigned Copy = 769;
-inline constexpr unsigned Paste = 770;
-inline constexpr unsigned Clear = 771;
-inline constexpr unsigned Undo = 772;
-} // namespace wm
+// What a key or a menu entry asks of the answer box's clipboard.
+enum class ClipboardRequest { None, Cut, Copy, Paste, Clear, Undo };
 
 // What the answer box does with a key before acting on it itself.
 enum class KeyDownAction {
@@ -43,7 +39,7 @@ enum class KeyDownAction {
 // arrives with Ctrl held) are swallowed; Enter appends a line break; Backspace at
 // column 0 of a line other than line 0 removes the answer's last byte. Modifier keys
 // play no part. While the box is read-only, Enter and Backspace change nothing.
-KeyDownAction KeyDownRule(int virtualKey, int caretLine, int caretColumn, bool readOnly);
+KeyDownAction KeyDownRule(Key key, int caretLine, int caretColumn, bool readOnly);
 
 // The answer after a rule that changes it (AppendLineBreak, RemoveLastByte);
 // any other action leaves it as it is. An empty answer has no byte to remove.
@@ -54,7 +50,7 @@ std::string ApplyKeyDownRule(KeyDownAction action, std::string_view answer);
 bool RefusesCharacter(char32_t character, int answerLineLength, int sourceLineLength);
 
 // The clipboard filter: cut, copy and paste requests never reach the box;
-// every other message (clear, undo, ...) passes.
-bool RefusesClipboardRequest(unsigned message);
+// clear and undo pass.
+bool RefusesClipboardRequest(ClipboardRequest request);
 
 } // namespace qarvel::exam

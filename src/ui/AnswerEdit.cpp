@@ -32,37 +32,38 @@
 namespace qarvel::ui {
 namespace {
 
-int VirtualKeyOf(int key) {
-    namespace vk = exam::vk;
+// The answer box's keys in the engine's words.
+exam::Key KeyOf(int key) {
+    using exam::Key;
     switch (key) {
     case Qt::Key_Backspace:
-        return vk::Back;
+        return Key::Backspace;
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
-        return vk::Tab;
+        return Key::Tab;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        return vk::Return;
+        return Key::Enter;
     case Qt::Key_PageUp:
-        return vk::Prior;
+        return Key::PageUp;
     case Qt::Key_PageDown:
-        return vk::Next;
+        return Key::PageDown;
     case Qt::Key_End:
-        return vk::End;
+        return Key::End;
     case Qt::Key_Home:
-        return vk::Home;
+        return Key::Home;
     case Qt::Key_Left:
-        return vk::Left;
+        return Key::Left;
     case Qt::Key_Up:
-        return vk::Up;
+        return Key::Up;
     case Qt::Key_Right:
-        return vk::Right;
+        return Key::Right;
     case Qt::Key_Down:
-        return vk::Down;
+        return Key::Down;
     case Qt::Key_Delete:
-        return vk::Delete;
+        return Key::Delete;
     default:
-        return 0;
+        return Key::Other;
     }
 }
 
@@ -78,18 +79,19 @@ bool Matches(const QKeyEvent* e, QKeySequence::StandardKey standard) {
     return at->second;
 }
 
-// The clipboard request a key would make of the box, 0 for none.
-unsigned ClipboardRequestOf(const QKeyEvent* e) {
+// The clipboard request a key would make of the box.
+exam::ClipboardRequest ClipboardRequestOf(const QKeyEvent* e) {
+    using exam::ClipboardRequest;
     if (Matches(e, QKeySequence::Cut)) {
-        return exam::wm::Cut;
+        return ClipboardRequest::Cut;
     }
     if (Matches(e, QKeySequence::Copy)) {
-        return exam::wm::Copy;
+        return ClipboardRequest::Copy;
     }
     if (Matches(e, QKeySequence::Paste)) {
-        return exam::wm::Paste;
+        return ClipboardRequest::Paste;
     }
-    return 0;
+    return ClipboardRequest::None;
 }
 
 // One entry per code point (a surrogate pair stays together).
@@ -360,9 +362,9 @@ void AnswerEdit::keyPressEvent(QKeyEvent* e) {
         e->accept(); // nothing is ever selected
         return;
     }
-    const int key = VirtualKeyOf(e->key());
+    const exam::Key key = KeyOf(e->key());
     LinePosition caret;
-    if (key == exam::vk::Back) {
+    if (key == exam::Key::Backspace) {
         caret = lines().lineOf(textCursor().selectionEnd());
     }
     switch (exam::KeyDownRule(key, caret.line, caret.column, isReadOnly())) {

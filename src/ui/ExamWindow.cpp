@@ -47,7 +47,7 @@
 namespace qarvel::ui {
 namespace {
 
-using exam::Label;
+using exam::Field;
 
 QColor Rgb(unsigned rgb) {
     return QColor::fromRgb(static_cast<QRgb>(rgb));
@@ -163,8 +163,8 @@ QString Decimal(std::int32_t value) {
     return QString::number(value);
 }
 
-TForm1::KeyboardLayoutFactory& LayoutFactory() {
-    static TForm1::KeyboardLayoutFactory factory;
+ExamWindow::KeyboardLayoutFactory& LayoutFactory() {
+    static ExamWindow::KeyboardLayoutFactory factory;
     return factory;
 }
 
@@ -185,23 +185,23 @@ exam::MonotonicClock& PacingClock() {
 
 } // namespace
 
-void TForm1::SetMonotonicClock(exam::MonotonicClock clock) {
+void ExamWindow::SetMonotonicClock(exam::MonotonicClock clock) {
     PacingClock() = std::move(clock);
 }
 
-void TForm1::SetKeyboardLayoutFactory(KeyboardLayoutFactory factory) {
+void ExamWindow::SetKeyboardLayoutFactory(KeyboardLayoutFactory factory) {
     LayoutFactory() = std::move(factory);
 }
 
-void TForm1::SetSourcePath(std::string path) {
+void ExamWindow::SetSourcePath(std::string path) {
     SourcePath() = path.empty() ? std::string(exam::kSourcePath) : std::move(path);
 }
 
-void TForm1::SetSourceFingerprinted(bool on) {
+void ExamWindow::SetSourceFingerprinted(bool on) {
     SourceFingerprinted() = on;
 }
 
-TForm1::TForm1(QWidget* parent, Controls controls)
+ExamWindow::ExamWindow(QWidget* parent, Controls controls)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), locale_(platform::SystemTimeLocale()),
       pacer_(PacingClock() ? PacingClock() : exam::SteadyClock()),
       recorder_(PacingClock() ? PacingClock() : exam::SteadyClock()) {
@@ -213,9 +213,9 @@ TForm1::TForm1(QWidget* parent, Controls controls)
     }
 }
 
-TForm1::~TForm1() = default;
+ExamWindow::~ExamWindow() = default;
 
-void TForm1::EnsureControls() {
+void ExamWindow::EnsureControls() {
     if (built_) {
         return;
     }
@@ -224,7 +224,7 @@ void TForm1::EnsureControls() {
     FormCreate();
 }
 
-void TForm1::SetUpWindow() {
+void ExamWindow::SetUpWindow() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Qarvel"));
     setFixedSize(922, 648);
@@ -239,7 +239,7 @@ void TForm1::SetUpWindow() {
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 }
 
-void TForm1::CreateControls() {
+void ExamWindow::CreateControls() {
     // Screen readers read the two text views; nothing edits them that way.
     InstallTextViewAccessibility();
     // The designed default face cannot show Chinese; the Song face at the size
@@ -362,22 +362,22 @@ void TForm1::CreateControls() {
     CreateShortcuts();
 }
 
-void TForm1::CreateShortcuts() {
+void ExamWindow::CreateShortcuts() {
     // Function keys and Alt+F4: no examinee types them into an answer. Each
     // does what a click on its control does; the tool tips name them.
     struct Binding {
         QWidget* control;
         QString tip;
         QKeySequence keys;
-        void (TForm1::*handler)();
+        void (ExamWindow::*handler)();
     };
     const Binding bindings[] = {
-        {Pap1, QStringLiteral("暂停"), QKeySequence(Qt::Key_F5), &TForm1::Pap1Click},
-        {Pap2, QStringLiteral("继续"), QKeySequence(Qt::Key_F6), &TForm1::Pap2Click},
-        {Lab1, QStringLiteral("选择输入法"), QKeySequence(Qt::Key_F8), &TForm1::ShowImeMenu},
-        {Image2, QStringLiteral("最小化"), QKeySequence(Qt::Key_F9), &TForm1::Image2Click},
+        {Pap1, QStringLiteral("暂停"), QKeySequence(Qt::Key_F5), &ExamWindow::Pap1Click},
+        {Pap2, QStringLiteral("继续"), QKeySequence(Qt::Key_F6), &ExamWindow::Pap2Click},
+        {Lab1, QStringLiteral("选择输入法"), QKeySequence(Qt::Key_F8), &ExamWindow::ShowImeMenu},
+        {Image2, QStringLiteral("最小化"), QKeySequence(Qt::Key_F9), &ExamWindow::Image2Click},
         {Image1, QStringLiteral("结束考试"), QKeySequence(Qt::ALT | Qt::Key_F4),
-         &TForm1::Image1Click},
+         &ExamWindow::Image1Click},
     };
     for (const Binding& binding : bindings) {
         binding.control->setToolTip(
@@ -391,7 +391,7 @@ void TForm1::CreateShortcuts() {
     }
 }
 
-void TForm1::FormCreate() {
+void ExamWindow::FormCreate() {
     // 1. The input-method menu: one item per input method of the desktop, in
     //    the list's order, tagged with its index.
     Guarded([this] {
@@ -429,8 +429,8 @@ void TForm1::FormCreate() {
     // 4. The clock: off, with its initial texts.
     Guarded([this] {
         SetClockEnabled(false);
-        SetLabelText(Label::Label14, exam::kInitialRemaining);
-        SetLabelText(Label::Label21, exam::kInitialElapsed);
+        SetFieldText(Field::RemainingTime, exam::kInitialRemaining);
+        SetFieldText(Field::ElapsedTime, exam::kInitialElapsed);
     });
 
     // 5. The source's count comes later (CountSource), before the window or
@@ -444,7 +444,7 @@ void TForm1::FormCreate() {
     ApplyRoundedRegion(LabelState, 10, 10);
 }
 
-void TForm1::ReadSource() {
+void ExamWindow::ReadSource() {
     // Step 2 of FormCreate, the read. A failed load is shown in the error box;
     // the window is still set up, with an empty source.
     sourceFile_ = exam::FullSourcePath(SourcePath());
@@ -466,7 +466,7 @@ void TForm1::ReadSource() {
     }
 }
 
-void TForm1::CountSource() {
+void ExamWindow::CountSource() {
     if (counted_) {
         return;
     }
@@ -481,19 +481,19 @@ void TForm1::CountSource() {
     });
 }
 
-const exam::ExamState& TForm1::state() const {
-    const_cast<TForm1*>(this)->CountSource();
+const exam::ExamState& ExamWindow::state() const {
+    const_cast<ExamWindow*>(this)->CountSource();
     return state_;
 }
 
-void TForm1::ShowNotice(const QString& text) {
+void ExamWindow::ShowNotice(const QString& text) {
     EnsureControls();
     SetCaption(LabelNotice, text);
     LabelNotice->setToolTip(text);
     LabelNotice->setVisible(!text.isEmpty());
 }
 
-bool TForm1::LoadPicture(QLabel* target, const QString& path) {
+bool ExamWindow::LoadPicture(QLabel* target, const QString& path) {
     return Guarded([&] {
         const QImage normal = platform::LoadJpeg(path);
         SetPicture(target, normal, {});
@@ -510,7 +510,7 @@ bool TForm1::LoadPicture(QLabel* target, const QString& path) {
 
 // ---- What the engine asks of the window -------------------------------------
 
-exam::ExamPhase TForm1::phase() const {
+exam::ExamPhase ExamWindow::phase() const {
     if (!built_) {
         return exam::ExamPhase::Typing;
     }
@@ -520,7 +520,7 @@ exam::ExamPhase TForm1::phase() const {
                          readOnly ? platform::ToGbk(Label14->text()) : std::string(), locale_);
 }
 
-void TForm1::ShowExamState() {
+void ExamWindow::ShowExamState() {
     QString word;
     const exam::ExamPhase now = phase();
     switch (now) {
@@ -545,7 +545,7 @@ void TForm1::ShowExamState() {
     }
 }
 
-void TForm1::SetClockEnabled(bool on) {
+void ExamWindow::SetClockEnabled(bool on) {
     if (!on) {
         Timer1->stop();
         return;
@@ -560,7 +560,7 @@ void TForm1::SetClockEnabled(bool on) {
     }
 }
 
-void TForm1::MarkSource(int offset, exam::Mark mark) {
+void ExamWindow::MarkSource(int offset, exam::Mark mark) {
     EnsureControls();
     RichEdit1->markSource(offset, mark);
     if (mark == exam::Mark::UnderlineOn) {
@@ -568,70 +568,64 @@ void TForm1::MarkSource(int offset, exam::Mark mark) {
     }
 }
 
-QLabel* TForm1::LabelOf(Label label) const {
-    switch (label) {
-    case Label::Label2:
-        return Label2;
-    case Label::Label4:
-        return Label4;
-    case Label::Label6:
-        return Label6;
-    case Label::Label8:
-        return Label8;
-    case Label::Label10:
-        return Label10;
-    case Label::Label12:
-        return Label12;
-    case Label::Label14:
-        return Label14;
-    case Label::Label21:
-        return Label21;
-    }
-    return Label2;
+QLabel* ExamWindow::LabelOf(Field field) const {
+    // Each field of the exam in the label that shows it.
+    QLabel* const labels[] = {
+        Label2,  // SourceTotal
+        Label4,  // SourceAscii
+        Label6,  // SourceHanzi
+        Label8,  // CorrectAscii
+        Label10, // CorrectHanzi
+        Label12, // Score
+        Label14, // RemainingTime
+        Label21, // ElapsedTime
+    };
+    static_assert(std::size(labels) == exam::kFieldCount);
+    return labels[static_cast<std::size_t>(field)];
 }
 
-void TForm1::SetLabelText(Label label, const std::string& text) {
+void ExamWindow::SetFieldText(Field field, const std::string& text) {
     EnsureControls();
     // The counters are set on every change, mostly to what they already say.
-    QLabel* target = LabelOf(label);
-    LabelShown& shown = shown_[static_cast<std::size_t>(label)];
+    QLabel* target = LabelOf(field);
+    LabelShown& shown = shown_[static_cast<std::size_t>(field)];
     if (text != shown.gbk || target->text() != shown.text) {
         shown.gbk = text;
         shown.text = platform::FromGbk(text);
         SetCaption(target, shown.text);
     }
-    if (label == Label::Label14) {
+    if (field == Field::RemainingTime) {
         ShowExamState();
     }
 }
 
-std::string TForm1::LabelText(Label label) const {
-    const_cast<TForm1*>(this)->EnsureControls();
-    return platform::ToGbk(LabelOf(label)->text());
+std::string ExamWindow::FieldText(Field field) const {
+    const_cast<ExamWindow*>(this)->EnsureControls();
+    return platform::ToGbk(LabelOf(field)->text());
 }
 
-void TForm1::DisableAnswer() {
+void ExamWindow::DisableAnswer() {
     EnsureControls();
     Memo1->setEnabled(false);
     ShowExamState();
 }
 
-std::int64_t TForm1::realKeyPresses() const {
+std::int64_t ExamWindow::realKeyPresses() const {
     return Memo1 != nullptr ? Memo1->realKeyPresses() : 0;
 }
 
-bool TForm1::keyPressesCounted() const {
+bool ExamWindow::keyPressesCounted() const {
     // Keys that an input method takes are counted only where the window
     // system reports them first.
     return Memo1 != nullptr && Memo1->keysFromWindowSystem();
 }
 
-bool TForm1::AnswerDisabled() const {
-    const_cast<TForm1*>(this)->EnsureControls();
+bool ExamWindow::AnswerDisabled() const {
+    const_cast<ExamWindow*>(this)->EnsureControls();
     return !Memo1->isEnabled();
 }
 
-void TForm1::SetAnswerReadOnly(bool readOnly) {
+void ExamWindow::SetAnswerReadOnly(bool readOnly) {
     EnsureControls();
     Memo1->setReadOnly(readOnly);
     ShowExamState();
@@ -639,13 +633,13 @@ void TForm1::SetAnswerReadOnly(bool readOnly) {
 
 // ---- Handlers ----------------------------------------------------------------
 
-void TForm1::Memo1Change() {
+void ExamWindow::Memo1Change() {
     CountSource();
     ++changeCount_;
     underlined_ = -1;
     // The underlined character is kept in sight, even when the change fails half-way.
     struct InSight {
-        explicit InSight(TForm1& form) : form_(form) {}
+        explicit InSight(ExamWindow& form) : form_(form) {}
         ~InSight() {
             if (form_.underlined_ >= 0) {
                 form_.RichEdit1->keepInSight(form_.underlined_);
@@ -653,7 +647,7 @@ void TForm1::Memo1Change() {
         }
         InSight(const InSight&) = delete;
         InSight& operator=(const InSight&) = delete;
-        TForm1& form_;
+        ExamWindow& form_;
     } inSight(*this);
     // An error escapes to the answer box, which shows it and knows the change failed.
     const bool wasComplete = AnswerDisabled();
@@ -665,18 +659,18 @@ void TForm1::Memo1Change() {
     }
 }
 
-void TForm1::RichEdit1MouseDown() {
-    if (LabelText(Label::Label6) != LabelText(Label::Label10)) {
+void ExamWindow::RichEdit1MouseDown() {
+    if (FieldText(Field::SourceHanzi) != FieldText(Field::CorrectHanzi)) {
         Memo1->moveCaretToEnd();
         Memo1->setFocus(Qt::MouseFocusReason);
     }
 }
 
-void TForm1::Timer1Timer() {
+void ExamWindow::Timer1Timer() {
     // Every whole second really passed since the last counted one: a tick that
     // came late, or ticks lost while the program was busy, are made up here.
     const int seconds = pacer_.Due();
-    Guarded([&] { exam::Timer1Timer(*this, locale_, seconds); });
+    Guarded([&] { exam::ClockTick(*this, locale_, seconds); });
     // After a late tick the next one comes when the running second is over,
     // so the labels change on the second again.
     if (Timer1->isActive()) {
@@ -691,19 +685,19 @@ void TForm1::Timer1Timer() {
     emit ticked();
 }
 
-void TForm1::Pap1Click() {
+void ExamWindow::Pap1Click() {
     recorder_.Pause();
-    Guarded([this] { exam::Pap1Click(*this); });
+    Guarded([this] { exam::PauseExam(*this); });
     emit paused();
 }
 
-void TForm1::Pap2Click() {
+void ExamWindow::Pap2Click() {
     recorder_.Continue();
-    Guarded([this] { exam::Pap2Click(*this, locale_); });
+    Guarded([this] { exam::ContinueExam(*this, locale_); });
     emit continued();
 }
 
-void TForm1::Image1Click() {
+void ExamWindow::Image1Click() {
     EnsureControls();
     // Once the exam is over, no time is left to speak of.
     const QString question = ended_ ? QStringLiteral("考试已结束，您确定要关闭考试窗口吗?")
@@ -716,7 +710,7 @@ void TForm1::Image1Click() {
     }
 }
 
-void TForm1::Image2Click() {
+void ExamWindow::Image2Click() {
     // Every window of the program goes to the task bar; the clock runs on.
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window->isVisible()) {
@@ -725,7 +719,7 @@ void TForm1::Image2Click() {
     }
 }
 
-QMenu* TForm1::ImeMenu() {
+QMenu* ExamWindow::ImeMenu() {
     EnsureControls();
     if (PopupMenu1 == nullptr) {
         PopupMenu1 = new QMenu(this);
@@ -735,12 +729,12 @@ QMenu* TForm1::ImeMenu() {
     return PopupMenu1;
 }
 
-void TForm1::Lab1Click() {
+void ExamWindow::Lab1Click() {
     // The menu's top-left corner at the pointer.
     ImeMenu()->popup(QCursor::pos());
 }
 
-void TForm1::ShowImeMenu() {
+void ExamWindow::ShowImeMenu() {
     // From the keyboard: the menu at 选择输入法, its first entry active.
     QMenu* menu = ImeMenu();
     menu->popup(Lab1->mapToGlobal(QPoint(0, 0)));
@@ -749,18 +743,18 @@ void TForm1::ShowImeMenu() {
     }
 }
 
-void TForm1::ImeMenuItemClick(QAction* item) {
+void ExamWindow::ImeMenuItemClick(QAction* item) {
     // Only the input method changes: the focus stays where it was.
     inputMethods_.activate(item->data().toInt());
 }
 
-void TForm1::Panel4MouseDown(QMouseEvent* event) {
+void ExamWindow::Panel4MouseDown(QMouseEvent* event) {
     StartWindowMove(Panel4, *event);
 }
 
 // ---- Coming on screen and going ----------------------------------------------
 
-void TForm1::FitToScreen() {
+void ExamWindow::FitToScreen() {
     // The text areas keep four lines at least.
     constexpr int kLeastTextHeight = 100;
     const int sourceSpare = std::max(RichEdit1->height() - kLeastTextHeight, 0);
@@ -784,7 +778,7 @@ void TForm1::FitToScreen() {
     move(fit.position);
 }
 
-void TForm1::SetExaminee(const Examinee& examinee) {
+void ExamWindow::SetExaminee(const Examinee& examinee) {
     EnsureControls(); // it may not have made them yet
     const auto put = [](QLabel* label, const QString& text, bool withToolTip) {
         label->setText(text);
@@ -802,8 +796,8 @@ void TForm1::SetExaminee(const Examinee& examinee) {
     }
 }
 
-void TForm1::MakeControlsAfterFirstPaintOf(QWidget* window) {
-    RunAfterFirstPaint(window, [self = QPointer<TForm1>(this)] {
+void ExamWindow::MakeControlsAfterFirstPaintOf(QWidget* window) {
+    RunAfterFirstPaint(window, [self = QPointer<ExamWindow>(this)] {
         if (self) {
             self->EnsureControls();
             QTimer::singleShot(0, self.data(), [form = self.data()] { form->CountSource(); });
@@ -811,7 +805,7 @@ void TForm1::MakeControlsAfterFirstPaintOf(QWidget* window) {
     });
 }
 
-ExamSnapshot TForm1::Snapshot() const {
+ExamSnapshot ExamWindow::Snapshot() const {
     ExamSnapshot shot;
     shot.judgedAnswer = state_.AnswerText;
     shot.correctAsciiCount = state_.CorrectAsciiCount;
@@ -839,7 +833,7 @@ ExamSnapshot TForm1::Snapshot() const {
     return shot;
 }
 
-void TForm1::setVisible(bool visible) {
+void ExamWindow::setVisible(bool visible) {
     const bool first = visible && !shownOnce_ && !isVisible();
     if (first) {
         shownOnce_ = true;
@@ -860,7 +854,7 @@ void TForm1::setVisible(bool visible) {
     }
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void ExamWindow::closeEvent(QCloseEvent* event) {
     // A window manager that keeps Alt+F4 for itself turns it into its close
     // command, which arrives while Alt is still held: that is the examinee's
     // Alt+F4, and it asks the close question as the shortcut does.
@@ -882,7 +876,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     QCoreApplication::exit(0);
 }
 
-void TForm1::changeEvent(QEvent* event) {
+void ExamWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LocaleChange) {
         locale_ = platform::SystemTimeLocale();
     }

@@ -36,7 +36,7 @@ class SourceView;
 // view RichEdit1 with its marks and the answer box Memo1. It owns the exam's
 // state and is the view the exam engine works through. It knows no other
 // window: the program body hands it the examinee and shows it.
-class TForm1 : public QWidget, public exam::ExamView {
+class ExamWindow : public QWidget, public exam::ExamView {
     Q_OBJECT
     // How many changes of the answer the window has judged (for diagnostics).
     Q_PROPERTY(int changeCount READ changeCount)
@@ -45,8 +45,8 @@ public:
     // been painted, in idle time, or as soon as anything needs them (the
     // program's start-up, where only the login window is wanted at first).
     enum class Controls { Now, Later };
-    explicit TForm1(QWidget* parent = nullptr, Controls controls = Controls::Now);
-    ~TForm1() override;
+    explicit ExamWindow(QWidget* parent = nullptr, Controls controls = Controls::Now);
+    ~ExamWindow() override;
 
     // Makes the controls and finishes setting the window up, if not yet done.
     void EnsureControls();
@@ -68,8 +68,8 @@ public:
     // What the engine asks of the window.
     void SetClockEnabled(bool on) override;
     void MarkSource(int offset, exam::Mark mark) override;
-    void SetLabelText(exam::Label label, const std::string& text) override;
-    [[nodiscard]] std::string LabelText(exam::Label label) const override;
+    void SetFieldText(exam::Field field, const std::string& text) override;
+    [[nodiscard]] std::string FieldText(exam::Field field) const override;
     void DisableAnswer() override;
     [[nodiscard]] bool AnswerDisabled() const override;
     void SetAnswerReadOnly(bool readOnly) override;
@@ -173,19 +173,19 @@ private:
     // Step 5 of FormCreate, the source's count: put off while the login window
     // comes on screen, done before anything needs it; runs once.
     void CountSource();
-    [[nodiscard]] QLabel* LabelOf(exam::Label label) const;
+    [[nodiscard]] QLabel* LabelOf(exam::Field field) const;
     // Shows the exam's state in words on the title strip: paused, time up or
     // complete, nothing while the examinee can type.
     void ShowExamState();
 
     exam::ExamState state_;
     QString sourceSha256_;
-    // What SetLabelText last put in each label, as given and as shown.
+    // What SetFieldText last put in each label, as given and as shown.
     struct LabelShown {
         std::string gbk;
         QString text;
     };
-    std::array<LabelShown, 8> shown_;
+    std::array<LabelShown, exam::kFieldCount> shown_;
     // The input methods of the menu; the list uses the service, which must outlive it.
     std::unique_ptr<platform::KeyboardLayoutService> layouts_;
     platform::InputMethodList inputMethods_;

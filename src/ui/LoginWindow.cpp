@@ -199,7 +199,7 @@ QString TypedText(const QKeyEvent& key) {
 
 } // namespace
 
-TForm2::TForm2(QWidget* parent)
+LoginWindow::LoginWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), locale_(platform::SystemTimeLocale()) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("考生进入"));
@@ -218,7 +218,7 @@ TForm2::TForm2(QWidget* parent)
     setFont(defaultFont);
 }
 
-void TForm2::CreateControls() {
+void LoginWindow::CreateControls() {
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameShape(QFrame::NoFrame);
@@ -276,7 +276,7 @@ void TForm2::CreateControls() {
     MakeTitleStrip(Panel1, [this](QMouseEvent* event) { Panel1MouseDown(event); });
 }
 
-void TForm2::setVisible(bool visible) {
+void LoginWindow::setVisible(bool visible) {
     if (visible && !isVisible()) {
         // Off a small screen's available area, the window comes in its middle.
         move(FitWindow(QRect(pos(), size()), AvailableArea(this), 0).position);
@@ -284,25 +284,25 @@ void TForm2::setVisible(bool visible) {
     QDialog::setVisible(visible);
 }
 
-void TForm2::showEvent(QShowEvent* event) {
+void LoginWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     FormShow();
 }
 
-void TForm2::ReleaseWindowResources() {
+void LoginWindow::ReleaseWindowResources() {
     if (!isVisible() && windowHandle() != nullptr) {
         destroy();
     }
 }
 
-void TForm2::FormShow() {
+void LoginWindow::FormShow() {
     RoundControl(this, 50, 50);
     RoundControl(Button1, 10, 10);
     RoundControl(Button2, 10, 10);
     Edit1->setFocus(Qt::ActiveWindowFocusReason);
 }
 
-void TForm2::keyPressEvent(QKeyEvent* event) {
+void LoginWindow::keyPressEvent(QKeyEvent* event) {
     // The window has no cancel button: Escape does not close it.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();
@@ -311,17 +311,17 @@ void TForm2::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+bool LoginWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Edit1 && event->type() == QEvent::KeyPress) {
         int key = static_cast<QKeyEvent*>(event)->key();
         Edit1KeyDown(key);
         return key == 0;
     }
     if (watched == Edit2) {
-        return FilterTyping(Edit2, &TForm2::Edit2KeyPress, event);
+        return FilterTyping(Edit2, &LoginWindow::Edit2KeyPress, event);
     }
     if (watched == Edit3) {
-        return FilterTyping(Edit3, &TForm2::Edit3KeyPress, event);
+        return FilterTyping(Edit3, &LoginWindow::Edit3KeyPress, event);
     }
     if ((watched == Button1 || watched == Button2) && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
@@ -333,7 +333,8 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-bool TForm2::FilterTyping(QLineEdit* edit, void (TForm2::*keyPress)(QChar&), QEvent* event) {
+bool LoginWindow::FilterTyping(QLineEdit* edit, void (LoginWindow::*keyPress)(QChar&),
+                               QEvent* event) {
     QString typed;
     // Ctrl+A selects the whole field, as in every field: typing then replaces it.
     if (event->type() == QEvent::KeyPress &&
@@ -374,20 +375,20 @@ bool TForm2::FilterTyping(QLineEdit* edit, void (TForm2::*keyPress)(QChar&), QEv
     return true;
 }
 
-void TForm2::Edit1KeyDown(int& key) {
+void LoginWindow::Edit1KeyDown(int& key) {
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         Edit2->setFocus(Qt::TabFocusReason);
     }
 }
 
-void TForm2::Edit2KeyPress(QChar& key) {
+void LoginWindow::Edit2KeyPress(QChar& key) {
     const char16_t c = key.unicode();
     if (c != 8 && (c < u'0' || c > u'9')) {
         key = QChar();
     }
 }
 
-void TForm2::Edit3KeyPress(QChar& key) {
+void LoginWindow::Edit3KeyPress(QChar& key) {
     const char16_t c = key.unicode();
     // The locale's own time separator (one character) is taken as well as ":".
     const std::string& own = locale_.timeSeparator;
@@ -397,7 +398,7 @@ void TForm2::Edit3KeyPress(QChar& key) {
     }
 }
 
-void TForm2::Button1Click() {
+void LoginWindow::Button1Click() {
     // Name and number as a person reads them: what looks alike is alike
     // (full-width digits, invisible characters), as the results compare them.
     const QString name = identity::NormalizedIdentity(Edit1->text());
@@ -427,7 +428,7 @@ void TForm2::Button1Click() {
     }
 }
 
-void TForm2::SetFixedDuration(const QString& duration) {
+void LoginWindow::SetFixedDuration(const QString& duration) {
     if (duration.isEmpty()) {
         Edit3->setReadOnly(false);
         Edit3->setToolTip({});
@@ -439,12 +440,12 @@ void TForm2::SetFixedDuration(const QString& duration) {
     Edit3->setToolTip(QStringLiteral("考试时间由管理员设定"));
 }
 
-void TForm2::AcceptStart() {
+void LoginWindow::AcceptStart() {
     accept(); // hides the window and ends its modal loop
     emit examStarted();
 }
 
-void TForm2::Button2Click() {
+void LoginWindow::Button2Click() {
     done(kExitChosen);
     // Ends every event loop that runs now; the queued quit ends the main loop
     // as well when it has not started yet.
@@ -453,7 +454,7 @@ void TForm2::Button2Click() {
                               Qt::QueuedConnection);
 }
 
-void TForm2::Panel1MouseDown(QMouseEvent* event) {
+void LoginWindow::Panel1MouseDown(QMouseEvent* event) {
     StartWindowMove(Panel1, *event);
 }
 

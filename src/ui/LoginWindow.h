@@ -20,10 +20,10 @@ namespace qarvel::ui {
 // it with AcceptStart(), which closes this window (exec() returns Accepted) and
 // emits examStarted(). "退出" terminates the application (exec() returns
 // kExitChosen). Any other close (the window system's) returns Rejected.
-class TForm2 : public QDialog {
+class LoginWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm2(QWidget* parent = nullptr);
+    explicit LoginWindow(QWidget* parent = nullptr);
 
     // Shows the window where it was designed to be, or in the middle of the
     // screen's available area when that place is not inside it.
@@ -75,7 +75,7 @@ private:
     void CreateControls();
     // Runs the key-press handler of `edit` on the characters `event` types;
     // true when the event was dealt with here.
-    bool FilterTyping(QLineEdit* edit, void (TForm2::*keyPress)(QChar&), QEvent* event);
+    bool FilterTyping(QLineEdit* edit, void (LoginWindow::*keyPress)(QChar&), QEvent* event);
 
     exam::TimeLocale locale_;
     bool numberRequired_ = false;

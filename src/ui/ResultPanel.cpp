@@ -133,21 +133,21 @@ QString ResultPanel::text() const {
     return all;
 }
 
-ResultPanel* ResultPanel::Follow(TForm1& form) {
+ResultPanel* ResultPanel::Follow(ExamWindow& form) {
     if (ResultPanel* panel = Of(form)) {
         return panel;
     }
     auto* panel = new ResultPanel(&form);
     panel->setFixedWidth(kWidth);
-    connect(&form, &TForm1::ended, panel, [panel, &form] { panel->ShowFor(form); });
+    connect(&form, &ExamWindow::ended, panel, [panel, &form] { panel->ShowFor(form); });
     return panel;
 }
 
-ResultPanel* ResultPanel::Of(const TForm1& form) {
+ResultPanel* ResultPanel::Of(const ExamWindow& form) {
     return form.findChild<ResultPanel*>(QStringLiteral("ResultPanel"), Qt::FindDirectChildrenOnly);
 }
 
-void ResultPanel::ShowFor(TForm1& form) {
+void ResultPanel::ShowFor(ExamWindow& form) {
     const ExamSnapshot exam = form.Snapshot();
     ShowResult(ResultOf(form.state(), form.recorder().log(),
                         exam.phase == exam::ExamPhase::Complete, ClockSeconds(exam.elapsed)));

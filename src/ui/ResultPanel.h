@@ -14,7 +14,7 @@ struct ExamState;
 
 namespace qarvel::ui {
 
-class TForm1;
+class ExamWindow;
 
 // The examinee's result when the exam is over.
 struct ExamResult {
@@ -48,12 +48,12 @@ public:
     [[nodiscard]] QString text() const;
 
     // Gives `form` its panel, hidden until the exam there ends.
-    static ResultPanel* Follow(TForm1& form);
+    static ResultPanel* Follow(ExamWindow& form);
     // The panel Follow gave `form`; nullptr when it has none.
-    static ResultPanel* Of(const TForm1& form);
+    static ResultPanel* Of(const ExamWindow& form);
 
 private:
-    void ShowFor(TForm1& form);
+    void ShowFor(ExamWindow& form);
 
     QLabel* heading_ = nullptr;
     QLabel* figures_ = nullptr;

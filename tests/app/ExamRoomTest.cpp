@@ -66,18 +66,18 @@ private slots:
     void countersStayClearOfTheirCaptions() {
         const std::string source = Gbk("汉字ab");
         WorkingFolder folder(&source);
-        TForm1 form;
+        ExamWindow form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        using L = qarvel::exam::Label;
+        using L = qarvel::exam::Field;
         const struct {
             L label;
             const char* counter;
             const char* next; // the caption after it; none for the score
         } counters[] = {
-            {L::Label2, "Label2", "Label3"},    {L::Label4, "Label4", "Label5"},
-            {L::Label6, "Label6", "Label7"},    {L::Label8, "Label8", "Label9"},
-            {L::Label10, "Label10", "Label11"}, {L::Label12, "Label12", nullptr},
+            {L::SourceTotal, "Label2", "Label3"},    {L::SourceAscii, "Label4", "Label5"},
+            {L::SourceHanzi, "Label6", "Label7"},    {L::CorrectAscii, "Label8", "Label9"},
+            {L::CorrectHanzi, "Label10", "Label11"}, {L::Score, "Label12", nullptr},
         };
         for (const auto& c : counters) {
             auto* counter = form.findChild<CounterLabel*>(QLatin1String(c.counter));
@@ -86,10 +86,10 @@ private slots:
                                   ? form.findChild<QLabel*>(QLatin1String(c.next))->x() - 4
                                   : counter->parentWidget()->width() - 4;
             // A short count keeps the designed size; a long one shrinks to its room.
-            form.SetLabelText(c.label, "417");
+            form.SetFieldText(c.label, "417");
             QCOMPARE(counter->FittingFont(counter->contentsRect().width()), counter->font());
             for (const char* count : {"999999", "9999999"}) {
-                form.SetLabelText(c.label, count);
+                form.SetFieldText(c.label, count);
                 QCOMPARE(counter->text(), QLatin1String(count));
                 QVERIFY2(counter->geometry().right() < limit, c.counter);
                 const QFont fitted = counter->FittingFont(counter->contentsRect().width());
@@ -127,7 +127,7 @@ private slots:
 
     void theLoginFromTheKeyboard() {
         BoxRecorder boxes;
-        TForm2 login(nullptr);
+        LoginWindow login(nullptr);
         login.show();
         login.activateWindow();
         QVERIFY(QTest::qWaitForWindowExposed(&login));
@@ -169,7 +169,7 @@ private slots:
             const std::string blanks = " \r\n\t";
             BoxRecorder boxes;
             WorkingFolder folder(exists ? &blanks : nullptr);
-            qarvel::app::ExamFlow flow(TForm1::Controls::Now);
+            qarvel::app::ExamFlow flow(ExamWindow::Controls::Now);
             flow.loginWindow().findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText("Li");
             flow.loginWindow().Button1Click();
             QVERIFY(!boxes.boxes.empty());

@@ -64,7 +64,7 @@ class ResultPanelTest : public QObject {
 
 private slots:
     void initTestCase() {
-        TForm1::SetMonotonicClock([] { return fakeNow; });
+        ExamWindow::SetMonotonicClock([] { return fakeNow; });
     }
 
     // The figures: one table, the rule the teacher's report uses.

@@ -71,14 +71,14 @@ class WindowFlowTest : public QObject {
     std::unique_ptr<WorkingFolder> folder_;
     std::unique_ptr<BoxRecorder> recorder_;
     std::unique_ptr<qarvel::app::ExamFlow> flow_;
-    TForm1* exam_ = nullptr;
-    TForm2* login_ = nullptr;
+    ExamWindow* exam_ = nullptr;
+    LoginWindow* login_ = nullptr;
     bool withLogin_ = true;
 
     // The two windows as the program makes them: the exam window first, then
     // the login window. With the login, Show() runs the program's course:
     // the login first, then the exam window; without, it shows the exam window.
-    void Make(bool withLogin = true, TForm1::Controls controls = TForm1::Controls::Now) {
+    void Make(bool withLogin = true, ExamWindow::Controls controls = ExamWindow::Controls::Now) {
         Reset();
         recorder_ = std::make_unique<BoxRecorder>();
         folder_ = std::make_unique<WorkingFolder>(&kSource);
@@ -203,7 +203,7 @@ private slots:
     }
     void theLoginComesFirstAndHandsOver() {
         QFETCH(bool, later);
-        Make(true, later ? TForm1::Controls::Later : TForm1::Controls::Now);
+        Make(true, later ? ExamWindow::Controls::Later : ExamWindow::Controls::Now);
         QCOMPARE(exam_->findChild<AnswerEdit*>(QStringLiteral("Memo1")) == nullptr, later);
         QStringList steps;
         QStringList windowsDuringLogin;
@@ -268,7 +268,7 @@ private slots:
     // A login that ends before the exam window has made its controls has them
     // made for the examinee's data, which they then show.
     void controlsAreMadeWhenTheLoginNeedsThem() {
-        Make(false, TForm1::Controls::Later);
+        Make(false, ExamWindow::Controls::Later);
         Find<QLineEdit>(login_, "Edit1")->setText(QStringLiteral("张三"));
         Find<QPushButton>(login_, "Button1")->click();
         QVERIFY(exam_->isVisible());
@@ -283,7 +283,7 @@ private slots:
     // the login stays with its message and the exam has not begun; put right,
     // the start goes through once.
     void aRefusedDurationKeepsTheLogin() {
-        Make(false, TForm1::Controls::Later);
+        Make(false, ExamWindow::Controls::Later);
         QSignalSpy begun(flow_.get(), &qarvel::app::ExamFlow::examBegun);
         Find<QLineEdit>(login_, "Edit1")->setText(QStringLiteral("张三"));
         Find<QLineEdit>(login_, "Edit2")->setText(QStringLiteral("17"));

@@ -21,7 +21,7 @@ std::string G(const char* utf8) {
 struct Exam {
     explicit Exam(const std::string& source) {
         const SourceCounts c = CountSource(state, source);
-        view.SetLabelText(Label::Label6, std::to_string(c.hanzi));
+        view.SetFieldText(Field::SourceHanzi, std::to_string(c.hanzi));
     }
     void Type(const std::string& answer) { CompareAnswer(state, view, answer); }
     // Types the answer one character (as the view groups them) at a time.
@@ -33,7 +33,7 @@ struct Exam {
             Type(prefix);
         }
     }
-    std::string L(Label l) const { return view.LabelText(l); }
+    std::string L(Field l) const { return view.FieldText(l); }
 
     ExamState state;
     RecordingView view;
@@ -98,8 +98,8 @@ TEST(CompareAnswer, CorrectChineseCharacterTurnsBlueAndUnderlinesTheNext) {
     EXPECT_EQ(e.view.ColourAt(0), Mark::Blue);
     EXPECT_FALSE(e.view.UnderlinedAt(0));
     EXPECT_TRUE(e.view.UnderlinedAt(2));
-    EXPECT_EQ(e.L(Label::Label10), "1");
-    EXPECT_EQ(e.L(Label::Label12), "25"); // 1 of 4
+    EXPECT_EQ(e.L(Field::CorrectHanzi), "1");
+    EXPECT_EQ(e.L(Field::Score), "25"); // 1 of 4
     EXPECT_EQ(e.state.TotalSourceChars, 4);
 }
 
@@ -109,7 +109,7 @@ TEST(CompareAnswer, ChineseCharacterIsJudgedByBothBytes) {
     e.Type(G("薄"));
     EXPECT_EQ(e.view.ColourAt(0), Mark::Red);
     EXPECT_EQ(e.state.CorrectHanziCount, 0);
-    EXPECT_EQ(e.L(Label::Label10), "0");
+    EXPECT_EQ(e.L(Field::CorrectHanzi), "0");
 
     // And when the character before it is deleted and judged again.
     Exam f(G("啊汉"));
@@ -125,7 +125,7 @@ TEST(CompareAnswer, WrongCharacterIsRedAndNotCounted) {
     EXPECT_EQ(e.view.ColourAt(4), Mark::Red);
     EXPECT_EQ(e.state.CorrectAsciiCount, 0);
     EXPECT_TRUE(e.view.UnderlinedAt(5));
-    EXPECT_EQ(e.L(Label::Label8), "");
+    EXPECT_EQ(e.L(Field::CorrectAscii), "");
 }
 
 TEST(CompareAnswer, SpaceOnlyMovesTheUnderlineAndResetsAtOneCharacter) {
@@ -134,12 +134,12 @@ TEST(CompareAnswer, SpaceOnlyMovesTheUnderlineAndResetsAtOneCharacter) {
     e.Type(G("汉") + " ");
     EXPECT_EQ(e.view.ColourAt(2), Mark::Black);
     EXPECT_TRUE(e.view.UnderlinedAt(3));
-    EXPECT_EQ(e.L(Label::Label10), "0");
-    EXPECT_EQ(e.L(Label::Label12), "0");
+    EXPECT_EQ(e.L(Field::CorrectHanzi), "0");
+    EXPECT_EQ(e.L(Field::Score), "0");
 
     Exam f(G("汉字") + " " + G("词"));
     f.TypeEach(G("汉字") + " ");
-    EXPECT_EQ(f.L(Label::Label10), "2");
+    EXPECT_EQ(f.L(Field::CorrectHanzi), "2");
     EXPECT_EQ(f.state.CorrectHanziCount, 2);
 }
 
@@ -148,20 +148,20 @@ TEST(CompareAnswer, SingleByteCharactersDoNotAddUpBeforeTheFirstChineseOne) {
     e.Type("a");
     EXPECT_EQ(e.view.ColourAt(0), Mark::Blue);
     EXPECT_EQ(e.state.CorrectAsciiCount, 0);
-    EXPECT_EQ(e.L(Label::Label8), "0"); // the label follows the count, resets included
+    EXPECT_EQ(e.L(Field::CorrectAscii), "0"); // the label follows the count, resets included
     e.Type("ab");
-    EXPECT_EQ(e.L(Label::Label8), "0");
-    EXPECT_EQ(e.L(Label::Label12), "0");
+    EXPECT_EQ(e.L(Field::CorrectAscii), "0");
+    EXPECT_EQ(e.L(Field::Score), "0");
 }
 
 TEST(CompareAnswer, DeletingAChineseCharacterTakesItBackAndJudgesTheNewLast) {
     Exam e(G("汉字词"));
     e.TypeEach(G("汉字"));
-    EXPECT_EQ(e.L(Label::Label10), "2");
+    EXPECT_EQ(e.L(Field::CorrectHanzi), "2");
     e.view.marks.clear();
     e.Type(G("汉"));
     EXPECT_EQ(e.state.CorrectHanziCount, 1);
-    EXPECT_EQ(e.L(Label::Label10), "1");
+    EXPECT_EQ(e.L(Field::CorrectHanzi), "1");
     EXPECT_EQ(e.view.ColourAt(0), Mark::Blue);
     EXPECT_TRUE(e.view.UnderlinedAt(2));
     // The deleted character keeps its colour (no colour mark at its offset).
@@ -194,8 +194,8 @@ TEST(CompareAnswer, DeletingAndRetypingNeverCountsTwice) {
         e.Type(G("汉"));
         e.Type(G("汉") + "a");
     }
-    EXPECT_EQ(e.L(Label::Label8), "1");
-    EXPECT_EQ(e.L(Label::Label12), "67");
+    EXPECT_EQ(e.L(Field::CorrectAscii), "1");
+    EXPECT_EQ(e.L(Field::Score), "67");
 }
 
 TEST(CompareAnswer, DeletingAChineseCharacterAfterASingleByteOneLowersTheCount) {
@@ -204,7 +204,7 @@ TEST(CompareAnswer, DeletingAChineseCharacterAfterASingleByteOneLowersTheCount) 
     EXPECT_EQ(e.state.CorrectHanziCount, 2);
     e.Type(G("汉") + "a");
     EXPECT_EQ(e.state.CorrectHanziCount, 1);
-    EXPECT_EQ(e.L(Label::Label10), "1");
+    EXPECT_EQ(e.L(Field::CorrectHanzi), "1");
     // Deleting and retyping at the end can never complete the exam early.
     for (int i = 0; i < 5; ++i) {
         e.Type(G("汉") + "a" + G("字"));
@@ -220,8 +220,8 @@ TEST(CompareAnswer, DeletingTheWholeAnswerResetsButKeepsTheMarks) {
     const auto marks = e.view.marks.size();
     e.Type("");
     EXPECT_EQ(e.view.marks.size(), marks);
-    EXPECT_EQ(e.L(Label::Label10), "0");
-    EXPECT_EQ(e.L(Label::Label12), "0");
+    EXPECT_EQ(e.L(Field::CorrectHanzi), "0");
+    EXPECT_EQ(e.L(Field::Score), "0");
     EXPECT_EQ(e.state.CorrectAsciiCount, 0);
     EXPECT_EQ(e.state.PreviousAnswerText, "");
 }
@@ -251,7 +251,7 @@ TEST(CompareAnswer, DoubleByteCharacterWithALowSecondByteFollowsSingleByteRules)
     e.Type(G("汉"));
     e.Type(G("汉") + "\x81\x40");
     EXPECT_EQ(e.state.CorrectAsciiCount, 1);
-    EXPECT_EQ(e.L(Label::Label8), "1");
+    EXPECT_EQ(e.L(Field::CorrectAscii), "1");
     // Only its second byte in place is not enough: both bytes must match.
     Exam w(G("汉") + "\x81\x40" + G("字"));
     w.Type(G("汉"));
@@ -265,12 +265,12 @@ TEST(CompareAnswer, LineBreakMarksNothingButRecomputesAndResets) {
     const auto marks = e.view.marks.size();
     e.Type(G("汉") + "\r\n");
     EXPECT_EQ(e.view.marks.size(), marks);
-    EXPECT_EQ(e.L(Label::Label10), "1");
-    EXPECT_EQ(e.L(Label::Label12), "50");
+    EXPECT_EQ(e.L(Field::CorrectHanzi), "1");
+    EXPECT_EQ(e.L(Field::Score), "50");
 
     Exam f(G("汉字"));
     f.Type("\r\n");
-    EXPECT_EQ(f.L(Label::Label10), "0");
+    EXPECT_EQ(f.L(Field::CorrectHanzi), "0");
     EXPECT_TRUE(f.view.marks.empty());
 }
 
@@ -301,16 +301,16 @@ TEST(CompareAnswer, CompletionStopsTheClockAndDisablesTheAnswer) {
     Exam ascii("abc");
     ascii.Type("x");
     EXPECT_TRUE(ascii.view.disabled);
-    EXPECT_EQ(ascii.L(Label::Label10), "0");
+    EXPECT_EQ(ascii.L(Field::CorrectHanzi), "0");
 }
 
 TEST(CompareAnswer, NothingToCountFailsEveryChange) {
     Exam e(" \r\n");
     EXPECT_THROW(e.Type("a"), InvalidOpError);
-    EXPECT_EQ(e.L(Label::Label12), "");
+    EXPECT_EQ(e.L(Field::Score), "");
     EXPECT_EQ(e.state.PreviousAnswerText, ""); // stopped at the score
     EXPECT_THROW(e.Type(""), InvalidOpError);
-    EXPECT_EQ(e.L(Label::Label10), "0");
+    EXPECT_EQ(e.L(Field::CorrectHanzi), "0");
     EXPECT_FALSE(e.view.disabled);
 }
 
@@ -381,7 +381,7 @@ TEST(CompareAnswer, CountsNeverExceedWhatStandsInTheAnswer) {
             if (e.state.CorrectHanziCount == 0) {
                 ASSERT_EQ(e.state.CorrectAsciiCount, 0);
             }
-            ASSERT_EQ(e.L(Label::Label10), std::to_string(e.state.CorrectHanziCount));
+            ASSERT_EQ(e.L(Field::CorrectHanzi), std::to_string(e.state.CorrectHanziCount));
         }
     }
 }

@@ -17,60 +17,60 @@ using testing::RecordingView;
 // A window whose clock runs with the given remaining and elapsed texts.
 RecordingView Running(const std::string& remaining, const std::string& elapsed = "00:00:00") {
     RecordingView view;
-    view.labels[Label::Label14] = remaining;
-    view.labels[Label::Label21] = elapsed;
+    view.fields[Field::RemainingTime] = remaining;
+    view.fields[Field::ElapsedTime] = elapsed;
     view.clockOn = true;
     return view;
 }
 
 TEST(ExamClock, ThreeTicksRunDownToZeroAndStop) {
     RecordingView view = Running("00:00:03", "00:07:58");
-    Timer1Timer(view);
-    Timer1Timer(view);
-    EXPECT_EQ(view.labels[Label::Label14], "00:00:01");
+    ClockTick(view);
+    ClockTick(view);
+    EXPECT_EQ(view.fields[Field::RemainingTime], "00:00:01");
     EXPECT_TRUE(view.clockOn);
     EXPECT_FALSE(view.readOnly);
 
-    Timer1Timer(view);
-    EXPECT_EQ(view.labels[Label::Label14], "00:00:00");
-    EXPECT_EQ(view.labels[Label::Label21], "00:08:01");
+    ClockTick(view);
+    EXPECT_EQ(view.fields[Field::RemainingTime], "00:00:00");
+    EXPECT_EQ(view.fields[Field::ElapsedTime], "00:08:01");
     EXPECT_TRUE(view.readOnly);
     EXPECT_FALSE(view.clockOn);
 }
 
 TEST(ExamClock, TicksWriteTheFullFormat) {
     RecordingView view = Running("1:5", "23:59:59");
-    Timer1Timer(view);
-    EXPECT_EQ(view.labels[Label::Label14], "01:04:59");
-    EXPECT_EQ(view.labels[Label::Label21], "00:00:00"); // a whole day wraps
+    ClockTick(view);
+    EXPECT_EQ(view.fields[Field::RemainingTime], "01:04:59");
+    EXPECT_EQ(view.fields[Field::ElapsedTime], "00:00:00"); // a whole day wraps
     EXPECT_TRUE(view.clockOn);
-    Timer1Timer(view);
-    EXPECT_EQ(view.labels[Label::Label21], "00:00:01");
+    ClockTick(view);
+    EXPECT_EQ(view.fields[Field::ElapsedTime], "00:00:01");
 }
 
 TEST(ExamClock, PauseThenContinueKeepsTheTimes) {
     RecordingView view = Running("00:10:00");
-    Timer1Timer(view);
-    Pap1Click(view);
+    ClockTick(view);
+    PauseExam(view);
     EXPECT_TRUE(view.readOnly);
     EXPECT_FALSE(view.clockOn);
 
-    Pap2Click(view);
+    ContinueExam(view);
     EXPECT_FALSE(view.readOnly);
     EXPECT_TRUE(view.clockOn);
-    EXPECT_EQ(view.labels[Label::Label14], "00:09:59");
-    EXPECT_EQ(view.labels[Label::Label21], "00:00:01");
+    EXPECT_EQ(view.fields[Field::RemainingTime], "00:09:59");
+    EXPECT_EQ(view.fields[Field::ElapsedTime], "00:00:01");
 }
 
 TEST(ExamClock, PauseActsInEveryState) {
     RecordingView fresh;
-    Pap1Click(fresh);
+    PauseExam(fresh);
     EXPECT_TRUE(fresh.readOnly);
     EXPECT_FALSE(fresh.clockOn);
 
     RecordingView done = Running("00:00:00");
     done.disabled = true;
-    Pap1Click(done);
+    PauseExam(done);
     EXPECT_TRUE(done.readOnly);
     EXPECT_FALSE(done.clockOn);
 }
@@ -79,16 +79,16 @@ TEST(ExamClock, PauseActsInEveryState) {
 TEST(ExamClock, ContinueNeedsTimeLeft) {
     for (const std::string text : {"00:00:00", "0:00:00", " 0 ", "12:00:00 AM"}) {
         RecordingView view;
-        view.labels[Label::Label14] = text;
+        view.fields[Field::RemainingTime] = text;
         view.readOnly = true;
-        Pap2Click(view);
+        ContinueExam(view);
         EXPECT_TRUE(view.readOnly) << text;
         EXPECT_EQ(view.clockSwitches, 0) << text;
     }
     RecordingView oneSecond;
-    oneSecond.labels[Label::Label14] = "0:00:01";
+    oneSecond.fields[Field::RemainingTime] = "0:00:01";
     oneSecond.readOnly = true;
-    Pap2Click(oneSecond);
+    ContinueExam(oneSecond);
     EXPECT_FALSE(oneSecond.readOnly);
     EXPECT_TRUE(oneSecond.clockOn);
 }
@@ -96,9 +96,9 @@ TEST(ExamClock, ContinueNeedsTimeLeft) {
 // A completed exam keeps its times: continue does not start the clock again.
 TEST(ExamClock, ContinueDoesNothingOnceComplete) {
     RecordingView view;
-    view.labels[Label::Label14] = "00:12:34";
+    view.fields[Field::RemainingTime] = "00:12:34";
     view.disabled = true;
-    Pap2Click(view);
+    ContinueExam(view);
     EXPECT_FALSE(view.clockOn);
     EXPECT_EQ(view.clockSwitches, 0);
 }
@@ -108,9 +108,9 @@ TEST(ExamClock, ContinueDoesNothingOnceComplete) {
 TEST(ExamClock, TickNeverGoesBelowZero) {
     for (const std::string text : {"00:00:00", "0:00:00", "0:00:00.999", "00:00:01.400"}) {
         RecordingView view = Running(text, "00:01:00");
-        Timer1Timer(view);
-        EXPECT_EQ(view.labels[Label::Label14], "00:00:00") << text;
-        EXPECT_EQ(view.labels[Label::Label21], "00:01:01") << text;
+        ClockTick(view);
+        EXPECT_EQ(view.fields[Field::RemainingTime], "00:00:00") << text;
+        EXPECT_EQ(view.fields[Field::ElapsedTime], "00:01:01") << text;
         EXPECT_TRUE(view.readOnly) << text;
         EXPECT_FALSE(view.clockOn) << text;
     }
@@ -121,37 +121,37 @@ TEST(ExamClock, LocaleSeparatorsAndWords) {
     const TimeLocale zh{".", ",", "\xC9\xCF\xCE\xE7", "\xCF\xC2\xCE\xE7"};
     RecordingView view = Running("00.00.02", "\xCF\xC2\xCE\xE7"
                                              "11.59.59");
-    Timer1Timer(view, zh);
-    EXPECT_EQ(view.labels[Label::Label14], "00.00.01");
-    EXPECT_EQ(view.labels[Label::Label21], "00.00.00");
-    Timer1Timer(view, zh);
-    EXPECT_EQ(view.labels[Label::Label14], "00.00.00");
+    ClockTick(view, zh);
+    EXPECT_EQ(view.fields[Field::RemainingTime], "00.00.01");
+    EXPECT_EQ(view.fields[Field::ElapsedTime], "00.00.00");
+    ClockTick(view, zh);
+    EXPECT_EQ(view.fields[Field::RemainingTime], "00.00.00");
     EXPECT_FALSE(view.clockOn);
     EXPECT_TRUE(view.readOnly);
 
-    Pap2Click(view, zh);
+    ContinueExam(view, zh);
     EXPECT_TRUE(view.readOnly);
-    view.labels[Label::Label14] = "\xC9\xCF\xCE\xE7"
-                                  "12.00.05";
-    Pap2Click(view, zh);
+    view.fields[Field::RemainingTime] = "\xC9\xCF\xCE\xE7"
+                                        "12.00.05";
+    ContinueExam(view, zh);
     EXPECT_FALSE(view.readOnly);
     EXPECT_TRUE(view.clockOn);
 }
 
 TEST(ExamClock, UnreadableLabelsRaiseTheConversionError) {
     RecordingView badRemaining = Running("abc", "00:00:05");
-    EXPECT_THROW(Timer1Timer(badRemaining), ConvertError);
-    EXPECT_EQ(badRemaining.labels[Label::Label21], "00:00:05");
+    EXPECT_THROW(ClockTick(badRemaining), ConvertError);
+    EXPECT_EQ(badRemaining.fields[Field::ElapsedTime], "00:00:05");
 
     // The remaining time is already written when the elapsed time fails.
     RecordingView badElapsed = Running("00:00:05", "");
-    EXPECT_THROW(Timer1Timer(badElapsed), ConvertError);
-    EXPECT_EQ(badElapsed.labels[Label::Label14], "00:00:04");
+    EXPECT_THROW(ClockTick(badElapsed), ConvertError);
+    EXPECT_EQ(badElapsed.fields[Field::RemainingTime], "00:00:04");
 
     RecordingView paused;
-    paused.labels[Label::Label14] = "24:00:00";
+    paused.fields[Field::RemainingTime] = "24:00:00";
     paused.readOnly = true;
-    EXPECT_THROW(Pap2Click(paused), ConvertError);
+    EXPECT_THROW(ContinueExam(paused), ConvertError);
     EXPECT_TRUE(paused.readOnly);
     EXPECT_FALSE(paused.clockOn);
 }
@@ -169,10 +169,10 @@ TEST(ExamClock, ManySecondsInOneTickEqualAsManyTicks) {
         RecordingView one = Running(remaining, elapsed);
         RecordingView many = Running(remaining, elapsed);
         for (int i = 0; i < seconds && one.clockOn; ++i) {
-            Timer1Timer(one);
+            ClockTick(one);
         }
-        Timer1Timer(many, {}, seconds);
-        ASSERT_EQ(many.labels, one.labels) << remaining << " " << elapsed << " +" << seconds;
+        ClockTick(many, {}, seconds);
+        ASSERT_EQ(many.fields, one.fields) << remaining << " " << elapsed << " +" << seconds;
         ASSERT_EQ(many.clockOn, one.clockOn);
         ASSERT_EQ(many.readOnly, one.readOnly);
     }

@@ -31,9 +31,9 @@ public:
     explicit LiveExam(const std::string& source, const std::string& duration = "00:30:00")
         : pacer_([this] { return now_; }), recorder_([this] { return now_; }), view_(*this) {
         const SourceCounts counts = CountSource(state_, source);
-        view_.labels[Label::Label6] = std::to_string(counts.hanzi);
-        view_.labels[Label::Label14] = duration;
-        view_.labels[Label::Label21] = kInitialElapsed;
+        view_.fields[Field::SourceHanzi] = std::to_string(counts.hanzi);
+        view_.fields[Field::RemainingTime] = duration;
+        view_.fields[Field::ElapsedTime] = kInitialElapsed;
         recorder_.Start();
     }
 
@@ -41,7 +41,7 @@ public:
     void RunTo(std::int64_t ms) {
         while (view_.clockOn && nextTick_ <= ms) {
             now_ = nextTick_;
-            Timer1Timer(view_, {}, pacer_.Due());
+            ClockTick(view_, {}, pacer_.Due());
             // The window sets the timer back on the second after a late tick.
             nominal_ += kClockPeriodMs;
             nextTick_ = nominal_ + jitter_(random_);
@@ -62,19 +62,19 @@ public:
     void Pause(std::int64_t ms) {
         RunTo(ms);
         recorder_.Pause();
-        Pap1Click(view_);
+        PauseExam(view_);
     }
     void Continue(std::int64_t ms) {
         RunTo(ms);
         recorder_.Continue();
-        Pap2Click(view_);
+        ContinueExam(view_);
     }
 
     const ExamState& state() const { return state_; }
     const testing::RecordingView& view() const { return view_; }
     const ExamLog& log() const { return recorder_.log(); }
-    std::int64_t Seconds(Label label) const {
-        return std::llround(ParseTimeText(view_.LabelText(label)) * 86400.0);
+    std::int64_t Seconds(Field field) const {
+        return std::llround(ParseTimeText(view_.FieldText(field)) * 86400.0);
     }
 
 private:
@@ -212,10 +212,10 @@ TEST(ExamReplay, GivesWhatTheWindowShowed) {
         ASSERT_EQ(replay.answer, live.state().AnswerText) << round;
         EXPECT_EQ(replay.correctAscii, live.state().CorrectAsciiCount) << round;
         EXPECT_EQ(replay.correctHanzi, live.state().CorrectHanziCount) << round;
-        EXPECT_EQ(std::to_string(replay.score), live.view().LabelText(Label::Label12)) << round;
+        EXPECT_EQ(std::to_string(replay.score), live.view().FieldText(Field::Score)) << round;
         EXPECT_EQ(replay.complete, live.view().disabled) << round;
         EXPECT_EQ(replay.readOnly, live.view().readOnly) << round;
-        EXPECT_NEAR(double(replay.elapsedSeconds), double(live.Seconds(Label::Label21)), 1)
+        EXPECT_NEAR(double(replay.elapsedSeconds), double(live.Seconds(Field::ElapsedTime)), 1)
             << round;
         EXPECT_EQ(replay.outsideExamTime, 0) << round;
         EXPECT_EQ(replay.changes, std::count_if(live.log().events.begin(), live.log().events.end(),

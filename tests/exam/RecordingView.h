@@ -22,10 +22,10 @@ public:
         ++clockSwitches;
     }
     void MarkSource(int offset, Mark mark) override { marks.push_back({offset, mark}); }
-    void SetLabelText(Label label, const std::string& text) override { labels[label] = text; }
-    [[nodiscard]] std::string LabelText(Label label) const override {
-        const auto it = labels.find(label);
-        return it == labels.end() ? std::string() : it->second;
+    void SetFieldText(Field field, const std::string& text) override { fields[field] = text; }
+    [[nodiscard]] std::string FieldText(Field field) const override {
+        const auto it = fields.find(field);
+        return it == fields.end() ? std::string() : it->second;
     }
     void DisableAnswer() override { disabled = true; }
     [[nodiscard]] bool AnswerDisabled() const override { return disabled; }
@@ -45,7 +45,8 @@ public:
     [[nodiscard]] bool UnderlinedAt(int offset) const {
         bool on = false;
         for (const auto& m : marks) {
-            if (m.offset == offset && (m.mark == Mark::UnderlineOn || m.mark == Mark::UnderlineOff)) {
+            if (m.offset == offset &&
+                (m.mark == Mark::UnderlineOn || m.mark == Mark::UnderlineOff)) {
                 on = m.mark == Mark::UnderlineOn;
             }
         }
@@ -57,7 +58,7 @@ public:
     bool disabled = false;
     bool readOnly = false;
     std::vector<MarkRecord> marks;
-    std::map<Label, std::string> labels;
+    std::map<Field, std::string> fields;
 };
 
 } // namespace qarvel::exam::testing

@@ -36,7 +36,7 @@ class ExamWindowTest : public QObject {
 
     std::unique_ptr<WorkingFolder> folder_;
     std::unique_ptr<BoxRecorder> recorder_;
-    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<ExamWindow> form_;
 
     // A fresh exam window on `source` (none: no source file), shown and active.
     void Open(const std::string* source = &kSource) {
@@ -45,7 +45,7 @@ class ExamWindowTest : public QObject {
         folder_.reset();
         recorder_ = std::make_unique<BoxRecorder>();
         folder_ = std::make_unique<WorkingFolder>(source);
-        form_ = std::make_unique<TForm1>();
+        form_ = std::make_unique<ExamWindow>();
         form_->show();
         form_->activateWindow();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
@@ -80,7 +80,7 @@ class ExamWindowTest : public QObject {
 
 private slots:
     void cleanup() {
-        TForm1::SetMonotonicClock({});
+        ExamWindow::SetMonotonicClock({});
         form_.reset();
         recorder_.reset();
         folder_.reset();
@@ -359,7 +359,7 @@ private slots:
 
     void pauseContinueAndTimeUp() {
         std::int64_t now = 0;
-        TForm1::SetMonotonicClock([&now] { return now; });
+        ExamWindow::SetMonotonicClock([&now] { return now; });
         Open();
         Memo()->setFocus();
         TypeKey(Memo(), QStringLiteral("汉"));
@@ -378,7 +378,7 @@ private slots:
         QVERIFY(!Memo()->isReadOnly());
         QCOMPARE(StateWord(), QString());
 
-        form_->SetLabelText(qarvel::exam::Label::Label14, "00:00:03");
+        form_->SetFieldText(qarvel::exam::Field::RemainingTime, "00:00:03");
         for (int i = 0; i < 3; ++i) {
             now += 1000;
             form_->Timer1Timer();
@@ -412,7 +412,7 @@ private slots:
     // the one after comes when the running second is over.
     void theClockKeepsRealTime() {
         std::int64_t now = 0;
-        TForm1::SetMonotonicClock([&now] { return now; });
+        ExamWindow::SetMonotonicClock([&now] { return now; });
         Open();
         TypeKey(Memo(), QStringLiteral("汉"));
         now = 3600;
@@ -439,7 +439,7 @@ private slots:
         recorder_.reset();
         recorder_ = std::make_unique<BoxRecorder>(BoxAnswer::Cancel);
         Commit(Memo(), QStringLiteral("汉"));
-        form_->SetLabelText(qarvel::exam::Label::Label14, "00:29:41");
+        form_->SetFieldText(qarvel::exam::Field::RemainingTime, "00:29:41");
         bool quit = false;
         QObject guard;
         connect(qApp, &QCoreApplication::aboutToQuit, &guard, [&] { quit = true; });
@@ -539,7 +539,7 @@ private slots:
         QLabel target;
         for (const QString& path : {garbage, truncated}) {
             recorder_->boxes.clear();
-            QVERIFY(!TForm1::LoadPicture(&target, path));
+            QVERIFY(!ExamWindow::LoadPicture(&target, path));
             QCOMPARE(recorder_->boxes.size(), std::size_t{1});
             QCOMPARE(recorder_->boxes.front().kind, BoxKind::Error);
             QVERIFY2(
@@ -560,16 +560,16 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
         file.close();
-        TForm1::SetSourcePath(QFile::encodeName(path).toStdString());
+        ExamWindow::SetSourcePath(QFile::encodeName(path).toStdString());
         for (const bool on : {true, false}) {
-            TForm1::SetSourceFingerprinted(on);
-            TForm1 form(nullptr, TForm1::Controls::Later);
+            ExamWindow::SetSourceFingerprinted(on);
+            ExamWindow form(nullptr, ExamWindow::Controls::Later);
             QCOMPARE(form.sourceSha256(),
                      on ? QString::fromLatin1(
                               QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex())
                         : QString());
         }
-        TForm1::SetSourcePath({});
+        ExamWindow::SetSourcePath({});
     }
 
     void anEscapingErrorIsShownAndTheProgramGoesOn() {

@@ -26,19 +26,19 @@ class InputMethodMenuTest : public QObject {
 
     std::unique_ptr<WorkingFolder> folder_;
     std::unique_ptr<BoxRecorder> recorder_;
-    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<ExamWindow> form_;
     platform::ScriptedKeyboardLayouts* desktop_ = nullptr; // owned by the window
 
     void Open(std::vector<Layout> layouts) {
         form_.reset();
         recorder_ = std::make_unique<BoxRecorder>();
         folder_ = std::make_unique<WorkingFolder>(&kSource);
-        TForm1::SetKeyboardLayoutFactory([this, layouts] {
+        ExamWindow::SetKeyboardLayoutFactory([this, layouts] {
             auto desktop = std::make_unique<platform::ScriptedKeyboardLayouts>(layouts);
             desktop_ = desktop.get();
             return desktop;
         });
-        form_ = std::make_unique<TForm1>();
+        form_ = std::make_unique<ExamWindow>();
         form_->show();
         form_->activateWindow();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
@@ -67,7 +67,7 @@ private slots:
             menu->hide();
         }
         form_.reset();
-        TForm1::SetKeyboardLayoutFactory({});
+        ExamWindow::SetKeyboardLayoutFactory({});
         recorder_.reset();
         folder_.reset();
     }

@@ -202,7 +202,7 @@ private:
         source_ = Sources()[index % Sources().size()];
         recorder_ = std::make_unique<BoxRecorder>();
         folder_ = std::make_unique<WorkingFolder>(&source_);
-        form_ = std::make_unique<TForm1>();
+        form_ = std::make_unique<ExamWindow>();
         form_->show();
         form_->activateWindow();
         ++tally.windows;
@@ -321,7 +321,7 @@ private:
             form_->Pap2Click();
             break;
         case Kind::Tick:
-            qarvel::exam::Timer1Timer(*form_, {}, e.a);
+            qarvel::exam::ClockTick(*form_, {}, e.a);
             break;
         case Kind::Access:
             access(e);
@@ -434,7 +434,7 @@ private:
     QString shown_;
     std::unique_ptr<BoxRecorder> recorder_;
     std::unique_ptr<WorkingFolder> folder_;
-    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<ExamWindow> form_;
     AnswerEdit* memo_ = nullptr;
     SourceView* view_ = nullptr;
     bool mayFollowPhrase_ = false;

@@ -35,8 +35,8 @@ public:
             label->setObjectName(QLatin1String(name));
         }
     }
-    void Attach(TForm2* login) {
-        connect(login, &TForm2::startRequested, this, [this, login](const Examinee& examinee) {
+    void Attach(LoginWindow* login) {
+        connect(login, &LoginWindow::startRequested, this, [this, login](const Examinee& examinee) {
             Put("Label17", examinee.name);
             Put("Label19", examinee.number);
             if (examinee.duration) {
@@ -69,14 +69,14 @@ class LoginWindowTest : public QObject {
 
     std::unique_ptr<BoxRecorder> recorder_;
     std::unique_ptr<ExamStandIn> exam_;
-    std::unique_ptr<TForm2> form_;
+    std::unique_ptr<LoginWindow> form_;
 
     void Open() {
         form_.reset();
         exam_.reset();
         recorder_ = std::make_unique<BoxRecorder>();
         exam_ = std::make_unique<ExamStandIn>();
-        form_ = std::make_unique<TForm2>();
+        form_ = std::make_unique<LoginWindow>();
         exam_->Attach(form_.get());
         form_->show();
         form_->activateWindow();
@@ -338,7 +338,7 @@ private slots:
         QFETCH(QString, label19);
         QFETCH(QString, label14);
         Open();
-        QSignalSpy started(form_.get(), &TForm2::examStarted);
+        QSignalSpy started(form_.get(), &LoginWindow::examStarted);
         Fill(name, number, duration);
         QTest::mouseClick(Find("Button1"), Qt::LeftButton);
 
@@ -391,7 +391,7 @@ private slots:
     void startEndsTheModalLoop() {
         recorder_ = std::make_unique<BoxRecorder>();
         exam_ = std::make_unique<ExamStandIn>();
-        form_ = std::make_unique<TForm2>();
+        form_ = std::make_unique<LoginWindow>();
         exam_->Attach(form_.get());
         QTimer::singleShot(0, form_.get(), [this] {
             Fill(QStringLiteral("张三"), QStringLiteral("1"), QStringLiteral("0:45"));
@@ -404,7 +404,7 @@ private slots:
     void anotherCloseCopiesNothing() {
         recorder_ = std::make_unique<BoxRecorder>();
         exam_ = std::make_unique<ExamStandIn>();
-        form_ = std::make_unique<TForm2>();
+        form_ = std::make_unique<LoginWindow>();
         exam_->Attach(form_.get());
         QTimer::singleShot(0, form_.get(), [this] {
             Fill(QStringLiteral("张三"), QStringLiteral("1"), QStringLiteral("0:45"));

@@ -15,8 +15,8 @@ int main(int argc, char** argv) {
     qarvel::ui::Application app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     const bool login = argc > 1 && std::strcmp(argv[1], "Form2") == 0;
-    qarvel::ui::TForm1 exam; // without a login window it comes on screen at once
-    qarvel::ui::TForm2 form2;
+    qarvel::ui::ExamWindow exam; // without a login window it comes on screen at once
+    qarvel::ui::LoginWindow form2;
     QWidget* window = login ? static_cast<QWidget*>(&form2) : &exam;
     window->show();
     QTimer poll;
