@@ -131,12 +131,19 @@ std::string EncodeEvents(const std::vector<ExamEvent>& events) {
     return out;
 }
 
-std::optional<std::vector<ExamEvent>> DecodeEvents(std::string_view text) {
+std::optional<std::vector<ExamEvent>> DecodeEvents(std::string_view text, std::int64_t most,
+                                                   bool* tooMany) {
     std::vector<ExamEvent> events;
     Reader in(text);
     std::int64_t time = 0;
     constexpr std::int64_t kLimit = std::numeric_limits<std::int32_t>::max();
     while (!in.done()) {
+        if (std::int64_t(events.size()) >= most) {
+            if (tooMany != nullptr) {
+                *tooMany = true;
+            }
+            return std::nullopt;
+        }
         std::int64_t step = 0;
         char sign = 0;
         if (!in.Number(step) || step > kLimit || !in.Char(sign)) {

@@ -2,6 +2,7 @@
 
 #include "EventLog.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,7 +21,9 @@ namespace qarvel::exam {
 // A 30-minute exam at 100 characters a minute takes some 25 kB.
 std::string EncodeEvents(const std::vector<ExamEvent>& events);
 // The events back; nothing when the text is not such a list (times must not
-// go back, counts must be sensible).
-std::optional<std::vector<ExamEvent>> DecodeEvents(std::string_view text);
+// go back, counts must be sensible), or when it holds more than `most` events
+// (then `tooMany`, when given, is set).
+std::optional<std::vector<ExamEvent>>
+DecodeEvents(std::string_view text, std::int64_t most = INT64_MAX, bool* tooMany = nullptr);
 
 } // namespace qarvel::exam

@@ -46,6 +46,16 @@ private:
 
 } // namespace
 
+std::int64_t MostEvents(std::int64_t durationMs) {
+    const std::int64_t ms = durationMs > 0 ? std::min(durationMs, kLongestExamMs) : kLongestExamMs;
+    return kMostEventsPerSecond * (ms / 1000 + 60);
+}
+
+std::int64_t MostCharacters(std::int64_t durationMs) {
+    const std::int64_t ms = durationMs > 0 ? std::min(durationMs, kLongestExamMs) : kLongestExamMs;
+    return kMinuteLimit * (ms / kMinuteMs + 1) + kBurstLimit;
+}
+
 TypingPace MeasurePace(const ExamLog& log) {
     TypingPace pace;
     Window burst(kBurstMs);

@@ -29,6 +29,20 @@ inline constexpr int kMinuteLimit = 400;
 inline constexpr int kCharactersPerKey = 2;
 inline constexpr int kKeySlack = 20;
 
+// Every judged change, pause and continue takes a key press or a click, and
+// nobody keeps up more than 20 of those a second (the fastest typists press
+// some 12 to 15 keys a second in bursts).
+inline constexpr std::int64_t kMostEventsPerSecond = 20;
+// The longest exam a duration can set: the clock holds less than a day.
+inline constexpr std::int64_t kLongestExamMs = 24 * 3600 * 1000;
+
+// The most events an exam of `durationMs` (kLongestExamMs when unknown) can
+// hold: 20 a second of its time, and a minute's worth for the login and the end.
+std::int64_t MostEvents(std::int64_t durationMs);
+// The most characters an exam of `durationMs` can add: the minute limit for
+// every minute begun, and a burst.
+std::int64_t MostCharacters(std::int64_t durationMs);
+
 TypingPace MeasurePace(const ExamLog& log);
 
 // Whether the pace is beyond a person: the limits above, or more characters

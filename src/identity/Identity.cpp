@@ -3,16 +3,12 @@
 #include <QList>
 
 namespace qarvel::identity {
-namespace {
 
-// Characters that show nothing although they are not format characters.
 bool IsInvisible(char32_t c) {
     return c == 0x034F || c == 0x115F || c == 0x1160 || c == 0x17B4 || c == 0x17B5 ||
            (c >= 0x180B && c <= 0x180F) || c == 0x3164 || c == 0xFFA0 ||
            (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0xE0100 && c <= 0xE01EF) || c == 0x2800;
 }
-
-} // namespace
 
 QString NormalizedIdentity(const QString& text) {
     const QString normal = text.normalized(QString::NormalizationForm_KC);

@@ -12,6 +12,10 @@ namespace qarvel::identity {
 // fillers), every run of blanks one space, none at either end.
 QString NormalizedIdentity(const QString& text);
 
+// Whether `c` shows nothing although it is not a format character (fillers,
+// variation selectors, the blank Braille pattern).
+bool IsInvisible(char32_t c);
+
 // The key under which two numbers are the same number: as above, and
 // without regard to case.
 QString NumberKey(const QString& number);

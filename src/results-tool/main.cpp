@@ -4,6 +4,7 @@
 // the class report as an HTML page and an .xlsx workbook.
 #include "identity/Identity.h"
 #include "results/AtomicFile.h"
+#include "results/BoundedRead.h"
 #include "results/ClassReport.h"
 #include "results/ResultsTable.h"
 #include "results/Sorting.h"
@@ -36,7 +37,14 @@ struct Options {
     bool watch = false;
     int interval = 3;
     int rounds = 0;
+    RoomRules rules;
 };
+
+// The exit statuses, as the manual page lists them.
+constexpr int kAllRead = 0;
+constexpr int kFailed = 1;     // the folder or the source could not be read, or an output written
+constexpr int kUsage = 2;      // the command line is wrong
+constexpr int kSomeUnread = 3; // done, but some files of the folder are not readable records
 
 void Print(std::FILE* stream, const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
@@ -56,16 +64,33 @@ void Error(const QString& message) {
     Print(stderr, QStringLiteral("qarvel-results: %1\n").arg(message));
 }
 
-// The folder's rows, checked.
-std::vector<Row> Load(const Options& options, SourceTexts& sources, bool warn,
-                      CheckCache* cache = nullptr) {
+// The message for a folder that cannot be listed.
+QString FolderError(const Options& options, const QString& error) {
+    return QStringLiteral("无法读取成绩文件夹 %1：%2（没有列出文件夹内容的权限？请以文件夹主人或 "
+                          "root 运行）")
+        .arg(options.folder, error);
+}
+
+// The folder's rows, checked; nothing when the folder could not be listed.
+std::optional<std::vector<Row>> Load(const Options& options, SourceTexts& sources, bool warn,
+                                     CheckCache* cache = nullptr, QString* error = nullptr) {
     const FolderRecords records = ReadFolder(options.folder);
+    if (!records.error.isEmpty()) {
+        if (warn) {
+            Error(FolderError(options, records.error));
+        }
+        if (error != nullptr) {
+            *error = records.error;
+        }
+        return std::nullopt;
+    }
     if (warn) {
-        for (const QString& name : records.unreadable) {
-            Print(stderr, QStringLiteral("无法读取，不是成绩记录：%1\n").arg(name));
+        for (qsizetype i = 0; i < records.unreadable.size(); ++i) {
+            Print(stderr, QStringLiteral("无法读取：%1：%2\n")
+                              .arg(records.unreadable[i], records.reasons.value(i)));
         }
     }
-    std::vector<Row> rows = MergeRecords(records, QDateTime::currentDateTime());
+    std::vector<Row> rows = MergeRecords(records, QDateTime::currentDateTime(), options.rules);
     VerifyRows(rows, sources, cache);
     std::vector<SortFields> fields;
     for (const Row& row : rows) {
@@ -77,6 +102,16 @@ std::vector<Row> Load(const Options& options, SourceTexts& sources, bool warn,
         sorted.push_back(rows[i]);
     }
     return sorted;
+}
+
+// The status for rows written out: whether every file was a record.
+int RowsStatus(const std::vector<Row>& rows) {
+    for (const Row& row : rows) {
+        if (!row.unreadable.isEmpty()) {
+            return kSomeUnread;
+        }
+    }
+    return kAllRead;
 }
 
 // The class report and the workbook, when asked for.
@@ -101,7 +136,7 @@ int WriteReports(const Options& options, const std::vector<Row>& rows, SourceTex
         } else {
             Error(QStringLiteral("无法写入 %1：%2")
                       .arg(target.filePath(), DescribeWriteError(outcome.error)));
-            status = 1;
+            status = kFailed;
         }
     }
     if (!options.xlsx.isEmpty()) {
@@ -111,7 +146,7 @@ int WriteReports(const Options& options, const std::vector<Row>& rows, SourceTex
             Print(stderr, QStringLiteral("工作簿：%1\n").arg(target.absoluteFilePath()));
         } else {
             Error(QStringLiteral("无法写入 %1：%2").arg(target.filePath(), error));
-            status = 1;
+            status = kFailed;
         }
     }
     return status;
@@ -124,12 +159,15 @@ int Watch(const Options& options, SourceTexts& sources) {
         if (round > 0) {
             std::this_thread::sleep_for(std::chrono::seconds(options.interval));
         }
-        const std::vector<Row> rows = Load(options, sources, false, &cache);
+        QString error;
+        const std::optional<std::vector<Row>> rows = Load(options, sources, false, &cache, &error);
         QString screen =
             QStringLiteral("%1  %2\n\n")
                 .arg(options.folder,
                      QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")));
-        screen += FormatTable(rows) + QLatin1Char('\n') + FormatSummary(rows) + QLatin1Char('\n');
+        screen += rows ? FormatTable(*rows) + QLatin1Char('\n') + FormatSummary(*rows)
+                       : FolderError(options, error);
+        screen += QLatin1Char('\n');
         if (!terminal) {
             screen += QLatin1Char('\n');
         }
@@ -143,13 +181,22 @@ int Watch(const Options& options, SourceTexts& sources) {
 }
 
 int PrintJson(const Options& options, SourceTexts& sources) {
-    const std::vector<Row> rows = Load(options, sources, true);
+    const std::optional<std::vector<Row>> loaded = Load(options, sources, true);
+    if (!loaded) {
+        return kFailed;
+    }
+    const std::vector<Row>& rows = *loaded;
     Print(stdout, FormatJson(rows));
-    return WriteReports(options, rows, sources);
+    const int written = WriteReports(options, rows, sources);
+    return written != kAllRead ? written : RowsStatus(rows);
 }
 
 int TableAndCsv(const Options& options, SourceTexts& sources) {
-    const std::vector<Row> rows = Load(options, sources, true);
+    const std::optional<std::vector<Row>> loaded = Load(options, sources, true);
+    if (!loaded) {
+        return kFailed;
+    }
+    const std::vector<Row>& rows = *loaded;
     Print(stdout, FormatTable(rows) + QLatin1Char('\n') + FormatSummary(rows) + QLatin1Char('\n'));
     const QFileInfo target(QDir::current(), options.csv);
     const WriteOutcome outcome =
@@ -157,10 +204,11 @@ int TableAndCsv(const Options& options, SourceTexts& sources) {
     if (!outcome.ok) {
         Error(QStringLiteral("无法写入 %1：%2")
                   .arg(target.filePath(), DescribeWriteError(outcome.error)));
-        return 1;
+        return kFailed;
     }
     Print(stderr, QStringLiteral("CSV：%1\n").arg(target.absoluteFilePath()));
-    return WriteReports(options, rows, sources);
+    const int written = WriteReports(options, rows, sources);
+    return written != kAllRead ? written : RowsStatus(rows);
 }
 
 // The help: Chinese, with an English line under each option; the options are
@@ -236,19 +284,24 @@ std::optional<int> ParseOptions(const QCoreApplication& app, Options& options) {
     const QCommandLineOption rounds =
         option("rounds", "--watch 刷新这么多次后退出（默认一直刷新）",
                "Stop --watch after N redraws (default: never)", "N", "0");
+    const QCommandLineOption duration =
+        option("duration", "本场考试的时长（时:分:秒）：时长不同的记录加标记（默认与多数记录比较）",
+               "The exam's duration (h:mm:ss): records of another duration are flagged "
+               "(default: the duration most records have)",
+               "TIME");
     const QCommandLineOption version =
         option("version", "显示版本后退出", "Print the version and exit");
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("显示这些说明后退出\nPrint this help and exit"));
-    const QList<QCommandLineOption> all{csv,   source,   json,   sort,    html, xlsx,
-                                        watch, interval, rounds, version, help};
+    const QList<QCommandLineOption> all{csv,   source,   json,   sort,     html,    xlsx,
+                                        watch, interval, rounds, duration, version, help};
     parser.addOptions(all);
     parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("成绩文件夹"));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     if (!parser.parse(app.arguments())) {
         Error(QStringLiteral("命令行有误：%1\n用 --help 查看选项。See --help for the options.")
                   .arg(parser.errorText()));
-        return 2;
+        return kUsage;
     }
     if (parser.isSet(help)) {
         Print(stdout, HelpText(all));
@@ -261,16 +314,23 @@ std::optional<int> ParseOptions(const QCoreApplication& app, Options& options) {
     const std::optional<SortKey> key = ParseSortKey(parser.value(sort));
     if (!key) {
         Error(QStringLiteral("--sort 只能是 number、name、score 或 speed"));
-        return 2;
+        return kUsage;
     }
     options.sort = *key;
+    if (parser.isSet(duration)) {
+        options.rules.durationMs = DurationMs(parser.value(duration));
+        if (!options.rules.durationMs) {
+            Error(QStringLiteral("--duration 要一个时间，如 00:30:00"));
+            return kUsage;
+        }
+    }
     options.html = parser.value(html);
     options.xlsx = parser.value(xlsx);
 
     const QStringList args = parser.positionalArguments();
     if (args.size() != 1) {
         Print(stderr, HelpText(all));
-        return 2;
+        return kUsage;
     }
     options.folder = args.front();
     options.csv = parser.value(csv);
@@ -279,22 +339,25 @@ std::optional<int> ParseOptions(const QCoreApplication& app, Options& options) {
     options.watch = parser.isSet(watch);
     if (options.watch && (!options.html.isEmpty() || !options.xlsx.isEmpty())) {
         Error(QStringLiteral("--html 和 --xlsx 不能与 --watch 同用"));
-        return 2;
+        return kUsage;
     }
     if (!QFileInfo(options.folder).isDir()) {
         Error(QStringLiteral("找不到文件夹 %1").arg(options.folder));
-        return 1;
+        return kFailed;
     }
-    if (!options.source.isEmpty() && !QFileInfo(options.source).isReadable()) {
-        Error(QStringLiteral("无法读取原文 %1").arg(options.source));
-        return 1;
+    if (!options.source.isEmpty()) {
+        const BoundedRead read = ReadBounded(options.source, kSourceCap, true);
+        if (!read.ok) {
+            Error(QStringLiteral("无法读取原文 %1：%2").arg(options.source, read.reason));
+            return kFailed;
+        }
     }
     if (options.watch) {
         bool ok = false;
         options.interval = parser.value(interval).toInt(&ok);
         if (!ok || options.interval < 1) {
             Error(QStringLiteral("--interval 要一个正整数"));
-            return 2;
+            return kUsage;
         }
         options.rounds = parser.value(rounds).toInt();
     }

@@ -1,5 +1,6 @@
 #include "ClassReport.h"
 
+#include "TextSafety.h"
 #include "exam/Gbk.h"
 
 #include <QFileInfo>
@@ -26,9 +27,12 @@ ReportRow MakeReportRow(const Row& row) {
     const Record& r = row.record;
     const exam::ExamLog& log = r.log;
     ReportRow out;
-    out.number = r.number;
-    out.name = r.name;
-    out.host = r.host;
+    // Hidden and reordering characters written out, so a number looks like what it is.
+    out.number = VisiblyEscaped(r.number);
+    out.name = VisiblyEscaped(r.name);
+    out.host = VisiblyEscaped(r.host);
+    out.duration = VisiblyEscaped(r.duration);
+    out.unreadable = !row.unreadable.isEmpty();
     out.state = StateWord(row);
     out.flags = FlagWords(row);
     out.complete = r.state == QLatin1String(kComplete);

@@ -95,7 +95,7 @@ QString TableHtml(const std::vector<ReportRow>& rows) {
     QString out = QStringLiteral(
         "<table class=\"results\"><thead><tr><th>学号</th><th>姓名</th><th>状态</th>"
         "<th>得分</th><th>速度（字/分）</th><th>正确率</th><th>完成用时</th><th>正确汉字</th>"
-        "<th>正确字符</th><th>已用时间</th><th>标记</th></tr></thead><tbody>");
+        "<th>正确字符</th><th>已用时间</th><th>时长</th><th>标记</th></tr></thead><tbody>");
     for (const ReportRow& r : rows) {
         out +=
             r.flags.isEmpty() ? QStringLiteral("<tr>") : QStringLiteral("<tr class=\"flagged\">");
@@ -105,7 +105,7 @@ QString TableHtml(const std::vector<ReportRow>& rows) {
                Cell(DurationText(r.measures.completion), "num") +
                Cell(QString::number(r.correctHanzi), "num") +
                Cell(QString::number(r.correctAscii), "num") + Cell(r.elapsed, "num") +
-               Cell(r.flags, "flags");
+               Cell(r.duration, "num") + Cell(r.flags, "flags");
         out += QStringLiteral("</tr>");
     }
     return out + QStringLiteral("</tbody></table>");
@@ -122,6 +122,9 @@ QString CurvesHtml(const std::vector<ReportRow>& rows) {
     }
     QString out = QStringLiteral("<div class=\"curves\">");
     for (const ReportRow& r : rows) {
+        if (r.unreadable) {
+            continue;
+        }
         out += QStringLiteral("<figure>") + svg::Curve(r.curve, r.pauses, end, most) +
                QStringLiteral("<figcaption>%1 %2 · %3分 · %4 字/分</figcaption></figure>")
                    .arg(HtmlEscape(r.number), HtmlEscape(r.name))
@@ -164,10 +167,14 @@ std::optional<double> Median(std::vector<double> values) {
 
 Summary Summarise(const std::vector<ReportRow>& rows) {
     Summary s;
-    s.count = int(rows.size());
+    s.count = int(
+        std::count_if(rows.begin(), rows.end(), [](const ReportRow& r) { return !r.unreadable; }));
     std::vector<double> scores;
     std::vector<double> speeds;
     for (const ReportRow& r : rows) {
+        if (r.unreadable) {
+            continue;
+        }
         s.finished += r.finished ? 1 : 0;
         s.complete += r.complete ? 1 : 0;
         scores.push_back(r.score);
@@ -231,6 +238,9 @@ QByteArray ReportHtml(const ClassReport& report) {
     std::vector<int> scores;
     std::vector<svg::ScatterPoint> points;
     for (const ReportRow& r : report.rows) {
+        if (r.unreadable) {
+            continue;
+        }
         scores.push_back(r.score);
         if (r.measures.speed && r.measures.accuracy) {
             points.push_back({*r.measures.accuracy, *r.measures.speed, r.number,

@@ -23,7 +23,9 @@ struct ReportRow {
     int score = 0;
     int correctHanzi = 0;
     int correctAscii = 0;
-    QString elapsed; // the clock's text
+    QString elapsed;         // the clock's text
+    QString duration;        // the exam's duration as given at the login
+    bool unreadable = false; // a file that is not a record: a row, but no figures
     Measures measures;
     std::vector<CurvePoint> curve;
     std::vector<PauseSpan> pauses;

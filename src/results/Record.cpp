@@ -1,11 +1,16 @@
 #include "Record.h"
 
 #include "exam/ExamLogText.h"
+#include "exam/Gbk.h"
+#include "exam/TimeText.h"
+#include "exam/TypingPace.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QRandomGenerator>
+#include <cmath>
+#include <exception>
 
 namespace qarvel::results {
 namespace {
@@ -32,7 +37,57 @@ QString Text(const QJsonObject& object, const char* key) {
     return object.value(QLatin1String(key)).toString();
 }
 
+// Reads the log's events within what an exam of the record's duration can hold.
+void ReadLog(const QJsonObject& log, Record& r) {
+    const std::optional<qint64> duration = DurationMs(r.duration);
+    const std::int64_t durationMs = duration.value_or(0);
+    bool tooMany = false;
+    const QByteArray text = log.value(QLatin1String("events")).toString().toUtf8();
+    auto events = exam::DecodeEvents(std::string_view(text.constData(), std::size_t(text.size())),
+                                     exam::MostEvents(durationMs), &tooMany);
+    if (tooMany) {
+        r.logRefused = true;
+        return;
+    }
+    if (!events) {
+        return;
+    }
+    r.hasLog = true;
+    r.log.events = std::move(*events);
+    // Nothing is typed before the login nor after the last event: the log's
+    // own span bounds it as well as the duration does.
+    const std::int64_t span = r.log.events.empty() ? 0 : r.log.events.back().ms + 1000;
+    const std::int64_t within =
+        durationMs > 0 ? std::min(durationMs, span) : std::min(exam::kLongestExamMs, span);
+    if (std::int64_t(r.log.events.size()) > exam::MostEvents(within) ||
+        exam::MeasurePace(r.log).characters > exam::MostCharacters(within)) {
+        r.hasLog = false;
+        r.logRefused = true;
+        r.log.events = {};
+        return;
+    }
+    const QJsonValue keys = log.value(QLatin1String("keys"));
+    const double count = keys.toDouble(-2);
+    r.keysMalformed = !keys.isDouble() || count < -1 || count != std::floor(count) || count > 1e15;
+    r.log.keyPresses = r.keysMalformed ? -1 : std::int64_t(count);
+    r.loggedAt = log.value(QLatin1String("at")).toInteger(-1);
+}
+
 } // namespace
+
+std::optional<qint64> DurationMs(const QString& duration) {
+    const QByteArray utf8 = duration.toUtf8();
+    try {
+        const double days = exam::ParseTimeText(
+            exam::Utf8ToGbk(std::string_view(utf8.constData(), std::size_t(utf8.size()))));
+        if (!std::isfinite(days) || days < 0 || days > 1) {
+            return std::nullopt;
+        }
+        return qint64(std::llround(days * 86400.0 * 1000.0));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
 
 QString ProgramVersion() {
     return QStringLiteral("qarvel " QARVEL_VERSION);
@@ -123,14 +178,7 @@ std::optional<Record> FromJson(const QByteArray& json) {
     // A log that does not read is no log: the record is then not verified.
     const QJsonObject log = root.value(QLatin1String("log")).toObject();
     if (schema >= 2 && log.value(QLatin1String("events")).isString()) {
-        const auto events =
-            exam::DecodeEvents(log.value(QLatin1String("events")).toString().toStdString());
-        if (events) {
-            r.hasLog = true;
-            r.log.events = *events;
-            r.log.keyPresses = log.value(QLatin1String("keys")).toInteger(-1);
-            r.loggedAt = log.value(QLatin1String("at")).toInteger(-1);
-        }
+        ReadLog(log, r);
     }
     return r;
 }

@@ -50,9 +50,19 @@ struct Record {
     bool hasLog = false;
     exam::ExamLog log;
     qint64 loggedAt = -1; // milliseconds since the login when the record was made
+    // The log held more events or characters than an exam of its duration
+    // could (exam::MostEvents, exam::MostCharacters): it was not read.
+    bool logRefused = false;
+    // The log's count of key presses was missing, not a whole number or
+    // below -1 (-1 is written when the window could not count them).
+    bool keysMalformed = false;
 
     bool operator==(const Record&) const = default;
 };
+
+// The duration a record was made for, in milliseconds: the text given at the
+// login read as the login reads it; nothing when it is not a time.
+std::optional<qint64> DurationMs(const QString& duration);
 
 // The program's name and version as records carry them.
 QString ProgramVersion();

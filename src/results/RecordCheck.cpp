@@ -1,11 +1,11 @@
 #include "RecordCheck.h"
 
+#include "BoundedRead.h"
 #include "exam/ExamReplay.h"
 #include "exam/Gbk.h"
 #include "exam/SourceFile.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QRegularExpression>
 #include <algorithm>
 #include <exception>
@@ -14,6 +14,16 @@ namespace qarvel::results {
 
 QString FlagId(Flag flag) {
     switch (flag) {
+    case Flag::Unreadable:
+        return QStringLiteral("unreadable");
+    case Flag::ImplausibleLog:
+        return QStringLiteral("implausible-log");
+    case Flag::SameLog:
+        return QStringLiteral("same-log");
+    case Flag::NumberFormat:
+        return QStringLiteral("number-format");
+    case Flag::DurationDiffers:
+        return QStringLiteral("duration-differs");
     case Flag::NotVerified:
         return QStringLiteral("not-verified");
     case Flag::NoEvents:
@@ -36,6 +46,16 @@ QString FlagId(Flag flag) {
 
 QString FlagWord(Flag flag) {
     switch (flag) {
+    case Flag::Unreadable:
+        return QStringLiteral("无法读取");
+    case Flag::ImplausibleLog:
+        return QStringLiteral("记录超出考试时长所能");
+    case Flag::SameLog:
+        return QStringLiteral("输入记录相同");
+    case Flag::NumberFormat:
+        return QStringLiteral("学号或姓名含异常字符");
+    case Flag::DurationDiffers:
+        return QStringLiteral("考试时长不同");
     case Flag::NotVerified:
         return QStringLiteral("核验不符");
     case Flag::NoEvents:
@@ -123,6 +143,14 @@ public:
 
 Check CheckRecord(const Record& r, const std::optional<std::string>& source) {
     Check check;
+    if (r.logRefused) {
+        // Not replayed: no exam of its duration could hold it.
+        check.verified = Verified::No;
+        check.Add(Flag::ImplausibleLog);
+        check.Add(Flag::NotVerified);
+        check.disagreements << QStringLiteral("log");
+        return check;
+    }
     if (!r.hasLog) {
         check.verified = Verified::No;
         check.Add(Flag::NoEvents);
@@ -143,6 +171,11 @@ Check CheckRecord(const Record& r, const std::optional<std::string>& source) {
     if (!source) {
         check.verified = Verified::Unknown;
         check.Add(Flag::SourceMissing);
+        if (r.keysMalformed) {
+            check.verified = Verified::No;
+            check.Add(Flag::NotVerified);
+            check.disagreements << QStringLiteral("keys");
+        }
         return check;
     }
 
@@ -175,6 +208,7 @@ Check CheckRecord(const Record& r, const std::optional<std::string>& source) {
     c.Near("remaining", ClockSeconds(r.remaining), replay.remainingSeconds, 1, slack);
     c.Near("pauseSeconds", r.pauseSeconds, replay.pausedMs / 1000, slack, slack);
     c.True("time", r.loggedAt >= 0 && !replay.disordered);
+    c.True("keys", !r.keysMalformed);
 
     // The state: what the window showed at the end of the replay.
     const bool nearTimeUp = replay.remainingSeconds <= 1;
@@ -194,6 +228,10 @@ Check CheckRecord(const Record& r, const std::optional<std::string>& source) {
     check.verified = c.list.isEmpty() ? Verified::Yes : Verified::No;
     if (check.verified == Verified::No) {
         check.Add(Flag::NotVerified);
+    } else if (r.log.keyPresses < 0) {
+        // Without the key count the speed rule on keys could not be applied.
+        check.verified = Verified::Unknown;
+        check.disagreements << QStringLiteral("keys not counted");
     }
     return check;
 }
@@ -205,12 +243,12 @@ SourceTexts::SourceTexts(const QString& given) : givenPath_(given) {
 }
 
 std::optional<SourceTexts::Source> SourceTexts::Read(const QString& path) {
-    QFile file(path);
-    // A source text is a few hundred kilobytes at most.
-    if (!file.open(QIODevice::ReadOnly) || file.size() > 64 * 1024 * 1024) {
+    // A record's source path is only a hint: a regular file within the cap, or nothing.
+    const BoundedRead read = ReadBounded(path, kSourceCap, true);
+    if (!read.ok) {
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
+    const QByteArray& bytes = read.bytes;
     Source source;
     source.sha256 =
         QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
@@ -236,9 +274,14 @@ SourceTexts::Found SourceTexts::For(const Record& record) {
     if (sha.isEmpty() || record.sourcePath.isEmpty()) {
         return found;
     }
-    auto it = byPath_.find(record.sourcePath);
+    const QString key = sha + QLatin1Char('|') + record.sourcePath;
+    auto it = byPath_.find(key);
     if (it == byPath_.end()) {
-        it = byPath_.emplace(record.sourcePath, Read(record.sourcePath)).first;
+        std::optional<Source> read = Read(record.sourcePath);
+        if (read && read->sha256 != sha) {
+            read->text.reset(); // the text of a file that is not the record's source is not kept
+        }
+        it = byPath_.emplace(key, std::move(read)).first;
     }
     if (it->second && it->second->sha256 == sha) {
         found.text = it->second->text;

@@ -14,18 +14,25 @@ namespace qarvel::results {
 
 // Why a record deserves a second look.
 enum class Flag {
+    Unreadable,       // the file could not be read as a record: see the row's reason
     NotVerified,      // the replay of its events disagrees with it, or it has none to replay
     NoEvents,         // it carries no typing to replay
     SourceMissing,    // no source text with its SHA-256 was found
     SourceDiffers,    // made on another source than the given one (or than most records)
     ImplausibleSpeed, // typed faster than a person can, or with too few key presses
-    OutsideExamTime,  // changes while paused or after the time was up
+    ImplausibleLog,   // more events or characters than an exam of its duration can hold
+    OutsideExamTime,  // changes while paused or after the time was up; a start out of time
+    SameLog,          // another record has the same typing
     DuplicateNumber,  // another record has the same number
+    NumberFormat,     // a number not of digits, or hidden controls in a number or name
+    DurationDiffers,  // a duration other than the room's
     Stale,            // running or paused, but not updated for over a minute
 };
 inline constexpr Flag kAllFlags[] = {
-    Flag::NotVerified,      Flag::NoEvents,        Flag::SourceMissing,   Flag::SourceDiffers,
-    Flag::ImplausibleSpeed, Flag::OutsideExamTime, Flag::DuplicateNumber, Flag::Stale};
+    Flag::Unreadable,    Flag::NotVerified,      Flag::NoEvents,       Flag::SourceMissing,
+    Flag::SourceDiffers, Flag::ImplausibleSpeed, Flag::ImplausibleLog, Flag::OutsideExamTime,
+    Flag::SameLog,       Flag::DuplicateNumber,  Flag::NumberFormat,   Flag::DurationDiffers,
+    Flag::Stale};
 
 // The flag's stable identifier for scripts ("not-verified", ...).
 QString FlagId(Flag flag);
@@ -77,7 +84,7 @@ private:
 
     QString givenPath_;
     std::optional<Source> given_;
-    std::map<QString, std::optional<Source>> byPath_;
+    std::map<QString, std::optional<Source>> byPath_; // by SHA-256 and path
 };
 
 // Seconds of a clock text "hh:mm:ss" (any separators); nothing when it is not one.

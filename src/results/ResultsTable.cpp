@@ -1,5 +1,7 @@
 #include "ResultsTable.h"
 
+#include "BoundedRead.h"
+#include "FolderFlags.h"
 #include "HtmlReport.h"
 #include "Sorting.h"
 #include "TextSafety.h"
@@ -11,7 +13,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <dirent.h>
 #include <map>
 
 namespace qarvel::results {
@@ -73,31 +78,50 @@ QJsonValue Rounded(const std::optional<double>& value, double per) {
 
 FolderRecords ReadFolder(const QString& folder) {
     FolderRecords result;
-    const QDir dir(folder);
-    for (const QString& name :
-         dir.entryList({QStringLiteral("*.json")}, QDir::Files | QDir::Readable, QDir::Name)) {
-        QFile file(dir.filePath(name));
-        // A record is a few kilobytes; anything huge is not one.
-        const auto record = file.open(QIODevice::ReadOnly) && file.size() < 16 * 1024 * 1024
-                                ? FromJson(file.readAll())
-                                : std::nullopt;
+    const QByteArray path = QFile::encodeName(folder);
+    DIR* dir = ::opendir(path.constData());
+    if (dir == nullptr) {
+        result.error = QString::fromLocal8Bit(std::strerror(errno));
+        return result;
+    }
+    QStringList names;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            if (errno != 0) {
+                result.error = QString::fromLocal8Bit(std::strerror(errno));
+            }
+            break;
+        }
+        const QString name = QFile::decodeName(entry->d_name);
+        if (!name.startsWith(QLatin1Char('.')) && name.endsWith(QStringLiteral(".json"))) {
+            names << name;
+        }
+    }
+    ::closedir(dir);
+    if (!result.error.isEmpty()) {
+        return result;
+    }
+    names.sort();
+    const QDir base(folder);
+    for (const QString& name : names) {
+        const BoundedRead read = ReadBounded(base.filePath(name), kRecordCap, false);
+        const auto record = read.ok ? FromJson(read.bytes) : std::nullopt;
         if (record) {
             result.records.push_back(*record);
             result.files.push_back(name);
+            result.modified.push_back(read.modified);
         } else {
             result.unreadable.push_back(name);
-        }
-    }
-    // Files the reader may not open (a drop-box folder of another's) are not records to it.
-    for (const QString& name : dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
-        if (!result.files.contains(name) && !result.unreadable.contains(name)) {
-            result.unreadable.push_back(name);
+            result.reasons.push_back(read.ok ? QStringLiteral("不是成绩记录") : read.reason);
         }
     }
     return result;
 }
 
-std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now) {
+std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now,
+                              const RoomRules& rules) {
     std::vector<Row> rows;
     std::map<QString, int> perNumber;
     std::map<QString, int> perSource;
@@ -105,6 +129,7 @@ std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now)
         Row row;
         row.record = folder.records[i];
         row.file = i < std::size_t(folder.files.size()) ? folder.files[qsizetype(i)] : QString();
+        row.modified = i < folder.modified.size() ? folder.modified[i] : QDateTime();
         ++perNumber[identity::NumberKey(row.record.number)];
         ++perSource[row.record.sourceSha256];
         rows.push_back(row);
@@ -124,6 +149,8 @@ std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now)
     }
     for (Row& row : rows) {
         const Record& r = row.record;
+        FlagIdentity(row);
+        FlagStartTime(row, now);
         row.duplicate = perNumber[identity::NumberKey(r.number)] > 1;
         row.stale = (r.state == QLatin1String(kRunning) || r.state == QLatin1String(kPaused)) &&
                     (!r.updated.isValid() || r.updated.secsTo(now) > kStaleSeconds);
@@ -141,6 +168,20 @@ std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now)
             Measure(r.log, {r.correctAscii + r.correctHanzi, r.state == QLatin1String(kComplete),
                             ClockSeconds(r.elapsed)});
     }
+    FlagSameLogs(rows);
+    FlagDurations(rows, rules.durationMs);
+    // Every file that is not a record has its row too, with why.
+    for (qsizetype i = 0; i < folder.unreadable.size(); ++i) {
+        Row row;
+        row.file = folder.unreadable[i];
+        row.unreadable =
+            i < folder.reasons.size() ? folder.reasons[i] : QStringLiteral("不是成绩记录");
+        row.record.number.clear();
+        row.record.state.clear();
+        row.check.verified = Verified::No;
+        row.check.Add(Flag::Unreadable);
+        rows.push_back(row);
+    }
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
         const int c = CompareNaturally(identity::NumberKey(a.record.number),
                                        identity::NumberKey(b.record.number));
@@ -151,6 +192,9 @@ std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now)
 
 QString StateWord(const Row& row) {
     const QString& state = row.record.state;
+    if (!row.unreadable.isEmpty()) {
+        return QStringLiteral("无法读取");
+    }
     if (row.stale) {
         return QStringLiteral("失联");
     }
@@ -175,6 +219,9 @@ QString StateWord(const Row& row) {
 void VerifyRows(std::vector<Row>& rows, SourceTexts& sources, CheckCache* cache) {
     CheckCache seen;
     for (Row& row : rows) {
+        if (!row.unreadable.isEmpty()) {
+            continue; // nothing to replay: its row says why
+        }
         const SourceTexts::Found found = sources.For(row.record);
         const Record& r = row.record;
         // Every write of a record changes its update time or what it counts.
@@ -217,7 +264,9 @@ void VerifyRows(std::vector<Row>& rows, SourceTexts& sources, CheckCache* cache)
 QString FlagWords(const Row& row) {
     QStringList flags;
     for (const Flag flag : row.check.flags) {
-        flags << FlagWord(flag);
+        flags << (flag == Flag::Unreadable
+                      ? QStringLiteral("%1（%2：%3）").arg(FlagWord(flag), row.file, row.unreadable)
+                      : FlagWord(flag));
     }
     return flags.join(QStringLiteral("; "));
 }
@@ -240,8 +289,9 @@ QString FormatTable(const std::vector<Row>& rows) {
                      QStringLiteral("得分"), QStringLiteral("速度"), QStringLiteral("正确率"),
                      QStringLiteral("完成用时"), QStringLiteral("正确汉字"),
                      QStringLiteral("正确字符"), QStringLiteral("剩余时间"),
-                     QStringLiteral("已用时间"), QStringLiteral("暂停"), QStringLiteral("更新"),
-                     QStringLiteral("主机"), QStringLiteral("核验"), QStringLiteral("标记")});
+                     QStringLiteral("已用时间"), QStringLiteral("时长"), QStringLiteral("暂停"),
+                     QStringLiteral("更新"), QStringLiteral("主机"), QStringLiteral("核验"),
+                     QStringLiteral("标记")});
     for (const Row& row : rows) {
         const Record& r = row.record;
         const Measures& m = row.measures;
@@ -249,8 +299,8 @@ QString FormatTable(const std::vector<Row>& rows) {
                          QString::number(r.score), SpeedText(m.speed), AccuracyText(m.accuracy),
                          DurationText(m.completion), QString::number(r.correctHanzi),
                          QString::number(r.correctAscii), OneLine(r.remaining), OneLine(r.elapsed),
-                         Pauses(r), TimeText(r.updated), OneLine(r.host), VerifiedWord(row),
-                         FlagWords(row)});
+                         OneLine(r.duration), Pauses(r), TimeText(r.updated), OneLine(r.host),
+                         VerifiedWord(row), FlagWords(row)});
     }
     std::vector<int> widths(std::size_t(cells.front().size()), 0);
     for (const QStringList& line : cells) {
@@ -355,6 +405,7 @@ QByteArray FormatJson(const std::vector<Row>& rows) {
         for (const Flag flag : row.check.flags) {
             flags.append(FlagId(flag));
         }
+        const std::optional<qint64> duration = DurationMs(r.duration);
         QJsonObject object{
             {"number", r.number},
             {"name", r.name},
@@ -376,6 +427,8 @@ QByteArray FormatJson(const std::vector<Row>& rows) {
             {"sourceSha256", r.sourceSha256},
             {"schema", r.schema},
             {"file", row.file},
+            {"unreadable", row.unreadable.isEmpty() ? QJsonValue() : QJsonValue(row.unreadable)},
+            {"durationSeconds", duration ? QJsonValue(double(*duration) / 1000.0) : QJsonValue()},
             {"verified", VerifiedId(row.check.verified)},
             {"flags", flags},
             {"disagreements", QJsonArray::fromStringList(row.check.disagreements)},

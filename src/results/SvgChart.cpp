@@ -252,11 +252,25 @@ QString Curve(const std::vector<CurvePoint>& curve, const std::vector<PauseSpan>
         return f.bottom() - f.height * std::min(double(n), yTicks.back()) / yTicks.back();
     };
     QString out = Open(width, height, QStringLiteral("打字曲线"));
+    // Pauses within a pixel of each other are one band: at most one a pixel,
+    // however many the log holds.
+    std::vector<PauseSpan> bands;
+    std::vector<std::int64_t> pausedMs;
     for (const PauseSpan& p : pauses) {
+        if (!bands.empty() && X(p.from) - X(bands.back().to) < 1.0) {
+            bands.back().to = std::max(bands.back().to, p.to);
+            pausedMs.back() += p.to - p.from;
+        } else {
+            bands.push_back(p);
+            pausedMs.push_back(p.to - p.from);
+        }
+    }
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        const PauseSpan& p = bands[i];
         out += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" class=\"pause\">"
                               "<title>暂停 %5 秒</title></rect>")
                    .arg(N(X(p.from)), N(f.top), N(std::max(1.0, X(p.to) - X(p.from))), N(f.height))
-                   .arg((p.to - p.from + 500) / 1000);
+                   .arg((pausedMs[i] + 500) / 1000);
     }
     out += YAxis(f, yTicks);
     for (const double t : xTicks) {

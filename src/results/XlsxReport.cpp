@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "RecordCheck.h"
+#include "TextSafety.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,7 +29,9 @@ public:
     Sheet(lxw_worksheet* sheet, lxw_error& error) : sheet_(sheet), error_(error) {}
 
     void Text(lxw_row_t row, lxw_col_t col, const QString& text, lxw_format* format) {
-        Keep(worksheet_write_string(sheet_, row, col, text.toUtf8().constData(), format));
+        // Whatever the text, the cell is one the workbook's XML and a spreadsheet can hold.
+        Keep(worksheet_write_string(sheet_, row, col, ForWorkbook(text).toUtf8().constData(),
+                                    format));
     }
     void Number(lxw_row_t row, lxw_col_t col, double value, lxw_format* format) {
         Keep(worksheet_write_number(sheet_, row, col, value, format));
@@ -51,7 +54,8 @@ void WriteResults(lxw_worksheet* ws, const Formats& f, const ClassReport& report
         QStringLiteral("学号"),     QStringLiteral("姓名"),          QStringLiteral("状态"),
         QStringLiteral("得分"),     QStringLiteral("速度（字/分）"), QStringLiteral("正确率"),
         QStringLiteral("完成用时"), QStringLiteral("正确汉字"),      QStringLiteral("正确字符"),
-        QStringLiteral("已用时间"), QStringLiteral("主机"),          QStringLiteral("标记")};
+        QStringLiteral("已用时间"), QStringLiteral("主机"),          QStringLiteral("标记"),
+        QStringLiteral("考试时长")};
     for (qsizetype c = 0; c < headers.size(); ++c) {
         sheet.Text(0, lxw_col_t(c), headers[c], f.header);
     }
@@ -60,7 +64,11 @@ void WriteResults(lxw_worksheet* ws, const Formats& f, const ClassReport& report
         sheet.Text(row, 0, r.number, f.text);
         sheet.Text(row, 1, r.name, f.text);
         sheet.Text(row, 2, r.state, f.text);
-        sheet.Number(row, 3, r.score, f.integer);
+        if (!r.unreadable) {
+            sheet.Number(row, 3, r.score, f.integer);
+            sheet.Number(row, 7, r.correctHanzi, f.integer);
+            sheet.Number(row, 8, r.correctAscii, f.integer);
+        }
         if (r.measures.speed) {
             sheet.Number(row, 4, std::round(*r.measures.speed * 10) / 10, f.tenth);
         }
@@ -71,8 +79,6 @@ void WriteResults(lxw_worksheet* ws, const Formats& f, const ClassReport& report
             // Times as fractions of a day, as spreadsheets keep them.
             sheet.Number(row, 6, double((*r.measures.completion + 500) / 1000) / 86400.0, f.time);
         }
-        sheet.Number(row, 7, r.correctHanzi, f.integer);
-        sheet.Number(row, 8, r.correctAscii, f.integer);
         if (const auto seconds = ClockSeconds(r.elapsed)) {
             sheet.Number(row, 9, double(*seconds) / 86400.0, f.time);
         } else if (!r.elapsed.isEmpty()) {
@@ -82,6 +88,11 @@ void WriteResults(lxw_worksheet* ws, const Formats& f, const ClassReport& report
         if (!r.flags.isEmpty()) {
             sheet.Text(row, 11, r.flags, f.text);
         }
+        if (const auto ms = DurationMs(r.duration)) {
+            sheet.Number(row, 12, double(*ms / 1000) / 86400.0, f.time);
+        } else if (!r.duration.isEmpty()) {
+            sheet.Text(row, 12, r.duration, f.text);
+        }
         ++row;
     }
     worksheet_set_column(ws, 0, 0, 14, nullptr);
@@ -90,6 +101,7 @@ void WriteResults(lxw_worksheet* ws, const Formats& f, const ClassReport& report
     worksheet_set_column(ws, 4, 4, 13, nullptr);
     worksheet_set_column(ws, 10, 10, 16, nullptr);
     worksheet_set_column(ws, 11, 11, 28, nullptr);
+    worksheet_set_column(ws, 12, 12, 11, nullptr);
     worksheet_freeze_panes(ws, 1, 0);
     worksheet_autofilter(ws, 0, 0, row - 1, lxw_col_t(headers.size() - 1));
 }
@@ -142,7 +154,8 @@ QString WriteXlsx(const QString& path, const ClassReport& report) {
     lxw_error error = LXW_NO_ERROR;
     WriteResults(workbook_add_worksheet(book, "成绩"), f, report, error);
     WriteWrong(workbook_add_worksheet(book, "易错字"), f, report, error);
-    const QByteArray title = QStringLiteral("打字考试成绩：%1").arg(report.sourceName).toUtf8();
+    const QByteArray title =
+        ForWorkbook(QStringLiteral("打字考试成绩：%1").arg(report.sourceName)).toUtf8();
     lxw_doc_properties properties{};
     properties.title = const_cast<char*>(title.constData());
     workbook_set_properties(book, &properties);

@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -74,6 +75,8 @@ Record Genuine(std::vector<exam::ExamEvent> events, qint64 at, const QString& st
     };
     r.elapsed = clock(replay.elapsedSeconds);
     r.remaining = clock(replay.remainingSeconds);
+    r.start = QDateTime(QDate(2026, 12, 7), QTime(13, 0), QTimeZone(28800));
+    r.updated = r.start.addMSecs(at);
     return r;
 }
 
@@ -197,7 +200,7 @@ TEST(CheckRecord, TheFolderChecksSourcesOnce) {
     };
     Check check = run(source);
     EXPECT_EQ(check.verified, Verified::Yes);
-    EXPECT_EQ(check.flags, Flags({Flag::DuplicateNumber, Flag::Stale}));
+    EXPECT_EQ(check.flags, Flags({Flag::SameLog, Flag::DuplicateNumber, Flag::Stale}));
     // Forged records on other sources, however many, do not outvote the given one.
     for (int i = 0; i < 3; ++i) {
         folder.records.push_back(r);
@@ -365,10 +368,14 @@ TEST(ResultsTool, JsonForScripts) {
     r.sourceSha256 =
         QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
     r.updated = QDateTime::currentDateTime();
+    r.start = r.updated.addMSecs(-r.loggedAt);
     r.host = QStringLiteral("lab\x1b[2J\u009b2J\u202e");
     ASSERT_TRUE(WriteFileAtomically(folder, QStringLiteral("a.json"), ToJson(r)).ok);
     r.number = QStringLiteral("2");
     r.score = 100;
+    for (exam::ExamEvent& e : r.log.events) {
+        ++e.ms; // not a copy of the first
+    }
     ASSERT_TRUE(WriteFileAtomically(folder, QStringLiteral("b.json"), ToJson(r)).ok);
     QProcess tool;
     tool.start(QStringLiteral(QARVEL_RESULTS_TOOL),

@@ -1,0 +1,143 @@
+#include "FolderFlags.h"
+
+#include "TextSafety.h"
+#include "identity/Identity.h"
+
+#include <QCryptographicHash>
+#include <cstdlib>
+#include <map>
+
+namespace qarvel::results {
+namespace {
+
+bool Readable(const Row& row) {
+    return row.unreadable.isEmpty();
+}
+
+bool AllDigits(const QString& text) {
+    for (const QChar ch : text) {
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The log's fingerprint, with or without its times.
+QByteArray LogKey(const exam::ExamLog& log, bool withTimes) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const exam::ExamEvent& e : log.events) {
+        QByteArray head;
+        head += char(e.kind);
+        head += QByteArray::number(withTimes ? e.ms : 0) + ':' + QByteArray::number(e.count) + ':' +
+                QByteArray::number(qsizetype(e.text.size())) + ':';
+        hash.addData(head);
+        hash.addData(QByteArrayView(e.text.data(), qsizetype(e.text.size())));
+    }
+    return hash.result();
+}
+
+int Changes(const exam::ExamLog& log) {
+    int n = 0;
+    for (const exam::ExamEvent& e : log.events) {
+        n += e.kind == exam::ExamEvent::Kind::Append || e.kind == exam::ExamEvent::Kind::Remove;
+    }
+    return n;
+}
+
+} // namespace
+
+void FlagIdentity(Row& row) {
+    const Record& r = row.record;
+    if (!Readable(row)) {
+        return;
+    }
+    const QString number = identity::NormalizedIdentity(r.number);
+    if (!AllDigits(number) || HasHiddenCharacters(r.number) || HasHiddenCharacters(r.name)) {
+        row.check.Add(Flag::NumberFormat);
+    }
+}
+
+void FlagStartTime(Row& row, const QDateTime& now) {
+    const Record& r = row.record;
+    if (!Readable(row)) {
+        return;
+    }
+    bool out = !r.start.isValid() || r.start.secsTo(now) < -kClockSkewSeconds;
+    if (r.start.isValid() && r.updated.isValid()) {
+        out = out || r.updated < r.start;
+        if (r.loggedAt >= 0) {
+            const qint64 wall = r.start.msecsTo(r.updated);
+            out = out || std::llabs(wall - r.loggedAt) > kLogClockSlackSeconds * 1000;
+        }
+    }
+    if (row.modified.isValid()) {
+        out = out || (r.start.isValid() && row.modified.secsTo(r.start) > kClockSkewSeconds) ||
+              (r.updated.isValid() && row.modified.secsTo(r.updated) > kClockSkewSeconds);
+    }
+    if (out) {
+        row.check.Add(Flag::OutsideExamTime);
+    }
+}
+
+void FlagSameLogs(std::vector<Row>& rows) {
+    std::map<QByteArray, std::vector<std::size_t>> same;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Record& r = rows[i].record;
+        if (!Readable(rows[i]) || !r.hasLog) {
+            continue;
+        }
+        const int changes = Changes(r.log);
+        if (changes == 0) {
+            continue;
+        }
+        same[QByteArray("t") + LogKey(r.log, true)].push_back(i);
+        if (changes >= kSameShapeChanges) {
+            same[QByteArray("s") + LogKey(r.log, false)].push_back(i);
+        }
+    }
+    for (const auto& [key, group] : same) {
+        if (group.size() > 1) {
+            for (const std::size_t i : group) {
+                rows[i].check.Add(Flag::SameLog);
+            }
+        }
+    }
+}
+
+void FlagDurations(std::vector<Row>& rows, const std::optional<qint64>& durationMs) {
+    const auto seconds = [](const Row& row) -> std::optional<qint64> {
+        const auto ms = DurationMs(row.record.duration);
+        return ms ? std::optional<qint64>((*ms + 500) / 1000) : std::nullopt;
+    };
+    std::optional<qint64> room;
+    if (durationMs) {
+        room = (*durationMs + 500) / 1000;
+    } else {
+        std::map<qint64, int> count;
+        for (const Row& row : rows) {
+            if (const auto s = Readable(row) ? seconds(row) : std::nullopt) {
+                ++count[*s];
+            }
+        }
+        int most = 0;
+        for (const auto& [s, n] : count) {
+            if (n > most) {
+                room = s;
+                most = n;
+            } else if (n == most) {
+                room.reset();
+            }
+        }
+        if (!room) {
+            return;
+        }
+    }
+    for (Row& row : rows) {
+        if (Readable(row) && seconds(row) != room) {
+            row.check.Add(Flag::DurationDiffers);
+        }
+    }
+}
+
+} // namespace qarvel::results
