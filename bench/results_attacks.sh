@@ -7,8 +7,8 @@
 # (default 120), so that a build that reads without bounds fails there and not
 # on the machine.
 set -u
-maker=${1:?the results_folder tool}
-tool=${2:?the qarvel-results to time}
+maker=$(realpath "${1:?the results_folder tool}")
+tool=$(realpath "${2:?the qarvel-results to time}")
 memory=${3:-3000000}
 seconds=${4:-120}
 work=$(mktemp -d)

@@ -4,6 +4,7 @@
 #include "identity/Identity.h"
 
 #include <QCryptographicHash>
+#include <charconv>
 #include <cstdlib>
 #include <map>
 
@@ -25,16 +26,21 @@ bool AllDigits(const QString& text) {
 
 // The log's fingerprint, with or without its times.
 QByteArray LogKey(const exam::ExamLog& log, bool withTimes) {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    std::string text;
+    text.reserve(log.events.size() * 16);
+    char number[24];
     for (const exam::ExamEvent& e : log.events) {
-        QByteArray head;
-        head += char(e.kind);
-        head += QByteArray::number(withTimes ? e.ms : 0) + ':' + QByteArray::number(e.count) + ':' +
-                QByteArray::number(qsizetype(e.text.size())) + ':';
-        hash.addData(head);
-        hash.addData(QByteArrayView(e.text.data(), qsizetype(e.text.size())));
+        text += char(e.kind);
+        for (const std::int64_t n :
+             {withTimes ? e.ms : 0, std::int64_t(e.count), std::int64_t(e.text.size())}) {
+            const auto end = std::to_chars(number, number + sizeof number, n).ptr;
+            text.append(number, end);
+            text += ':';
+        }
+        text += e.text;
     }
-    return hash.result();
+    return QCryptographicHash::hash(QByteArrayView(text.data(), qsizetype(text.size())),
+                                    QCryptographicHash::Sha256);
 }
 
 int Changes(const exam::ExamLog& log) {
