@@ -153,7 +153,10 @@ public:
             for (const std::size_t odd : {std::size_t{1}, std::size_t{0}}) {
                 const std::uint64_t here = nul_[odd];
                 const std::uint64_t there = nul_[1 - odd];
-                if (here >= std::max<std::uint64_t>(2, units / 50) && there * 10 <= here &&
+                // Chinese text puts NULs at both offsets (一 is U+4E00): then
+                // the other byte order must read as much less plausible text.
+                const bool oneSided = there * 10 <= here || plausible_[1 - odd] * 10 <= units * 6;
+                if (here >= std::max<std::uint64_t>(2, units / 50) && there < here && oneSided &&
                     plausible_[odd] * 10 >= units * 9) {
                     return odd == 1 ? LikelyEncoding::Utf16LeNoMark : LikelyEncoding::Utf16BeNoMark;
                 }

@@ -210,6 +210,12 @@ TEST(SourceCheckTest, NamesTheLikelyEncoding) {
          "\xE3\x80\x82"}, // 中文是。: A1 43 is 。
         {"UTF-16LE without a mark", u16, L::Utf16LeNoMark, {W::OtherEncoding, W::NoHanzi}, ""},
         {"UTF-16BE without a mark", u16be, L::Utf16BeNoMark, {W::OtherEncoding, W::Empty}, ""},
+        {"Chinese UTF-16LE without a mark, 一 putting NULs at even offsets too",
+         "\x00\x4E\x74\x5E\x00\x4E\xA6\x5E\x84\x76\xCB\x79\x29\x59\x0C\xFF\x32\x00\x30\x00\x32"
+         "\x00\x36\x00\x74\x5E\x00\x4E\x08\x67\x00\x4E\xE5\x65\x02\x30\x0D\x00\x0A\x00"s,
+         L::Utf16LeNoMark,
+         {W::OtherEncoding, W::Empty},
+         ""},
         {"GBK", Utf8ToGbk("中文，是的。\r\n"), L::None, {}, ""},
         {"GBK with a rare character", Utf8ToGbk("丂中文是的"), L::None, {}, ""},
         {"Latin UTF-8", "na\xC3\xAFve", L::None, {W::LatinUtf8AsGbk}, ""},
