@@ -64,6 +64,11 @@ QString CsvField(QString text) {
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+// A count of the record; nothing for a file that is not one.
+QString Count(const Row& row, qint64 value) {
+    return row.unreadable.isEmpty() ? QString::number(value) : QString();
+}
+
 // A field of a record shown on one line of the table.
 QString OneLine(const QString& text) {
     return ForTerminal(text);
@@ -296,11 +301,11 @@ QString FormatTable(const std::vector<Row>& rows) {
         const Record& r = row.record;
         const Measures& m = row.measures;
         cells.push_back({OneLine(r.number), OneLine(r.name), OneLine(StateWord(row)),
-                         QString::number(r.score), SpeedText(m.speed), AccuracyText(m.accuracy),
-                         DurationText(m.completion), QString::number(r.correctHanzi),
-                         QString::number(r.correctAscii), OneLine(r.remaining), OneLine(r.elapsed),
-                         OneLine(r.duration), Pauses(r), TimeText(r.updated), OneLine(r.host),
-                         VerifiedWord(row), FlagWords(row)});
+                         Count(row, r.score), SpeedText(m.speed), AccuracyText(m.accuracy),
+                         DurationText(m.completion), Count(row, r.correctHanzi),
+                         Count(row, r.correctAscii), OneLine(r.remaining), OneLine(r.elapsed),
+                         OneLine(r.duration), (row.unreadable.isEmpty() ? Pauses(r) : QString()),
+                         TimeText(r.updated), OneLine(r.host), VerifiedWord(row), FlagWords(row)});
     }
     std::vector<int> widths(std::size_t(cells.front().size()), 0);
     for (const QStringList& line : cells) {
@@ -362,18 +367,18 @@ QByteArray FormatCsv(const std::vector<Row>& rows) {
         const QStringList fields{r.number,
                                  r.name,
                                  StateWord(row),
-                                 QString::number(r.score),
+                                 Count(row, r.score),
                                  SpeedText(m.speed),
                                  AccuracyText(m.accuracy),
                                  DurationText(m.completion),
-                                 QString::number(r.correctHanzi),
-                                 QString::number(r.correctAscii),
+                                 Count(row, r.correctHanzi),
+                                 Count(row, r.correctAscii),
                                  r.remaining,
                                  r.elapsed,
                                  r.duration,
-                                 QString::number(r.pauses),
-                                 QString::number(r.pauseSeconds),
-                                 QString::number(r.changes),
+                                 Count(row, r.pauses),
+                                 Count(row, r.pauseSeconds),
+                                 Count(row, r.changes),
                                  Iso(r.start),
                                  Iso(r.updated),
                                  r.host,
