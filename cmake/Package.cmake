@@ -1,7 +1,8 @@
 # The Debian package: `cpack -G DEB` in the build folder (after the build).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME qarvel)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# 1.0.N, N from the git history (cmake/Version.cmake): a rebuilt package upgrades.
+set(CPACK_PACKAGE_VERSION ${QARVEL_PACKAGE_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Qarvel developers")
 set(CPACK_PACKAGE_CONTACT "${QARVEL_MAINTAINER}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

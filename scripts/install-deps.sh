@@ -31,7 +31,7 @@ test_packages=(
   ibus ibus-libpinyin libglib2.0-bin
   at-spi2-core python3-gi gir1.2-atspi-2.0 gir1.2-ibus-1.0
   adwaita-qt6 openbox weston xwayland
-  dpkg-dev fakeroot file lintian desktop-file-utils appstream
+  dpkg-dev apt-utils fakeroot file lintian desktop-file-utils appstream
   chromium libreoffice-calc-nogui unzip
 )
 

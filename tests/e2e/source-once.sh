@@ -39,6 +39,10 @@ sign_in_as() {
     await_login
     xdotool type --delay 20 "$1"
     wait_for 5 dump_says Form2.Edit1 "$1" || fail "name field: $(value Form2.Edit1)"
+    # With records kept the number is required.
+    xdotool key Return
+    xdotool type --delay 20 1
+    wait_for 5 dump_says Form2.Edit2 1 || fail "number field: $(value Form2.Edit2)"
     click_start
     await_exam
 }
@@ -72,6 +76,9 @@ never_ends() {
     xdotool key Return
     await_login
     xdotool type --delay 20 Never
+    xdotool key Return
+    xdotool type --delay 20 1
+    wait_for 5 dump_says Form2.Edit2 1 || fail "number field: $(value Form2.Edit2)"
     started=$EPOCHREALTIME
     click_start
     # No second read: the login answers at once that there is no source to start on.

@@ -3,8 +3,9 @@
 #
 # The Debian package as a lab admin meets it: built with CPack from the build
 # folder, checked by lintian (no errors), put in a local apt repository made
-# with dpkg-scanpackages and installed from it with apt without recommends (as
-# the README's "rolling out to a lab" does), then used as installed:
+# with apt-ftparchive and installed from it with apt without recommends (as
+# the README's "rolling out to a lab" does; apt update prints no Err: or W:
+# line), then used as installed:
 #   - Qt's Chinese texts come with it (a dependency, not a recommendation);
 #     the README and the example qarvel.conf are in /usr/share/doc/qarvel, and
 #     the example, put in place as the README says, switches results on;
@@ -15,7 +16,9 @@
 #     vexo/2.txt, and from elsewhere with --source: the login window comes, and
 #     the exam window counts what qarvel-check counted; a --source that cannot
 #     be opened gives the open error naming the path tried;
-# and removed again at the end. Needs root (or sudo without a password);
+# then the same build as the next version (1.0.N+1) put in the repository
+# reaches the machine with apt upgrade, as the README's "updating a lab" says;
+# and removed again at the end (the build folder gets its version back). Needs root (or sudo without a password);
 # skipped (77) without it or without one of the tools. Screenshots go to
 # <artifacts>/package-*.png.
 set -uo pipefail
@@ -32,7 +35,7 @@ mkdir -p "$artifacts"
 
 . "$here/../e2e/lib/sandbox.sh"
 sandbox_name=package
-sandbox_require flock cpack dpkg-deb dpkg-scanpackages apt-get lintian desktop-file-validate appstreamcli \
+sandbox_require flock cmake cpack dpkg-deb apt-ftparchive apt-get lintian desktop-file-validate appstreamcli \
     xdotool import iconv
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
@@ -59,7 +62,18 @@ remove_admin_conf() {
 remove_package() {
     [ $installed = 1 ] && apt_get purge qarvel >"$sandbox/remove.log" 2>&1 && installed=0
 }
-trap 'qarvel_stop; remove_admin_conf; remove_package; sandbox_cleanup' EXIT
+# The build folder's own version, given back if the check built another.
+own_number=$(sed -n 's/^QARVEL_BUILD_NUMBER:STRING=//p' "$build/CMakeCache.txt")
+rebuilt=0
+build_as() {
+    cmake -DQARVEL_BUILD_NUMBER="$1" "$build" >>"$sandbox/rebuild.log" 2>&1 &&
+        cmake --build "$build" --target qarvel qarvel-check qarvel-results qarvel_install_data \
+            >>"$sandbox/rebuild.log" 2>&1
+}
+restore_build() {
+    [ $rebuilt = 1 ] && build_as "$own_number" && rebuilt=0
+}
+trap 'qarvel_stop; remove_admin_conf; remove_package; restore_build; sandbox_cleanup' EXIT
 
 scratch=$sandbox
 shot_prefix=package
@@ -90,13 +104,30 @@ grep -E '^[EW]:' "$sandbox/lintian.log" | sed 's/^/lintian /'
 # folder of packages indexed by dpkg-scanpackages, a source line for it.
 repo="$sandbox/repo"
 mkdir -p "$repo" "$sandbox/apt-lists/partial"
+# Readable by apt's own user, as /srv/qarvel-repo and apt's lists are.
+chmod 755 "$sandbox"
+id _apt >/dev/null 2>&1 && $SUDO chown _apt "$sandbox/apt-lists/partial"
 cp "$deb" "$repo/"
-(cd "$repo" && dpkg-scanpackages --multiversion . /dev/null 2>/dev/null | gzip -9c >Packages.gz)
+# The index as the README makes it: the list of packages, and a Release that
+# tells apt which lists there are (without it apt tries every compression and
+# prints an Err: line for each one missing).
+index_repo() {
+    (cd "$repo" && apt-ftparchive packages . >Packages && apt-ftparchive release . >Release) \
+        >"$sandbox/index.log" 2>&1 || fail "apt-ftparchive: $(cat "$sandbox/index.log")"
+    [ ! -s "$sandbox/index.log" ] || fail "apt-ftparchive said: $(cat "$sandbox/index.log")"
+}
+index_repo
 echo "deb [trusted=yes] file:$repo ./" >"$sandbox/qarvel.list"
 local_apt=(-o Dir::Etc::sourcelist="$sandbox/qarvel.list" -o Dir::Etc::sourceparts=-
     -o Dir::State::Lists="$sandbox/apt-lists" -o APT::Get::List-Cleanup=0)
-apt_get "${local_apt[@]}" update >"$sandbox/update.log" 2>&1 ||
-    fail "apt update from the local repository: $(tail -n 5 "$sandbox/update.log")"
+# apt update as an administrator runs it: no line that looks like a failure.
+apt_update() {
+    $SUDO apt-get -o DPkg::Lock::Timeout=300 "${local_apt[@]}" update >"$sandbox/update.log" 2>&1 ||
+        fail "apt update from the local repository: $(tail -n 5 "$sandbox/update.log")"
+    ! grep -E '^(Err|W|E):' "$sandbox/update.log" ||
+        fail "apt update printed errors or warnings: $(cat "$sandbox/update.log")"
+}
+apt_update
 installed=1
 apt_get "${local_apt[@]}" install --no-install-recommends qarvel >"$sandbox/install.log" 2>&1 ||
     fail "apt install from the local repository: $(tail -n 5 "$sandbox/install.log")"
@@ -190,11 +221,21 @@ else
     $SUDO install -m 644 /usr/share/doc/qarvel/qarvel.conf "$admin_conf"
     $SUDO sed -i "s|^ResultsFolder=.*|ResultsFolder=$sandbox/results|" "$admin_conf"
     start settings "$sandbox/exam"
-    sign_in Lin
+    login Lin 7 # with records kept, a number is required
     wait_for 20 sh -c "ls '$sandbox'/results/*.json >/dev/null 2>&1" ||
         fail "the example qarvel.conf switched no results on: $(ls -A "$sandbox/results")"
     click_close_picture
     answer_ok
+    expect_exit
+    # The room's duration and text as the administrator sets them, the
+    # program started from a folder without vexo/2.txt as the menu entry starts it.
+    $SUDO sed -i "s|^#Duration=.*|Duration=00:45:00|; s|^#Source=.*|Source=$own|" "$admin_conf"
+    start room "$sandbox/no-records"
+    await_login
+    dump_says Form2.Edit3 00:45:00 || fail "the room's duration: $(value Form2.Edit3)"
+    [ "$(value Label2)/$(value Label4)/$(value Label6)" = 11/6/5 ] ||
+        fail "the room's text: $(value Label2)/$(value Label4)/$(value Label6)"
+    click_exit
     expect_exit
     remove_admin_conf
 fi
@@ -215,6 +256,25 @@ xdotool key Return
 await_login
 click_exit
 expect_exit
+
+# ---- An update reaches the lab ----------------------------------------------------
+# The same sources built as the next version, put in the repository beside
+# the installed one: apt update and apt upgrade take the machine to it.
+next="${version%.*}.$((${version##*.} + 1))"
+rebuilt=1
+build_as "$((${version##*.} + 1))" || fail "building $next: $(tail -n 5 "$sandbox/rebuild.log")"
+(cd "$build" && cpack -G DEB -B "$sandbox/deb-next") >"$sandbox/cpack-next.log" 2>&1 ||
+    fail "cpack $next: $(tail -n 5 "$sandbox/cpack-next.log")"
+cp "$sandbox/deb-next/qarvel_${next}_"*.deb "$repo/" || fail "no package $next made"
+index_repo
+apt_update
+apt_get "${local_apt[@]}" upgrade >"$sandbox/upgrade.log" 2>&1 ||
+    fail "apt upgrade: $(tail -n 5 "$sandbox/upgrade.log")"
+[ "$(dpkg-query -W -f '${Version}' qarvel)" = "$next" ] ||
+    fail "after apt upgrade: $(dpkg-query -W -f '${Version}' qarvel), not $next"
+[ "$(qarvel --version)" = "qarvel $next" ] || fail "qarvel --version after the upgrade: $(qarvel --version)"
+echo "upgraded $version -> $next from the local repository"
+restore_build || fail "giving the build folder its version back: $(tail -n 5 "$sandbox/rebuild.log")"
 
 # ---- Remove -------------------------------------------------------------------
 remove_package || fail "apt purge: $(tail -n 5 "$sandbox/remove.log")"
