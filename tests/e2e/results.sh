@@ -158,6 +158,8 @@ mkdir -p "$folder"
 start timeup "$exam_folder" --results "$folder"
 await_login
 xdotool type --delay 20 'Li'
+xdotool key Return # with records kept, the number is required
+xdotool type --delay 20 8
 # The duration field (Edit3 at 224,200, 129 x 27) emptied and typed anew.
 xdotool mousemove --window "$login" 340 213 click 1
 xdotool key End
@@ -283,6 +285,8 @@ spooled() { find "$spool" -name '*.json' ! -name '.*' 2>/dev/null | grep -q .; }
 start readonly "$exam_folder" --results "$readonly_folder"
 await_login
 xdotool type --delay 20 'Zhou'
+xdotool key Return # with records kept, the number is required
+xdotool type --delay 20 9
 after_failed_write
 type_text 春
 spooled || fail "the record was not kept locally"
@@ -310,6 +314,8 @@ dd if=/dev/zero of="$full/filler" bs=1k 2>/dev/null
 start full "$exam_folder" --results "$full"
 await_login
 xdotool type --delay 20 'Qian'
+xdotool key Return # with records kept, the number is required
+xdotool type --delay 20 10
 after_failed_write
 type_text 春眠不
 no_second_message 3
