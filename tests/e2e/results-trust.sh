@@ -130,6 +130,8 @@ log="$sandbox/killed.log"
 tracer=$!
 await_login
 xdotool type --delay 20 'Kill'
+xdotool key Return # with records kept, the number is required
+xdotool type --delay 20 5
 click_start
 wait_for 10 temporaries "$folder" || fail "no write under way: $(ls -A "$folder")"
 program=$(ps --ppid "$tracer" -o pid= | tr -d ' ')
