@@ -74,7 +74,7 @@ QString FolderError(const Options& options, const QString& error) {
 // The folder's rows, checked; nothing when the folder could not be listed.
 std::optional<std::vector<Row>> Load(const Options& options, SourceTexts& sources, bool warn,
                                      CheckCache* cache = nullptr, QString* error = nullptr) {
-    const FolderRecords records = ReadFolder(options.folder);
+    FolderRecords records = ReadFolder(options.folder);
     if (!records.error.isEmpty()) {
         if (warn) {
             Error(FolderError(options, records.error));
@@ -90,7 +90,8 @@ std::optional<std::vector<Row>> Load(const Options& options, SourceTexts& source
                               .arg(records.unreadable[i], records.reasons.value(i)));
         }
     }
-    std::vector<Row> rows = MergeRecords(records, QDateTime::currentDateTime(), options.rules);
+    std::vector<Row> rows =
+        MergeRecords(std::move(records), QDateTime::currentDateTime(), options.rules);
     VerifyRows(rows, sources, cache);
     std::vector<SortFields> fields;
     for (const Row& row : rows) {
@@ -99,7 +100,7 @@ std::optional<std::vector<Row>> Load(const Options& options, SourceTexts& source
     }
     std::vector<Row> sorted;
     for (const std::size_t i : SortOrder(fields, options.sort)) {
-        sorted.push_back(rows[i]);
+        sorted.push_back(std::move(rows[i]));
     }
     return sorted;
 }

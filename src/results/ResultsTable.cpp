@@ -125,19 +125,18 @@ FolderRecords ReadFolder(const QString& folder) {
     return result;
 }
 
-std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now,
-                              const RoomRules& rules) {
+std::vector<Row> MergeRecords(FolderRecords folder, const QDateTime& now, const RoomRules& rules) {
     std::vector<Row> rows;
     std::map<QString, int> perNumber;
     std::map<QString, int> perSource;
     for (std::size_t i = 0; i < folder.records.size(); ++i) {
         Row row;
-        row.record = folder.records[i];
+        row.record = std::move(folder.records[i]); // a log may be large: kept once
         row.file = i < std::size_t(folder.files.size()) ? folder.files[qsizetype(i)] : QString();
         row.modified = i < folder.modified.size() ? folder.modified[i] : QDateTime();
         ++perNumber[identity::NumberKey(row.record.number)];
         ++perSource[row.record.sourceSha256];
-        rows.push_back(row);
+        rows.push_back(std::move(row));
     }
     // The source most records were made on; with a tie for most, none is it.
     QString usual;

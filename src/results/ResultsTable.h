@@ -54,7 +54,7 @@ struct Row {
 // One row per record and per file that is not one, sorted by student number
 // (numbers of digits by value), then by start; with the folder's flags set as
 // of `now`.
-std::vector<Row> MergeRecords(const FolderRecords& folder, const QDateTime& now,
+std::vector<Row> MergeRecords(FolderRecords folder, const QDateTime& now,
                               const RoomRules& rules = {});
 
 // Replays and checks every row's record on its source (see CheckRecord).
