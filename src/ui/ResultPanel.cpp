@@ -76,7 +76,6 @@ ResultPanel::ResultPanel(QWidget* parent) : QFrame(parent) {
     heading_->setText(QStringLiteral("考试结果"));
     figures_ = MakeLine(this, 16, false);
     saved_ = MakeLine(this, 13, false);
-    saved_->setWordWrap(true);
     auto* lines = new QVBoxLayout(this);
     lines->setContentsMargins(12, 8, 12, 10);
     lines->setSpacing(6);
@@ -110,7 +109,8 @@ void ResultPanel::SetRecord(Record record) {
         colour = QColor::fromRgb(0x006400);
         break;
     case Record::NotSaved:
-        words = QStringLiteral("成绩尚未保存到成绩文件夹，已先保存在本机，恢复后自动补交");
+        // One line; the notice at the foot of the window says why.
+        words = QStringLiteral("成绩尚未保存，稍后自动补交");
         colour = Qt::red;
         break;
     }
@@ -121,8 +121,14 @@ void ResultPanel::SetRecord(Record record) {
     saved_->setVisible(!words.isEmpty());
     setAccessibleDescription(text());
     if (isVisible()) {
-        adjustSize();
+        Place();
     }
+}
+
+void ResultPanel::Place() {
+    adjustSize();
+    // Its lower right corner stays where it was put, whatever its height.
+    move(corner_.x() - width() + 1, corner_.y() - height() + 1);
 }
 
 QString ResultPanel::text() const {
@@ -151,12 +157,12 @@ void ResultPanel::ShowFor(ExamWindow& form) {
     const ExamSnapshot exam = form.Snapshot();
     ShowResult(ResultOf(form.state(), form.recorder().log(),
                         exam.phase == exam::ExamPhase::Complete, ClockSeconds(exam.elapsed)));
-    adjustSize();
     // In the answer box's lower right corner, clear of its scroll bar.
     const auto* answer = form.findChild<QWidget*>(QStringLiteral("Memo1"));
     const QRect box =
         answer != nullptr ? QRect(answer->mapTo(&form, QPoint(0, 0)), answer->size()) : form.rect();
-    move(box.right() - kMargin - width(), box.bottom() - kMargin / 2 - height());
+    corner_ = QPoint(box.right() - kMargin, box.bottom() - kMargin / 2);
+    Place();
     raise();
     show();
 }

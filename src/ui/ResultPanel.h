@@ -54,11 +54,14 @@ public:
 
 private:
     void ShowFor(ExamWindow& form);
+    // Sizes the panel to its lines, its lower right corner at `corner_`.
+    void Place();
 
     QLabel* heading_ = nullptr;
     QLabel* figures_ = nullptr;
     QLabel* saved_ = nullptr;
     Record record_ = Record::NotKept;
+    QPoint corner_;
 };
 
 } // namespace qarvel::ui

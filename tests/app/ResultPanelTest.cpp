@@ -54,6 +54,7 @@ struct Exam {
     }
     QWidget* answer() { return flow.examWindow().findChild<QWidget*>(QStringLiteral("Memo1")); }
     ResultPanel* panel() { return ResultPanel::Of(flow.examWindow()); }
+    QRect answerBox() { return {answer()->mapTo(&flow.examWindow(), QPoint()), answer()->size()}; }
     QLabel* notice() { return flow.examWindow().findChild<QLabel*>(QStringLiteral("LabelNotice")); }
 };
 
@@ -103,9 +104,7 @@ private slots:
         QCOMPARE(panel->focusPolicy(), Qt::NoFocus);
         QVERIFY(!panel->isWindow());
         // Over the answer box, inside the window.
-        const QRect box(exam.answer()->mapTo(&exam.flow.examWindow(), QPoint()),
-                        exam.answer()->size());
-        QVERIFY(box.contains(panel->geometry()));
+        QVERIFY(exam.answerBox().contains(panel->geometry()));
         // The close question no longer speaks of time left.
         BoxRecorder cancel(BoxAnswer::Cancel);
         exam.flow.examWindow().Image1Click();
@@ -125,6 +124,7 @@ private slots:
         Commit(exam.answer(), QStringLiteral("汉字"));
         QTRY_COMPARE(exam.panel()->record(), ResultPanel::Record::NotSaved);
         QVERIFY(exam.panel()->text().contains(QStringLiteral("尚未保存")));
+        QVERIFY(exam.answerBox().contains(exam.panel()->geometry())); // grown inside the box
         QTRY_VERIFY(exam.notice()->isVisible());
         QVERIFY(QFile::remove(results) && QDir().mkpath(results));
         QTRY_COMPARE(exam.panel()->record(), ResultPanel::Record::Saved);

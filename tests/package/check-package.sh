@@ -233,6 +233,7 @@ else
     start room "$sandbox/no-records"
     await_login
     dump_says Form2.Edit3 00:45:00 || fail "the room's duration: $(value Form2.Edit3)"
+    import -window root "$artifacts/package-room-login.png"
     [ "$(value Label2)/$(value Label4)/$(value Label6)" = 11/6/5 ] ||
         fail "the room's text: $(value Label2)/$(value Label4)/$(value Label6)"
     click_exit
