@@ -66,9 +66,7 @@ void Error(const QString& message) {
 
 // The message for a folder that cannot be listed.
 QString FolderError(const Options& options, const QString& error) {
-    return QStringLiteral("无法读取成绩文件夹 %1：%2（没有列出文件夹内容的权限？请以文件夹主人或 "
-                          "root 运行）")
-        .arg(options.folder, error);
+    return QStringLiteral("无法读取成绩文件夹 %1：%2").arg(options.folder, error);
 }
 
 // The folder's rows, checked; nothing when the folder could not be listed.

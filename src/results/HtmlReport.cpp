@@ -91,6 +91,11 @@ QString SummaryHtml(const Summary& s) {
            QStringLiteral("</dl>");
 }
 
+// A count in the table; nothing for a file that is not a record.
+QString Count(const ReportRow& r, int value) {
+    return r.unreadable ? QString() : QString::number(value);
+}
+
 QString TableHtml(const std::vector<ReportRow>& rows) {
     QString out = QStringLiteral(
         "<table class=\"results\"><thead><tr><th>学号</th><th>姓名</th><th>状态</th>"
@@ -99,13 +104,12 @@ QString TableHtml(const std::vector<ReportRow>& rows) {
     for (const ReportRow& r : rows) {
         out +=
             r.flags.isEmpty() ? QStringLiteral("<tr>") : QStringLiteral("<tr class=\"flagged\">");
-        out += Cell(r.number) + Cell(r.name) + Cell(r.state) +
-               Cell(QString::number(r.score), "num") + Cell(SpeedText(r.measures.speed), "num") +
+        out += Cell(r.number) + Cell(r.name) + Cell(r.state) + Cell(Count(r, r.score), "num") +
+               Cell(SpeedText(r.measures.speed), "num") +
                Cell(AccuracyText(r.measures.accuracy), "num") +
                Cell(DurationText(r.measures.completion), "num") +
-               Cell(QString::number(r.correctHanzi), "num") +
-               Cell(QString::number(r.correctAscii), "num") + Cell(r.elapsed, "num") +
-               Cell(r.duration, "num") + Cell(r.flags, "flags");
+               Cell(Count(r, r.correctHanzi), "num") + Cell(Count(r, r.correctAscii), "num") +
+               Cell(r.elapsed, "num") + Cell(r.duration, "num") + Cell(r.flags, "flags");
         out += QStringLiteral("</tr>");
     }
     return out + QStringLiteral("</tbody></table>");

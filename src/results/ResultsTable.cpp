@@ -86,7 +86,12 @@ FolderRecords ReadFolder(const QString& folder) {
     const QByteArray path = QFile::encodeName(folder);
     DIR* dir = ::opendir(path.constData());
     if (dir == nullptr) {
-        result.error = QString::fromLocal8Bit(std::strerror(errno));
+        const int error = errno;
+        result.error = QString::fromLocal8Bit(std::strerror(error));
+        if (error == EACCES) {
+            result.error +=
+                QStringLiteral("（投递文件夹只有主人能列出内容：请用文件夹主人的账户运行）");
+        }
         return result;
     }
     QStringList names;
