@@ -93,8 +93,10 @@ fcitx5-remote -o
 wait_for 5 sh -c '[ "$(fcitx5-remote -n)" = pinyin ]' || fail "pinyin did not come on"
 xdotool type --delay 30 'nihao '
 wait_for 5 dump_says Form2.Edit1 '你好' || fail "name field: $(value Form2.Edit1)"
-# Enter to the number, Tab to 开始考试, Enter.
+# Enter to the number (digits reach it raw, pinyin or not), Tab to 开始考试, Enter.
 xdotool key Return
+xdotool type --delay 30 1
+wait_for 5 dump_says Form2.Edit2 1 || fail "number field: $(value Form2.Edit2)"
 xdotool key Tab
 xdotool key Return
 await_exam
