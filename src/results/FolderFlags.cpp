@@ -1,6 +1,7 @@
 #include "FolderFlags.h"
 
 #include "TextSafety.h"
+#include "exam/TypingPace.h"
 #include "identity/Identity.h"
 
 #include <QCryptographicHash>
@@ -111,37 +112,65 @@ void FlagSameLogs(std::vector<Row>& rows) {
     }
 }
 
-void FlagDurations(std::vector<Row>& rows, const std::optional<qint64>& durationMs) {
-    const auto seconds = [](const Row& row) -> std::optional<qint64> {
-        const auto ms = DurationMs(row.record.duration);
-        return ms ? std::optional<qint64>((*ms + 500) / 1000) : std::nullopt;
-    };
-    std::optional<qint64> room;
+namespace {
+
+std::optional<qint64> Seconds(const Row& row) {
+    const auto ms = DurationMs(row.record.duration);
+    return ms ? std::optional<qint64>((*ms + 500) / 1000) : std::nullopt;
+}
+
+} // namespace
+
+std::optional<qint64> RoomDuration(const std::vector<Row>& rows,
+                                   const std::optional<qint64>& durationMs) {
     if (durationMs) {
-        room = (*durationMs + 500) / 1000;
-    } else {
-        std::map<qint64, int> count;
-        for (const Row& row : rows) {
-            if (const auto s = Readable(row) ? seconds(row) : std::nullopt) {
-                ++count[*s];
-            }
-        }
-        int most = 0;
-        for (const auto& [s, n] : count) {
-            if (n > most) {
-                room = s;
-                most = n;
-            } else if (n == most) {
-                room.reset();
-            }
-        }
-        if (!room) {
-            return;
+        return (*durationMs + 500) / 1000 * 1000;
+    }
+    std::map<qint64, int> count;
+    for (const Row& row : rows) {
+        if (const auto s = Readable(row) ? Seconds(row) : std::nullopt) {
+            ++count[*s];
         }
     }
+    std::optional<qint64> room;
+    int most = 0;
+    for (const auto& [s, n] : count) {
+        if (n > most) {
+            room = s * 1000;
+            most = n;
+        } else if (n == most) {
+            room.reset();
+        }
+    }
+    return room;
+}
+
+void FlagDurations(std::vector<Row>& rows, const std::optional<qint64>& roomMs) {
+    if (!roomMs) {
+        return;
+    }
     for (Row& row : rows) {
-        if (Readable(row) && seconds(row) != room) {
+        if (Readable(row) && Seconds(row) != *roomMs / 1000) {
             row.check.Add(Flag::DurationDiffers);
+        }
+    }
+}
+
+void RefuseBeyondRoom(std::vector<Row>& rows, const std::optional<qint64>& roomMs) {
+    if (!roomMs || *roomMs <= 0) {
+        return;
+    }
+    for (Row& row : rows) {
+        Record& r = row.record;
+        if (!Readable(row) || !r.hasLog || !row.check.Has(Flag::DurationDiffers)) {
+            continue;
+        }
+        if (std::int64_t(r.log.events.size()) > exam::MostEvents(*roomMs) ||
+            exam::MeasurePace(r.log).characters > exam::MostCharacters(*roomMs)) {
+            r.hasLog = false;
+            r.logRefused = true;
+            r.log.events = {};
+            row.measures = {};
         }
     }
 }

@@ -30,8 +30,17 @@ void FlagStartTime(Row& row, const QDateTime& now);
 // the same order at other times (logs of kSameShapeChanges changes or more).
 void FlagSameLogs(std::vector<Row>& rows);
 
-// duration-differs for records of another duration than `durationMs`, or,
-// without it, than the duration most records have (none when two tie).
-void FlagDurations(std::vector<Row>& rows, const std::optional<qint64>& durationMs);
+// The room's duration in milliseconds: `durationMs` when given, else the
+// duration most records have (none when two tie).
+std::optional<qint64> RoomDuration(const std::vector<Row>& rows,
+                                   const std::optional<qint64>& durationMs);
+
+// duration-differs for records of another duration than the room's.
+void FlagDurations(std::vector<Row>& rows, const std::optional<qint64>& roomMs);
+
+// A log beyond what an exam of the room's duration can hold (a record that
+// claims a longer exam than the room's) is not kept: the record is then not
+// replayed, and flagged implausible-log.
+void RefuseBeyondRoom(std::vector<Row>& rows, const std::optional<qint64>& roomMs);
 
 } // namespace qarvel::results

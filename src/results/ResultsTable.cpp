@@ -178,7 +178,9 @@ std::vector<Row> MergeRecords(FolderRecords folder, const QDateTime& now, const 
                             ClockSeconds(r.elapsed)});
     }
     FlagSameLogs(rows);
-    FlagDurations(rows, rules.durationMs);
+    const std::optional<qint64> room = RoomDuration(rows, rules.durationMs);
+    FlagDurations(rows, room);
+    RefuseBeyondRoom(rows, room);
     // Every file that is not a record has its row too, with why.
     for (qsizetype i = 0; i < folder.unreadable.size(); ++i) {
         Row row;

@@ -177,6 +177,14 @@ TEST(RecordLog, BeyondAnExamIsNotReadAndKeysMustBeACount) {
         EXPECT_NE(CheckRecord(back, std::nullopt).verified, Verified::Yes);
     }
     EXPECT_EQ(exam::MostEvents(30 * 60 * 1000), 20 * (1800 + 60));
+    // A record claiming a longer exam than the room's is held to the room's.
+    FolderRecords room;
+    room.records = {Typed(QStringLiteral("1"), 3), Typed(QStringLiteral("2"), 4), pauses};
+    room.records.back().number = QStringLiteral("3");
+    room.records.back().duration = QStringLiteral("02:00:00");
+    const std::vector<Row> rows = MergeRecords(room, kStart.addSecs(7200));
+    EXPECT_TRUE(rows.back().record.logRefused && rows.back().record.log.events.empty());
+    EXPECT_FALSE(rows.front().record.logRefused);
 }
 
 TEST(FolderFlags, NumbersTimesCopiesAndDurations) {
