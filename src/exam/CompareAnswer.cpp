@@ -146,8 +146,9 @@ public:
         }
 
         // 9. Completion.
-        if (v_.FieldText(Field::SourceHanzi) == v_.FieldText(Field::CorrectHanzi)) {
+        if (AllHanziTyped(s_)) {
             v_.SetClockEnabled(false);
+            s_.AnswerDisabled = true;
             v_.DisableAnswer();
         }
     }
@@ -187,7 +188,10 @@ private:
         }
     }
 
-    void ShowHanzi() { v_.SetFieldText(Field::CorrectHanzi, Decimal(s_.CorrectHanziCount)); }
+    void ShowHanzi() {
+        s_.CorrectHanziShown = true;
+        v_.SetFieldText(Field::CorrectHanzi, Decimal(s_.CorrectHanziCount));
+    }
 
     // The removed tail of the previous answer, read as the source view groups
     // characters; each removed character that was right when typed is taken off.
@@ -221,7 +225,8 @@ private:
     void UpdateScore() {
         s_.TotalCorrect = s_.CorrectAsciiCount + s_.CorrectHanziCount;
         s_.TotalSourceChars = s_.SourceHighByteCount / 2 + s_.SourceAsciiCount;
-        v_.SetFieldText(Field::Score, Decimal(Score(s_.TotalCorrect, s_.TotalSourceChars)));
+        s_.Score = Score(s_.TotalCorrect, s_.TotalSourceChars);
+        v_.SetFieldText(Field::Score, Decimal(s_.Score));
     }
 
     void Reset() {
@@ -230,7 +235,7 @@ private:
             v_.SetFieldText(Field::CorrectAscii, "0");
         }
         s_.CorrectHanziCount = 0;
-        v_.SetFieldText(Field::CorrectHanzi, "0");
+        ShowHanzi();
         UpdateScore();
     }
 
@@ -252,6 +257,11 @@ std::int64_t Score(std::int32_t correct, std::int32_t total) {
     volatile long double q = static_cast<long double>(correct) / static_cast<long double>(total);
     volatile long double p = q * 100.0L;
     return static_cast<std::int64_t>(std::llrint(p));
+}
+
+bool AllHanziTyped(const ExamState& state) {
+    // As the counts are shown: the correct count is blank before the first change.
+    return state.CorrectHanziShown && state.CorrectHanziCount == state.SourceHighByteCount / 2;
 }
 
 void CompareAnswer(ExamState& state, ExamView& view, const std::string& answer) {

@@ -14,6 +14,10 @@ namespace qarvel::exam {
 // TimerError when the clock cannot be switched on.
 void CompareAnswer(ExamState& state, ExamView& view, const std::string& answer);
 
+// The completion test: as many Chinese characters typed right as the source
+// has, by the counts the window shows.
+bool AllHanziTyped(const ExamState& state);
+
 // The score of `correct` out of `total` in percent, in extended precision,
 // rounded half to even. Throws ZeroDivideError or InvalidOpError for total 0.
 std::int64_t Score(std::int32_t correct, std::int32_t total);

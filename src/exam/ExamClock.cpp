@@ -1,5 +1,6 @@
 #include "ExamClock.h"
 
+#include "Errors.h"
 #include "ExamPhase.h"
 
 #include <chrono>
@@ -21,14 +22,52 @@ long double ClockStep() {
     return Parsed(kClockStep);
 }
 
-void StopClock(ExamView& view) {
+// A time's value; a text that is not a time raises the conversion error,
+// unless the locale now reads it.
+long double ValueOf(const ClockTime& time, const TimeLocale& locale) {
+    return time.isTime ? static_cast<long double>(time.value) : Parsed(time.text, locale);
+}
+
+// `time` set to `value` as the clock writes it, and shown in `field`.
+void Show(ClockTime& time, TimeValue value, ExamView& view, Field field, const TimeLocale& locale) {
+    time.text = FormatTimeText(value, locale);
+    time.value = ShownTime(value);
+    time.isTime = true;
+    view.SetFieldText(field, time.text);
+}
+
+void StopClock(ExamState& state, ExamView& view) {
+    state.AnswerReadOnly = true;
     view.SetAnswerReadOnly(true);
     view.SetClockEnabled(false);
 }
 
 } // namespace
 
-void ClockTick(ExamView& view, const TimeLocale& locale, int seconds) {
+ClockTime ClockTime::Of(std::string text, const TimeLocale& locale) {
+    ClockTime time{std::move(text), 0, false};
+    try {
+        time.value = ParseTimeText(time.text, locale);
+        time.isTime = true;
+    } catch (const ConvertError&) {
+    }
+    return time;
+}
+
+void SetUpClock(ExamState& state, ExamView& view) {
+    view.SetClockEnabled(false);
+    state.Remaining = ClockTime::Of(kInitialRemaining);
+    state.Elapsed = ClockTime::Of(kInitialElapsed);
+    view.SetFieldText(Field::RemainingTime, state.Remaining.text);
+    view.SetFieldText(Field::ElapsedTime, state.Elapsed.text);
+}
+
+void SetDuration(ExamState& state, ExamView& view, std::string duration, const TimeLocale& locale) {
+    state.Remaining = ClockTime::Of(std::move(duration), locale);
+    view.SetFieldText(Field::RemainingTime, state.Remaining.text);
+}
+
+void ClockTick(ExamState& state, ExamView& view, const TimeLocale& locale, int seconds) {
     if (seconds < 1) {
         return;
     }
@@ -41,7 +80,7 @@ void ClockTick(ExamView& view, const TimeLocale& locale, int seconds) {
 
     // Remaining time: the seconds off, one tick at a time, so a tick that
     // reaches zero ends the count; once out, later ticks stay out.
-    const long double start = Parsed(view.FieldText(Field::RemainingTime), locale);
+    const long double start = ValueOf(state.Remaining, locale);
     int ticks = seconds;
     if (runsOut(start - static_cast<long double>(seconds) * step)) {
         int low = 1;
@@ -56,33 +95,33 @@ void ClockTick(ExamView& view, const TimeLocale& locale, int seconds) {
     }
     const long double remaining = start - static_cast<long double>(ticks) * step;
     const bool timeUp = runsOut(remaining);
-    view.SetFieldText(Field::RemainingTime,
-                      timeUp ? FormatTimeText(0, locale)
-                             : FormatTimeText(static_cast<TimeValue>(remaining), locale));
+    Show(state.Remaining, timeUp ? 0 : static_cast<TimeValue>(remaining), view,
+         Field::RemainingTime, locale);
 
     // Elapsed time: as many seconds more, wrapping to zero after a whole day.
     const long double elapsed =
-        Parsed(view.FieldText(Field::ElapsedTime), locale) + static_cast<long double>(ticks) * step;
-    view.SetFieldText(Field::ElapsedTime, FormatTimeText(static_cast<TimeValue>(elapsed), locale));
+        ValueOf(state.Elapsed, locale) + static_cast<long double>(ticks) * step;
+    Show(state.Elapsed, static_cast<TimeValue>(elapsed), view, Field::ElapsedTime, locale);
 
     if (timeUp) {
-        StopClock(view);
+        StopClock(state, view);
     }
 }
 
-void PauseExam(ExamView& view) {
-    StopClock(view);
+void PauseExam(ExamState& state, ExamView& view) {
+    StopClock(state, view);
 }
 
-void ContinueExam(ExamView& view, const TimeLocale& locale) {
+void ContinueExam(ExamState& state, ExamView& view, const TimeLocale& locale) {
     // The times on screen of a completed exam are part of its result.
-    if (view.AnswerDisabled()) {
+    if (state.AnswerDisabled) {
         return;
     }
     // No time left, however the remaining time is written.
-    if (!TimeLeft(view.FieldText(Field::RemainingTime), locale)) {
+    if (!TimeLeft(state.Remaining, locale)) {
         return;
     }
+    state.AnswerReadOnly = false;
     view.SetAnswerReadOnly(false);
     view.SetClockEnabled(true);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExamState.h"
 #include "ExamView.h"
 #include "TimeText.h"
 
@@ -8,20 +9,24 @@
 
 namespace qarvel::exam {
 
-inline constexpr const char* kInitialRemaining = "00:30:00";
-inline constexpr const char* kInitialElapsed = "00:00:00";
 inline constexpr const char* kClockStep = "00:00:01";
 inline constexpr int kClockPeriodMs = 1000;
 
+// The clock as the exam window is made: off, its initial times shown.
+void SetUpClock(ExamState& state, ExamView& view);
+// The duration given at the login (GBK): the remaining time, shown as given.
+void SetDuration(ExamState& state, ExamView& view, std::string duration,
+                 const TimeLocale& locale = {});
+
 // One tick of the clock: `seconds` seconds off the remaining time and onto the
-// elapsed time, as that
-// many one-second ticks would leave them; a tick that reaches zero stops the
-// clock, and the seconds after it are not counted.
-void ClockTick(ExamView& view, const TimeLocale& locale = {}, int seconds = 1);
+// elapsed time, as that many one-second ticks would leave them; a tick that
+// reaches zero stops the clock, and the seconds after it are not counted.
+// Throws ConvertError when the remaining time is not a time.
+void ClockTick(ExamState& state, ExamView& view, const TimeLocale& locale = {}, int seconds = 1);
 // Pause: answer read-only, clock off.
-void PauseExam(ExamView& view);
+void PauseExam(ExamState& state, ExamView& view);
 // Continue: answer writable, clock on; nothing when no time is left or the exam is complete.
-void ContinueExam(ExamView& view, const TimeLocale& locale = {});
+void ContinueExam(ExamState& state, ExamView& view, const TimeLocale& locale = {});
 
 // Milliseconds from a monotonic clock.
 using MonotonicClock = std::function<std::int64_t()>;

@@ -14,16 +14,19 @@ bool TimeLeft(TimeValue remaining, const TimeLocale& locale) {
     return remaining > 0 && FormatTimeText(remaining, locale) != FormatTimeText(0, locale);
 }
 
-ExamPhase PhaseOf(bool answerDisabled, bool answerReadOnly, std::string_view remaining,
-                  const TimeLocale& locale) {
-    if (answerDisabled) {
+bool TimeLeft(const ClockTime& remaining, const TimeLocale& locale) {
+    return remaining.isTime ? remaining.value > 0 : TimeLeft(remaining.text, locale);
+}
+
+ExamPhase PhaseOf(const ExamState& state, const TimeLocale& locale) {
+    if (state.AnswerDisabled) {
         return ExamPhase::Complete;
     }
-    if (!answerReadOnly) {
+    if (!state.AnswerReadOnly) {
         return ExamPhase::Typing;
     }
     try {
-        return TimeLeft(remaining, locale) ? ExamPhase::Paused : ExamPhase::TimedOut;
+        return TimeLeft(state.Remaining, locale) ? ExamPhase::Paused : ExamPhase::TimedOut;
     } catch (const std::exception&) {
         return ExamPhase::Paused;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExamState.h"
 #include "TimeText.h"
 
 #include <string_view>
@@ -20,10 +21,13 @@ bool TimeLeft(std::string_view remaining, const TimeLocale& locale = {});
 // a second is written as zero and leaves none.
 bool TimeLeft(TimeValue remaining, const TimeLocale& locale = {});
 
-// The phase from the answer box and the clock: a disabled answer is complete;
-// a read-only one has timed out when no time is left, else it is paused (also
-// when `remaining` is not a time); a writable one is typing.
-ExamPhase PhaseOf(bool answerDisabled, bool answerReadOnly, std::string_view remaining,
-                  const TimeLocale& locale = {});
+// Whether the clock's remaining time leaves any time. Throws ConvertError
+// for a text that is not a time.
+bool TimeLeft(const ClockTime& remaining, const TimeLocale& locale = {});
+
+// The phase of the exam: a disabled answer is complete; a read-only one has
+// timed out when no time is left, else it is paused (also when the remaining
+// time is not a time); a writable one is typing.
+ExamPhase PhaseOf(const ExamState& state, const TimeLocale& locale = {});
 
 } // namespace qarvel::exam

@@ -15,10 +15,12 @@
 namespace qarvel::exam {
 namespace {
 
-// The exam window without a window: its fields, its answer box's two flags
-// and its clock, which counts a second for every whole second it has been on.
+// The exam window without a window: the engine's state is all it has, and
+// its clock counts a second for every whole second it has been on.
 class HeadlessView : public ExamView {
 public:
+    explicit HeadlessView(ExamState& state) : state_(state) {}
+
     void SetClockEnabled(bool on) override {
         if (!on) {
             // A change that stops the clock (completion) comes after every
@@ -32,22 +34,19 @@ public:
         // A read-only or disabled box reports no change: a change that still arrives
         // there is flagged, and does not start a clock that the window had
         // stopped.
-        if (!clockOn_ && !((readOnly_ || disabled_) && changing_)) {
+        if (!clockOn_ && !(Closed() && changing_)) {
             clockOn_ = true;
             clockStart_ = now_;
             counted_ = 0;
         }
     }
     void MarkSource(int, Mark) override {}
-    void SetFieldText(Field field, const std::string& text) override {
-        fields_[static_cast<std::size_t>(field)] = text;
-    }
-    [[nodiscard]] std::string FieldText(Field field) const override {
-        return fields_[static_cast<std::size_t>(field)];
-    }
-    void DisableAnswer() override { disabled_ = true; }
-    [[nodiscard]] bool AnswerDisabled() const override { return disabled_; }
-    void SetAnswerReadOnly(bool readOnly) override { readOnly_ = readOnly; }
+    void SetFieldText(Field, const std::string&) override {}
+    void DisableAnswer() override {}
+    void SetAnswerReadOnly(bool) override {}
+
+    // The answer box takes no input: paused, time up or complete.
+    [[nodiscard]] bool Closed() const { return state_.AnswerReadOnly || state_.AnswerDisabled; }
 
     // The time of the event under way: a clock switched on starts then.
     void At(std::int64_t ms) { now_ = ms; }
@@ -61,43 +60,26 @@ public:
         if (due > 0) {
             counted_ += due;
             try {
-                ClockTick(*this, {}, static_cast<int>(std::min<std::int64_t>(due, INT32_MAX)));
+                ClockTick(state_, *this, {},
+                          static_cast<int>(std::min<std::int64_t>(due, INT32_MAX)));
             } catch (const std::exception&) {
                 clockOn_ = false; // the window shows the error; the clock text stays
-            }
-            if (!clockOn_ && readOnly_ && timeUpAt_ < 0) {
-                timeUpAt_ = clockStart_ + counted_ * kClockPeriodMs;
             }
         }
     }
 
-    bool readOnly_ = false;
-    bool disabled_ = false;
     bool changing_ = false;
-    std::int64_t timeUpAt_ = -1;
 
 private:
-    std::array<std::string, kFieldCount> fields_{};
+    ExamState& state_;
     bool clockOn_ = false;
     std::int64_t clockStart_ = 0;
     std::int64_t counted_ = 0;
     std::int64_t now_ = 0;
 };
 
-std::int64_t Seconds(const std::string& timeText) {
-    try {
-        return std::llround(ParseTimeText(timeText) * 86400.0);
-    } catch (const std::exception&) {
-        return 0;
-    }
-}
-
-std::int32_t Decimal(const std::string& text) {
-    try {
-        return static_cast<std::int32_t>(std::stol(text));
-    } catch (const std::exception&) {
-        return 0;
-    }
+std::int64_t Seconds(const ClockTime& time) {
+    return time.isTime ? std::llround(time.value * 86400.0) : 0;
 }
 
 } // namespace
@@ -106,16 +88,12 @@ ReplayResult ReplayExam(const std::string& source, const std::string& duration, 
                         std::int64_t at) {
     ReplayResult result;
     ExamState state;
-    HeadlessView view;
+    HeadlessView view(state);
     const SourceCounts counts = CountSource(state, source);
     result.sourceAscii = counts.ascii;
     result.sourceHanzi = counts.hanzi;
     result.sourceTotal = counts.total;
-    view.SetFieldText(Field::SourceTotal, std::to_string(counts.total));
-    view.SetFieldText(Field::SourceAscii, std::to_string(counts.ascii));
-    view.SetFieldText(Field::SourceHanzi, std::to_string(counts.hanzi));
-    view.SetFieldText(Field::RemainingTime, duration);
-    view.SetFieldText(Field::ElapsedTime, kInitialElapsed);
+    SetDuration(state, view, duration);
 
     std::string answer;
     std::int64_t last = 0;
@@ -131,7 +109,7 @@ ReplayResult ReplayExam(const std::string& source, const std::string& duration, 
             // A tick can come late: the change may have come before the last second.
             view.Advance(e.ms - kLateTickMs);
             view.At(e.ms);
-            if (view.readOnly_ || view.disabled_) {
+            if (view.Closed()) {
                 ++result.outsideExamTime;
             }
             if (e.kind == ExamEvent::Kind::Append) {
@@ -155,20 +133,20 @@ ReplayResult ReplayExam(const std::string& source, const std::string& duration, 
         case ExamEvent::Kind::Pause:
             view.Advance(e.ms);
             view.At(e.ms);
-            if (!view.readOnly_ && !view.disabled_) {
+            if (!view.Closed()) {
                 ++result.pauses;
                 pausedSince = e.ms;
             }
-            PauseExam(view);
+            PauseExam(state, view);
             break;
         case ExamEvent::Kind::Continue:
             view.Advance(e.ms);
             view.At(e.ms);
             try {
-                ContinueExam(view);
+                ContinueExam(state, view);
             } catch (const std::exception&) {
             }
-            if (pausedSince >= 0 && !view.readOnly_) {
+            if (pausedSince >= 0 && !state.AnswerReadOnly) {
                 result.pausedMs += e.ms - pausedSince;
                 pausedSince = -1;
             }
@@ -185,11 +163,11 @@ ReplayResult ReplayExam(const std::string& source, const std::string& duration, 
     result.answer = answer;
     result.correctAscii = state.CorrectAsciiCount;
     result.correctHanzi = state.CorrectHanziCount;
-    result.score = Decimal(view.FieldText(Field::Score));
-    result.elapsedSeconds = Seconds(view.FieldText(Field::ElapsedTime));
-    result.remainingSeconds = Seconds(view.FieldText(Field::RemainingTime));
-    result.complete = view.disabled_;
-    result.readOnly = view.readOnly_;
+    result.score = state.Score;
+    result.elapsedSeconds = Seconds(state.Elapsed);
+    result.remainingSeconds = Seconds(state.Remaining);
+    result.complete = state.AnswerDisabled;
+    result.readOnly = state.AnswerReadOnly;
     return result;
 }
 

@@ -35,12 +35,12 @@ public:
     // addresses. Offsets outside the source have no effect.
     virtual void MarkSource(int offset, Mark mark) = 0;
 
+    // Shows `text` in `field`. The engine keeps what it shows in the exam's
+    // state and never reads it back.
     virtual void SetFieldText(Field field, const std::string& text) = 0;
-    [[nodiscard]] virtual std::string FieldText(Field field) const = 0;
 
     // Answer box: disabled when the exam is complete; read-only when paused or time is up.
     virtual void DisableAnswer() = 0;
-    [[nodiscard]] virtual bool AnswerDisabled() const = 0;
     virtual void SetAnswerReadOnly(bool readOnly) = 0;
 };
 

@@ -190,16 +190,30 @@ TimeValue ParseTimeText(std::string_view text, const TimeLocale& locale) {
     return static_cast<TimeValue>(static_cast<long double>(ms) / kMsPerDay);
 }
 
-std::string FormatTimeText(TimeValue value, const TimeLocale& locale) {
-    // Whole milliseconds, rounded to nearest (ties to even), sign and whole days
-    // dropped. fmod is exact, so even huge values keep their place in the day.
-    // A value that is not a number, or is infinite, has no time of day.
+namespace {
+
+// Whole milliseconds, rounded to nearest (ties to even), sign and whole days
+// dropped. fmod is exact, so even huge values keep their place in the day.
+// A value that is not a number, or is infinite, has no time of day.
+std::int64_t MsOfDay(TimeValue value) {
     if (!std::isfinite(value)) {
         throw InvalidOpError();
     }
     const long double scaled = std::nearbyint(static_cast<long double>(value) * kMsPerDay);
-    const auto ms = static_cast<std::int64_t>(
+    return static_cast<std::int64_t>(
         std::fmod(std::fabs(scaled), static_cast<long double>(kMsPerDay)));
+}
+
+} // namespace
+
+TimeValue ShownTime(TimeValue value) {
+    const std::int64_t ms = MsOfDay(value);
+    // As ParseTimeText reads the hours, minutes and seconds shown.
+    return static_cast<TimeValue>(static_cast<long double>(ms - ms % kMsPerSecond) / kMsPerDay);
+}
+
+std::string FormatTimeText(TimeValue value, const TimeLocale& locale) {
+    const std::int64_t ms = MsOfDay(value);
 
     const auto hours = static_cast<int>(ms / kMsPerHour);
     const auto minutes = static_cast<int>(ms / kMsPerMinute % 60);

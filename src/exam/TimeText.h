@@ -25,4 +25,8 @@ TimeValue ParseTimeText(std::string_view text, const TimeLocale& locale = {});
 // Always "hh:nn:ss" with the locale's time separator; sign and whole days dropped.
 std::string FormatTimeText(TimeValue value, const TimeLocale& locale = {});
 
+// What FormatTimeText(value) reads back as: the whole seconds it shows.
+// Throws InvalidOpError where FormatTimeText does.
+TimeValue ShownTime(TimeValue value);
+
 } // namespace qarvel::exam

@@ -427,11 +427,7 @@ void ExamWindow::FormCreate() {
     // 3. The answer box refuses cut, copy and paste by itself (AnswerEdit).
 
     // 4. The clock: off, with its initial texts.
-    Guarded([this] {
-        SetClockEnabled(false);
-        SetFieldText(Field::RemainingTime, exam::kInitialRemaining);
-        SetFieldText(Field::ElapsedTime, exam::kInitialElapsed);
-    });
+    Guarded([this] { exam::SetUpClock(state_, *this); });
 
     // 5. The source's count comes later (CountSource), before the window or
     //    anything else needs it: a long source keeps no login waiting.
@@ -514,10 +510,7 @@ exam::ExamPhase ExamWindow::phase() const {
     if (!built_) {
         return exam::ExamPhase::Typing;
     }
-    const bool readOnly = Memo1->isReadOnly();
-    // The remaining time is read only where the phase depends on it.
-    return exam::PhaseOf(!Memo1->isEnabled(), readOnly,
-                         readOnly ? platform::ToGbk(Label14->text()) : std::string(), locale_);
+    return exam::PhaseOf(state_, locale_);
 }
 
 void ExamWindow::ShowExamState() {
@@ -599,11 +592,6 @@ void ExamWindow::SetFieldText(Field field, const std::string& text) {
     }
 }
 
-std::string ExamWindow::FieldText(Field field) const {
-    const_cast<ExamWindow*>(this)->EnsureControls();
-    return platform::ToGbk(LabelOf(field)->text());
-}
-
 void ExamWindow::DisableAnswer() {
     EnsureControls();
     Memo1->setEnabled(false);
@@ -618,11 +606,6 @@ bool ExamWindow::keyPressesCounted() const {
     // Keys that an input method takes are counted only where the window
     // system reports them first.
     return Memo1 != nullptr && Memo1->keysFromWindowSystem();
-}
-
-bool ExamWindow::AnswerDisabled() const {
-    const_cast<ExamWindow*>(this)->EnsureControls();
-    return !Memo1->isEnabled();
 }
 
 void ExamWindow::SetAnswerReadOnly(bool readOnly) {
@@ -650,17 +633,17 @@ void ExamWindow::Memo1Change() {
         ExamWindow& form_;
     } inSight(*this);
     // An error escapes to the answer box, which shows it and knows the change failed.
-    const bool wasComplete = AnswerDisabled();
+    const bool wasComplete = state_.AnswerDisabled;
     const std::string answer = Memo1->gbkText();
     recorder_.Change(answer);
     exam::CompareAnswer(state_, *this, answer);
-    if (!wasComplete && AnswerDisabled()) {
+    if (!wasComplete && state_.AnswerDisabled) {
         emit completed();
     }
 }
 
 void ExamWindow::RichEdit1MouseDown() {
-    if (FieldText(Field::SourceHanzi) != FieldText(Field::CorrectHanzi)) {
+    if (!exam::AllHanziTyped(state_)) {
         Memo1->moveCaretToEnd();
         Memo1->setFocus(Qt::MouseFocusReason);
     }
@@ -669,8 +652,11 @@ void ExamWindow::RichEdit1MouseDown() {
 void ExamWindow::Timer1Timer() {
     // Every whole second really passed since the last counted one: a tick that
     // came late, or ticks lost while the program was busy, are made up here.
-    const int seconds = pacer_.Due();
-    Guarded([&] { exam::ClockTick(*this, locale_, seconds); });
+    CountSeconds(pacer_.Due());
+}
+
+void ExamWindow::CountSeconds(int seconds) {
+    Guarded([&] { exam::ClockTick(state_, *this, locale_, seconds); });
     // After a late tick the next one comes when the running second is over,
     // so the labels change on the second again.
     if (Timer1->isActive()) {
@@ -687,13 +673,13 @@ void ExamWindow::Timer1Timer() {
 
 void ExamWindow::Pap1Click() {
     recorder_.Pause();
-    Guarded([this] { exam::PauseExam(*this); });
+    Guarded([this] { exam::PauseExam(state_, *this); });
     emit paused();
 }
 
 void ExamWindow::Pap2Click() {
     recorder_.Continue();
-    Guarded([this] { exam::ContinueExam(*this, locale_); });
+    Guarded([this] { exam::ContinueExam(state_, *this, locale_); });
     emit continued();
 }
 
@@ -792,8 +778,13 @@ void ExamWindow::SetExaminee(const Examinee& examinee) {
     put(Label17, examinee.name, true);
     put(Label19, examinee.number, true);
     if (examinee.duration) {
-        put(Label14, *examinee.duration, false);
+        SetDuration(*examinee.duration);
     }
+}
+
+void ExamWindow::SetDuration(const QString& duration) {
+    EnsureControls();
+    exam::SetDuration(state_, *this, platform::ToGbk(duration), locale_);
 }
 
 void ExamWindow::MakeControlsAfterFirstPaintOf(QWidget* window) {

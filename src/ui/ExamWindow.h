@@ -69,20 +69,20 @@ public:
     void SetClockEnabled(bool on) override;
     void MarkSource(int offset, exam::Mark mark) override;
     void SetFieldText(exam::Field field, const std::string& text) override;
-    [[nodiscard]] std::string FieldText(exam::Field field) const override;
     void DisableAnswer() override;
-    [[nodiscard]] bool AnswerDisabled() const override;
     void SetAnswerReadOnly(bool readOnly) override;
 
     // Handlers of the window's controls, named for the control and its event.
     void Memo1Change();        // the answer changed: judged by the engine
     void RichEdit1MouseDown(); // a click on the source sends the caret to the answer's end
     void Timer1Timer();        // the clock's tick: the seconds due are counted
-    void Pap1Click();          // pause
-    void Pap2Click();          // continue
-    void Image1Click();        // the close question
-    void Image2Click();        // minimise every window of the program
-    void Lab1Click();          // the input-method menu at the pointer
+    // The clock counts `seconds` seconds at once, as for a tick that came late.
+    void CountSeconds(int seconds);
+    void Pap1Click();   // pause
+    void Pap2Click();   // continue
+    void Image1Click(); // the close question
+    void Image2Click(); // minimise every window of the program
+    void Lab1Click();   // the input-method menu at the pointer
     // F8: the input-method menu at its label.
     void ShowImeMenu();
     void ImeMenuItemClick(QAction* item);
@@ -116,6 +116,8 @@ public:
     // Label19 (each with a tool tip holding all of it) and the duration, when
     // there is one, into Label14. The controls are made if not yet.
     void SetExaminee(const Examinee& examinee);
+    // The exam's duration, as the login took it: the remaining time, shown as given.
+    void SetDuration(const QString& duration);
 
     // The controls are made once `window` (the login window) has first been
     // painted, in idle time, and the source is counted in the next slice.

@@ -17,12 +17,9 @@ std::string G(const char* utf8) {
     return Utf8ToGbk(utf8);
 }
 
-// An exam on one source: counted, Label6 written, ready for changes.
+// An exam on one source: counted, ready for changes.
 struct Exam {
-    explicit Exam(const std::string& source) {
-        const SourceCounts c = CountSource(state, source);
-        view.SetFieldText(Field::SourceHanzi, std::to_string(c.hanzi));
-    }
+    explicit Exam(const std::string& source) { CountSource(state, source); }
     void Type(const std::string& answer) { CompareAnswer(state, view, answer); }
     // Types the answer one character (as the view groups them) at a time.
     void TypeEach(const std::string& text, std::string prefix = {}) {
@@ -33,7 +30,7 @@ struct Exam {
             Type(prefix);
         }
     }
-    std::string L(Field l) const { return view.FieldText(l); }
+    std::string L(Field l) const { return view.Shown(l); }
 
     ExamState state;
     RecordingView view;

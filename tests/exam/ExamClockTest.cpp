@@ -14,146 +14,158 @@ namespace {
 
 using testing::RecordingView;
 
-// A window whose clock runs with the given remaining and elapsed texts.
-RecordingView Running(const std::string& remaining, const std::string& elapsed = "00:00:00") {
+// The exam's clock and the window it shows in.
+struct Clock {
+    ExamState state;
     RecordingView view;
-    view.fields[Field::RemainingTime] = remaining;
-    view.fields[Field::ElapsedTime] = elapsed;
-    view.clockOn = true;
-    return view;
+};
+
+// A clock that runs with the given remaining and elapsed times.
+Clock Running(const std::string& remaining, const std::string& elapsed = "00:00:00",
+              const TimeLocale& locale = {}) {
+    Clock clock;
+    clock.state.Remaining = ClockTime::Of(remaining, locale);
+    clock.state.Elapsed = ClockTime::Of(elapsed, locale);
+    clock.view.clockOn = true;
+    return clock;
 }
 
 TEST(ExamClock, ThreeTicksRunDownToZeroAndStop) {
-    RecordingView view = Running("00:00:03", "00:07:58");
-    ClockTick(view);
-    ClockTick(view);
-    EXPECT_EQ(view.fields[Field::RemainingTime], "00:00:01");
-    EXPECT_TRUE(view.clockOn);
-    EXPECT_FALSE(view.readOnly);
+    Clock clock = Running("00:00:03", "00:07:58");
+    ClockTick(clock.state, clock.view);
+    ClockTick(clock.state, clock.view);
+    EXPECT_EQ(clock.view.fields[Field::RemainingTime], "00:00:01");
+    EXPECT_TRUE(clock.view.clockOn);
+    EXPECT_FALSE(clock.view.readOnly);
 
-    ClockTick(view);
-    EXPECT_EQ(view.fields[Field::RemainingTime], "00:00:00");
-    EXPECT_EQ(view.fields[Field::ElapsedTime], "00:08:01");
-    EXPECT_TRUE(view.readOnly);
-    EXPECT_FALSE(view.clockOn);
+    ClockTick(clock.state, clock.view);
+    EXPECT_EQ(clock.view.fields[Field::RemainingTime], "00:00:00");
+    EXPECT_EQ(clock.view.fields[Field::ElapsedTime], "00:08:01");
+    EXPECT_TRUE(clock.view.readOnly);
+    EXPECT_FALSE(clock.view.clockOn);
 }
 
 TEST(ExamClock, TicksWriteTheFullFormat) {
-    RecordingView view = Running("1:5", "23:59:59");
-    ClockTick(view);
-    EXPECT_EQ(view.fields[Field::RemainingTime], "01:04:59");
-    EXPECT_EQ(view.fields[Field::ElapsedTime], "00:00:00"); // a whole day wraps
-    EXPECT_TRUE(view.clockOn);
-    ClockTick(view);
-    EXPECT_EQ(view.fields[Field::ElapsedTime], "00:00:01");
+    Clock clock = Running("1:5", "23:59:59");
+    ClockTick(clock.state, clock.view);
+    EXPECT_EQ(clock.view.fields[Field::RemainingTime], "01:04:59");
+    EXPECT_EQ(clock.view.fields[Field::ElapsedTime], "00:00:00"); // a whole day wraps
+    EXPECT_TRUE(clock.view.clockOn);
+    ClockTick(clock.state, clock.view);
+    EXPECT_EQ(clock.view.fields[Field::ElapsedTime], "00:00:01");
 }
 
 TEST(ExamClock, PauseThenContinueKeepsTheTimes) {
-    RecordingView view = Running("00:10:00");
-    ClockTick(view);
-    PauseExam(view);
-    EXPECT_TRUE(view.readOnly);
-    EXPECT_FALSE(view.clockOn);
+    Clock clock = Running("00:10:00");
+    ClockTick(clock.state, clock.view);
+    PauseExam(clock.state, clock.view);
+    EXPECT_TRUE(clock.view.readOnly);
+    EXPECT_FALSE(clock.view.clockOn);
 
-    ContinueExam(view);
-    EXPECT_FALSE(view.readOnly);
-    EXPECT_TRUE(view.clockOn);
-    EXPECT_EQ(view.fields[Field::RemainingTime], "00:09:59");
-    EXPECT_EQ(view.fields[Field::ElapsedTime], "00:00:01");
+    ContinueExam(clock.state, clock.view);
+    EXPECT_FALSE(clock.view.readOnly);
+    EXPECT_TRUE(clock.view.clockOn);
+    EXPECT_EQ(clock.view.fields[Field::RemainingTime], "00:09:59");
+    EXPECT_EQ(clock.view.fields[Field::ElapsedTime], "00:00:01");
 }
 
 TEST(ExamClock, PauseActsInEveryState) {
-    RecordingView fresh;
-    PauseExam(fresh);
-    EXPECT_TRUE(fresh.readOnly);
-    EXPECT_FALSE(fresh.clockOn);
+    Clock fresh;
+    PauseExam(fresh.state, fresh.view);
+    EXPECT_TRUE(fresh.view.readOnly);
+    EXPECT_FALSE(fresh.view.clockOn);
 
-    RecordingView done = Running("00:00:00");
-    done.disabled = true;
-    PauseExam(done);
-    EXPECT_TRUE(done.readOnly);
-    EXPECT_FALSE(done.clockOn);
+    Clock done = Running("00:00:00");
+    done.state.AnswerDisabled = true;
+    PauseExam(done.state, done.view);
+    EXPECT_TRUE(done.view.readOnly);
+    EXPECT_FALSE(done.view.clockOn);
 }
 
 // Continue does nothing while no time is left, however zero is written.
 TEST(ExamClock, ContinueNeedsTimeLeft) {
     for (const std::string text : {"00:00:00", "0:00:00", " 0 ", "12:00:00 AM"}) {
-        RecordingView view;
-        view.fields[Field::RemainingTime] = text;
-        view.readOnly = true;
-        ContinueExam(view);
-        EXPECT_TRUE(view.readOnly) << text;
-        EXPECT_EQ(view.clockSwitches, 0) << text;
+        Clock clock;
+        clock.state.Remaining = ClockTime::Of(text);
+        clock.state.AnswerReadOnly = true;
+        ContinueExam(clock.state, clock.view);
+        EXPECT_TRUE(clock.state.AnswerReadOnly) << text;
+        EXPECT_EQ(clock.view.clockSwitches, 0) << text;
     }
-    RecordingView oneSecond;
-    oneSecond.fields[Field::RemainingTime] = "0:00:01";
-    oneSecond.readOnly = true;
-    ContinueExam(oneSecond);
-    EXPECT_FALSE(oneSecond.readOnly);
-    EXPECT_TRUE(oneSecond.clockOn);
+    Clock oneSecond;
+    oneSecond.state.Remaining = ClockTime::Of("0:00:01");
+    oneSecond.state.AnswerReadOnly = true;
+    ContinueExam(oneSecond.state, oneSecond.view);
+    EXPECT_FALSE(oneSecond.state.AnswerReadOnly);
+    EXPECT_FALSE(oneSecond.view.readOnly);
+    EXPECT_TRUE(oneSecond.view.clockOn);
 }
 
 // A completed exam keeps its times: continue does not start the clock again.
 TEST(ExamClock, ContinueDoesNothingOnceComplete) {
-    RecordingView view;
-    view.fields[Field::RemainingTime] = "00:12:34";
-    view.disabled = true;
-    ContinueExam(view);
-    EXPECT_FALSE(view.clockOn);
-    EXPECT_EQ(view.clockSwitches, 0);
+    Clock clock;
+    clock.state.Remaining = ClockTime::Of("00:12:34");
+    clock.state.AnswerDisabled = true;
+    ContinueExam(clock.state, clock.view);
+    EXPECT_FALSE(clock.view.clockOn);
+    EXPECT_EQ(clock.view.clockSwitches, 0);
 }
 
 // Time that has run out never turns into time left: a tick at or below zero
 // writes zero and stops again, while the elapsed time still counts the second.
 TEST(ExamClock, TickNeverGoesBelowZero) {
     for (const std::string text : {"00:00:00", "0:00:00", "0:00:00.999", "00:00:01.400"}) {
-        RecordingView view = Running(text, "00:01:00");
-        ClockTick(view);
-        EXPECT_EQ(view.fields[Field::RemainingTime], "00:00:00") << text;
-        EXPECT_EQ(view.fields[Field::ElapsedTime], "00:01:01") << text;
-        EXPECT_TRUE(view.readOnly) << text;
-        EXPECT_FALSE(view.clockOn) << text;
+        Clock clock = Running(text, "00:01:00");
+        ClockTick(clock.state, clock.view);
+        EXPECT_EQ(clock.view.fields[Field::RemainingTime], "00:00:00") << text;
+        EXPECT_EQ(clock.view.fields[Field::ElapsedTime], "00:01:01") << text;
+        EXPECT_TRUE(clock.view.readOnly) << text;
+        EXPECT_FALSE(clock.view.clockOn) << text;
     }
 }
 
 TEST(ExamClock, LocaleSeparatorsAndWords) {
     // 上午 and 下午 in GBK.
     const TimeLocale zh{".", ",", "\xC9\xCF\xCE\xE7", "\xCF\xC2\xCE\xE7"};
-    RecordingView view = Running("00.00.02", "\xCF\xC2\xCE\xE7"
-                                             "11.59.59");
-    ClockTick(view, zh);
-    EXPECT_EQ(view.fields[Field::RemainingTime], "00.00.01");
-    EXPECT_EQ(view.fields[Field::ElapsedTime], "00.00.00");
-    ClockTick(view, zh);
-    EXPECT_EQ(view.fields[Field::RemainingTime], "00.00.00");
-    EXPECT_FALSE(view.clockOn);
-    EXPECT_TRUE(view.readOnly);
+    Clock clock = Running("00.00.02",
+                          "\xCF\xC2\xCE\xE7"
+                          "11.59.59",
+                          zh);
+    ClockTick(clock.state, clock.view, zh);
+    EXPECT_EQ(clock.view.fields[Field::RemainingTime], "00.00.01");
+    EXPECT_EQ(clock.view.fields[Field::ElapsedTime], "00.00.00");
+    ClockTick(clock.state, clock.view, zh);
+    EXPECT_EQ(clock.view.fields[Field::RemainingTime], "00.00.00");
+    EXPECT_FALSE(clock.view.clockOn);
+    EXPECT_TRUE(clock.view.readOnly);
 
-    ContinueExam(view, zh);
-    EXPECT_TRUE(view.readOnly);
-    view.fields[Field::RemainingTime] = "\xC9\xCF\xCE\xE7"
-                                        "12.00.05";
-    ContinueExam(view, zh);
-    EXPECT_FALSE(view.readOnly);
-    EXPECT_TRUE(view.clockOn);
+    ContinueExam(clock.state, clock.view, zh);
+    EXPECT_TRUE(clock.view.readOnly);
+    clock.state.Remaining = ClockTime::Of("\xC9\xCF\xCE\xE7"
+                                          "12.00.05",
+                                          zh);
+    ContinueExam(clock.state, clock.view, zh);
+    EXPECT_FALSE(clock.view.readOnly);
+    EXPECT_TRUE(clock.view.clockOn);
 }
 
-TEST(ExamClock, UnreadableLabelsRaiseTheConversionError) {
-    RecordingView badRemaining = Running("abc", "00:00:05");
-    EXPECT_THROW(ClockTick(badRemaining), ConvertError);
-    EXPECT_EQ(badRemaining.fields[Field::ElapsedTime], "00:00:05");
+TEST(ExamClock, TimesThatAreNoTimeRaiseTheConversionError) {
+    Clock badRemaining = Running("abc", "00:00:05");
+    EXPECT_THROW(ClockTick(badRemaining.state, badRemaining.view), ConvertError);
+    EXPECT_EQ(badRemaining.state.Elapsed.text, "00:00:05");
+    EXPECT_TRUE(badRemaining.view.fields.empty());
 
     // The remaining time is already written when the elapsed time fails.
-    RecordingView badElapsed = Running("00:00:05", "");
-    EXPECT_THROW(ClockTick(badElapsed), ConvertError);
-    EXPECT_EQ(badElapsed.fields[Field::RemainingTime], "00:00:04");
+    Clock badElapsed = Running("00:00:05", "");
+    EXPECT_THROW(ClockTick(badElapsed.state, badElapsed.view), ConvertError);
+    EXPECT_EQ(badElapsed.view.fields[Field::RemainingTime], "00:00:04");
 
-    RecordingView paused;
-    paused.fields[Field::RemainingTime] = "24:00:00";
-    paused.readOnly = true;
-    EXPECT_THROW(ContinueExam(paused), ConvertError);
-    EXPECT_TRUE(paused.readOnly);
-    EXPECT_FALSE(paused.clockOn);
+    Clock paused;
+    paused.state.Remaining = ClockTime::Of("24:00:00");
+    paused.state.AnswerReadOnly = true;
+    EXPECT_THROW(ContinueExam(paused.state, paused.view), ConvertError);
+    EXPECT_TRUE(paused.state.AnswerReadOnly);
+    EXPECT_FALSE(paused.view.clockOn);
 }
 
 // Several seconds in one tick leave the labels and the clock as that many
@@ -166,15 +178,16 @@ TEST(ExamClock, ManySecondsInOneTickEqualAsManyTicks) {
         const std::string remaining =
             FormatTimeText(remainingSeconds / 86400.0) + (random() % 3 == 0 ? ".600" : "");
         const std::string elapsed = FormatTimeText(static_cast<double>(random() % 86400) / 86400.0);
-        RecordingView one = Running(remaining, elapsed);
-        RecordingView many = Running(remaining, elapsed);
-        for (int i = 0; i < seconds && one.clockOn; ++i) {
-            ClockTick(one);
+        Clock one = Running(remaining, elapsed);
+        Clock many = Running(remaining, elapsed);
+        for (int i = 0; i < seconds && one.view.clockOn; ++i) {
+            ClockTick(one.state, one.view);
         }
-        ClockTick(many, {}, seconds);
-        ASSERT_EQ(many.fields, one.fields) << remaining << " " << elapsed << " +" << seconds;
-        ASSERT_EQ(many.clockOn, one.clockOn);
-        ASSERT_EQ(many.readOnly, one.readOnly);
+        ClockTick(many.state, many.view, {}, seconds);
+        ASSERT_EQ(many.view.fields, one.view.fields)
+            << remaining << " " << elapsed << " +" << seconds;
+        ASSERT_EQ(many.view.clockOn, one.view.clockOn);
+        ASSERT_EQ(many.view.readOnly, one.view.readOnly);
     }
 }
 

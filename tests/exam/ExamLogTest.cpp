@@ -30,10 +30,9 @@ class LiveExam {
 public:
     explicit LiveExam(const std::string& source, const std::string& duration = "00:30:00")
         : pacer_([this] { return now_; }), recorder_([this] { return now_; }), view_(*this) {
-        const SourceCounts counts = CountSource(state_, source);
-        view_.fields[Field::SourceHanzi] = std::to_string(counts.hanzi);
-        view_.fields[Field::RemainingTime] = duration;
-        view_.fields[Field::ElapsedTime] = kInitialElapsed;
+        CountSource(state_, source);
+        SetUpClock(state_, view_);
+        SetDuration(state_, view_, duration);
         recorder_.Start();
     }
 
@@ -41,7 +40,7 @@ public:
     void RunTo(std::int64_t ms) {
         while (view_.clockOn && nextTick_ <= ms) {
             now_ = nextTick_;
-            ClockTick(view_, {}, pacer_.Due());
+            ClockTick(state_, view_, {}, pacer_.Due());
             // The window sets the timer back on the second after a late tick.
             nominal_ += kClockPeriodMs;
             nextTick_ = nominal_ + jitter_(random_);
@@ -62,19 +61,19 @@ public:
     void Pause(std::int64_t ms) {
         RunTo(ms);
         recorder_.Pause();
-        PauseExam(view_);
+        PauseExam(state_, view_);
     }
     void Continue(std::int64_t ms) {
         RunTo(ms);
         recorder_.Continue();
-        ContinueExam(view_);
+        ContinueExam(state_, view_);
     }
 
     const ExamState& state() const { return state_; }
     const testing::RecordingView& view() const { return view_; }
     const ExamLog& log() const { return recorder_.log(); }
     std::int64_t Seconds(Field field) const {
-        return std::llround(ParseTimeText(view_.FieldText(field)) * 86400.0);
+        return std::llround(ParseTimeText(view_.Shown(field)) * 86400.0);
     }
 
 private:
@@ -212,7 +211,7 @@ TEST(ExamReplay, GivesWhatTheWindowShowed) {
         ASSERT_EQ(replay.answer, live.state().AnswerText) << round;
         EXPECT_EQ(replay.correctAscii, live.state().CorrectAsciiCount) << round;
         EXPECT_EQ(replay.correctHanzi, live.state().CorrectHanziCount) << round;
-        EXPECT_EQ(std::to_string(replay.score), live.view().FieldText(Field::Score)) << round;
+        EXPECT_EQ(std::to_string(replay.score), live.view().Shown(Field::Score)) << round;
         EXPECT_EQ(replay.complete, live.view().disabled) << round;
         EXPECT_EQ(replay.readOnly, live.view().readOnly) << round;
         EXPECT_NEAR(double(replay.elapsedSeconds), double(live.Seconds(Field::ElapsedTime)), 1)

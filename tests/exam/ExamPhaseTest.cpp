@@ -8,6 +8,16 @@
 namespace qarvel::exam {
 namespace {
 
+// The phase of an exam whose answer box and remaining time are as given.
+ExamPhase Phase(bool disabled, bool readOnly, const std::string& remaining,
+                const TimeLocale& locale = {}) {
+    ExamState state;
+    state.AnswerDisabled = disabled;
+    state.AnswerReadOnly = readOnly;
+    state.Remaining = ClockTime::Of(remaining, locale);
+    return PhaseOf(state, locale);
+}
+
 struct PhaseCase {
     bool disabled;
     bool readOnly;
@@ -19,7 +29,7 @@ class PhaseTable : public ::testing::TestWithParam<PhaseCase> {};
 
 TEST_P(PhaseTable, FromTheAnswerBoxAndTheClock) {
     const PhaseCase& c = GetParam();
-    EXPECT_EQ(PhaseOf(c.disabled, c.readOnly, c.remaining), c.phase)
+    EXPECT_EQ(Phase(c.disabled, c.readOnly, c.remaining), c.phase)
         << "disabled " << c.disabled << ", read-only " << c.readOnly << ", remaining \""
         << c.remaining << '"';
 }
@@ -53,8 +63,8 @@ TEST(ExamPhase, ZeroInTheLocalesOwnWritingIsNoTimeLeft) {
     dots.decimalSeparator = ",";
     const std::string zero = FormatTimeText(0, dots);
     EXPECT_EQ(zero, "00.00.00");
-    EXPECT_EQ(PhaseOf(false, true, zero, dots), ExamPhase::TimedOut);
-    EXPECT_EQ(PhaseOf(false, true, "00.00.01", dots), ExamPhase::Paused);
+    EXPECT_EQ(Phase(false, true, zero, dots), ExamPhase::TimedOut);
+    EXPECT_EQ(Phase(false, true, "00.00.01", dots), ExamPhase::Paused);
 }
 
 TEST(ExamPhase, TextsThatAreNoTimeThrowWhenAskedDirectly) {

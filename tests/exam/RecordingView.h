@@ -23,12 +23,12 @@ public:
     }
     void MarkSource(int offset, Mark mark) override { marks.push_back({offset, mark}); }
     void SetFieldText(Field field, const std::string& text) override { fields[field] = text; }
-    [[nodiscard]] std::string FieldText(Field field) const override {
+    // What the engine last showed in `field`; empty before it first did.
+    [[nodiscard]] std::string Shown(Field field) const {
         const auto it = fields.find(field);
         return it == fields.end() ? std::string() : it->second;
     }
     void DisableAnswer() override { disabled = true; }
-    [[nodiscard]] bool AnswerDisabled() const override { return disabled; }
     void SetAnswerReadOnly(bool ro) override { readOnly = ro; }
 
     // The colour and underline of each source offset, as the marks left them.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <random>
 #include <string>
 
 namespace qarvel::exam {
@@ -185,6 +186,21 @@ TEST(TimeTextFormat, HugeValuesStayWellFormed) {
         ASSERT_EQ(text.size(), 8u) << v;
         EXPECT_NO_THROW(ParseTimeText(text)) << text;
     }
+}
+
+// The clock keeps a time as the value its text reads back as: exactly what
+// reading the written text gives, under any locale's separators.
+TEST(TimeTextFormat, ShownTimeIsWhatTheTextReadsAs) {
+    std::mt19937_64 random(5);
+    const TimeLocale dots{".", ",", "am", "pm"};
+    for (int round = 0; round < 20000; ++round) {
+        const double scale = round % 3 == 0 ? 1.0 : round % 3 == 1 ? 1e3 : 1e-3;
+        const double v = (static_cast<double>(random() % 2'000'000'001) / 1e9 - 1.0) * scale;
+        const double shown = ShownTime(v);
+        ASSERT_EQ(shown, ParseTimeText(FormatTimeText(v))) << v;
+        ASSERT_EQ(shown, ParseTimeText(FormatTimeText(v, dots), dots)) << v;
+    }
+    EXPECT_THROW(ShownTime(std::numeric_limits<double>::infinity()), InvalidOpError);
 }
 
 } // namespace

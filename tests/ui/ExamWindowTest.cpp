@@ -378,7 +378,7 @@ private slots:
         QVERIFY(!Memo()->isReadOnly());
         QCOMPARE(StateWord(), QString());
 
-        form_->SetFieldText(qarvel::exam::Field::RemainingTime, "00:00:03");
+        form_->SetDuration(QStringLiteral("00:00:03"));
         for (int i = 0; i < 3; ++i) {
             now += 1000;
             form_->Timer1Timer();
@@ -439,7 +439,7 @@ private slots:
         recorder_.reset();
         recorder_ = std::make_unique<BoxRecorder>(BoxAnswer::Cancel);
         Commit(Memo(), QStringLiteral("汉"));
-        form_->SetFieldText(qarvel::exam::Field::RemainingTime, "00:29:41");
+        form_->SetDuration(QStringLiteral("00:29:41"));
         bool quit = false;
         QObject guard;
         connect(qApp, &QCoreApplication::aboutToQuit, &guard, [&] { quit = true; });

@@ -321,7 +321,7 @@ private:
             form_->Pap2Click();
             break;
         case Kind::Tick:
-            qarvel::exam::ClockTick(*form_, {}, e.a);
+            form_->CountSeconds(e.a);
             break;
         case Kind::Access:
             access(e);
