@@ -1,5 +1,7 @@
 #include "DisplayCheck.h"
 
+#include "platform/SharedLibrary.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <string_view>
@@ -72,7 +74,7 @@ DisplayProbe::~DisplayProbe() {
 // libxcb is the one Qt's X11 plug-in loads; the program itself is not linked
 // with it. Without the library the plug-in cannot start either, and says so.
 bool DisplayProbe::Connect(const std::string& display) {
-    library_.emplace("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
+    library_ = std::make_unique<platform::SharedLibrary>("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
     Connector connect = nullptr;
     ErrorOf errorOf = nullptr;
     if (!library_->find(connect, "xcb_connect") ||

@@ -1,9 +1,11 @@
 #pragma once
 
-#include "platform/SharedLibrary.h"
-
-#include <optional>
+#include <memory>
 #include <string>
+
+namespace qarvel::platform {
+class SharedLibrary;
+}
 
 namespace qarvel::app {
 
@@ -13,7 +15,8 @@ namespace qarvel::app {
 // when the platform chosen (the "-platform" argument or QT_QPA_PLATFORM) is
 // one that needs no X display (offscreen, wayland, a fallback list...).
 //
-// Only the X11 platform is checked, by connecting to the display. The probe
+// Only the X11 platform is checked, by connecting to the display (on Windows
+// the windows can always be opened). The probe
 // keeps its connection until it is destroyed: an X server whose last client
 // goes away resets itself, and would refuse the program's own connection for
 // that moment. Destroy it once the application object is made.
@@ -31,7 +34,7 @@ private:
     bool Connect(const std::string& display);
 
     std::string problem_;
-    std::optional<platform::SharedLibrary> library_; // libxcb, when loaded here
+    std::unique_ptr<platform::SharedLibrary> library_; // libxcb, when loaded here
     void (*disconnect_)(void*) = nullptr;
     void* connection_ = nullptr; // the probe's connection, kept open
 };

@@ -1,5 +1,6 @@
 #include "ResultsSession.h"
 
+#include "SessionSystem.h"
 #include "exam/ExamPhase.h"
 #include "platform/GbkText.h"
 #include "results/ResultsWriter.h"
@@ -9,13 +10,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSocketNotifier>
 #include <QSysInfo>
 #include <QTimer>
-#include <csignal>
-#include <pwd.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace qarvel::app {
 namespace {
@@ -23,20 +19,6 @@ namespace {
 using ui::ExamWindow;
 
 using Clock = std::chrono::steady_clock;
-
-QString UserName() {
-    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr) {
-        return QString::fromLocal8Bit(entry->pw_name);
-    }
-    return qEnvironmentVariable("USER");
-}
-
-int signalPipe[2] = {-1, -1};
-
-void OnEndSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[0], &byte, 1);
-}
 
 } // namespace
 
@@ -101,7 +83,7 @@ void ResultsSession::Begin() {
     begun_ = true;
     fixed_.program = results::ProgramVersion();
     fixed_.host = QSysInfo::machineHostName();
-    fixed_.user = UserName();
+    fixed_.user = AccountName();
     const ui::ExamSnapshot exam = form_.Snapshot();
     fixed_.name = exam.name;
     fixed_.number = exam.number;
@@ -244,22 +226,7 @@ void ResultsSession::Finish() {
 }
 
 void ResultsSession::EndProgramOnSignals() {
-    if (signalPipe[0] >= 0 ||
-        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
-        return;
-    }
-    auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, qApp);
-    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t got = ::read(signalPipe[1], &byte, 1);
-        QCoreApplication::exit(0);
-    });
-    struct sigaction action {};
-    action.sa_handler = OnEndSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGHUP, &action, nullptr);
+    EndProgramOnEndRequests();
 }
 
 } // namespace qarvel::app

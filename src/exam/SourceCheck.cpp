@@ -723,15 +723,7 @@ SourceReport CheckSourceFile(const std::string& path) {
             return std::size_t{0};
         }
         size = std::min<std::size_t>(size, kMaxSourceBytes - offset);
-        for (;;) {
-            const ssize_t got = ::pread(fd, buffer, size, static_cast<off_t>(offset));
-            if (got >= 0) {
-                return static_cast<std::size_t>(got);
-            }
-            if (errno != EINTR) {
-                throw LoadStreamError();
-            }
-        }
+        return ReadSourceAt(fd, buffer, size, offset);
     });
 }
 

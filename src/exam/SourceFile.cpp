@@ -43,9 +43,8 @@ void NormaliseLineBreaksInPlace(std::string& text) {
     std::size_t read = size;
     std::size_t write = size + lone;
     const auto previous = [base](std::size_t before, char c) -> std::size_t {
-        const void* hit = memrchr(base, c, before);
-        return hit != nullptr ? static_cast<std::size_t>(static_cast<const char*>(hit) - base) + 1
-                              : 0; // one past the hit; 0 for none
+        const std::size_t hit = std::string_view(base, before).rfind(c);
+        return hit != std::string_view::npos ? hit + 1 : 0; // one past the hit; 0 for none
     };
     std::size_t cr = previous(read, '\r');
     std::size_t lf = previous(read, '\n');

@@ -134,6 +134,20 @@ int OpenSourceFile(const std::string& path, std::uint64_t* size) {
     return file.Release();
 }
 
+std::size_t ReadSourceAt(int fd, char* buffer, std::size_t size, std::uint64_t offset) {
+    for (;;) {
+        const ssize_t got = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+        if (got >= 0) {
+            return static_cast<std::size_t>(got);
+        }
+        if (errno != EINTR) {
+            throw LoadStreamError();
+        }
+    }
+}
+
+// Reads the whole file. Throws FileOpenError when it cannot be opened, is not a
+// regular file or is too large, LoadStreamError when reading fails.
 std::string ReadSourceBytes(const std::string& path) {
     std::uint64_t size = 0;
     FileHandle file(OpenSourceFile(path, &size));

@@ -1,11 +1,5 @@
-#include "platform/KeyboardLayoutService.h"
-
-#include <QtGlobal>
-
-#ifdef Q_OS_WIN
-#include "platform/WindowsKeyboardLayouts.h"
-#else
 #include "platform/DBusCalls.h"
+#include "platform/KeyboardLayoutService.h"
 #ifdef QARVEL_WITH_FCITX5
 #include "platform/Fcitx5KeyboardLayouts.h"
 #endif
@@ -15,11 +9,9 @@
 
 #include <QDBusConnection>
 #include <QFileInfo>
-#endif
 
 namespace qarvel::platform {
 
-#ifndef Q_OS_WIN
 namespace {
 
 // The session bus, or a disconnected connection when there is none. Without
@@ -42,14 +34,9 @@ QDBusConnection SessionBus() {
 }
 
 } // namespace
-#endif
 
 std::unique_ptr<KeyboardLayoutService>
 DetectKeyboardLayoutService(std::chrono::milliseconds budget) {
-#ifdef Q_OS_WIN
-    (void)budget;
-    return MakeWindowsKeyboardLayouts();
-#else
     const dbus::Deadline deadline(budget);
     const QDBusConnection bus = SessionBus();
     if (bus.isConnected()) {
@@ -68,7 +55,6 @@ DetectKeyboardLayoutService(std::chrono::milliseconds budget) {
 #endif
     }
     return std::make_unique<NoKeyboardLayouts>();
-#endif
 }
 
 } // namespace qarvel::platform

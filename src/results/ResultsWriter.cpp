@@ -1,6 +1,7 @@
 #include "ResultsWriter.h"
 
 #include "AtomicFile.h"
+#include "FileSystem.h"
 #include "Record.h"
 
 #include <QCryptographicHash>
@@ -9,14 +10,11 @@
 #include <QSysInfo>
 #include <cerrno>
 #include <condition_variable>
-#include <csignal>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <set>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 namespace qarvel::results {
 namespace {
@@ -62,11 +60,7 @@ WriteOutcome Claim(const QString& folder, QString& name, const QByteArray& bytes
 // Whether `folder`/`name` is a plain file of this user's; -1 with errno when
 // nothing can be told.
 int OwnFile(const QString& folder, const QString& name) {
-    struct stat info {};
-    if (::lstat(QFile::encodeName(folder + QLatin1Char('/') + name).constData(), &info) != 0) {
-        return -1;
-    }
-    return S_ISREG(info.st_mode) && info.st_uid == ::getuid() ? 1 : 0;
+    return OwnPlainFile(folder + QLatin1Char('/') + name);
 }
 
 // Writes a spooled record into its folder unless the folder holds a newer one.
@@ -114,15 +108,14 @@ void RemoveLeftovers(const QString& spoolRoot) {
     for (const QString& entry : ledgers.entryList({prefix + QLatin1Char('*')}, QDir::Files)) {
         bool number = false;
         const qint64 pid = entry.mid(prefix.size()).toLongLong(&number);
-        if (!number || pid <= 0 || pid == ::getpid() ||
-            !(::kill(pid_t(pid), 0) != 0 && errno == ESRCH)) {
+        if (!number || pid <= 0 || pid == ThisProcessId() || !ProcessGone(pid)) {
             continue;
         }
         const QStringList lines =
             QString::fromUtf8(ReadAll(ledgers.filePath(entry))).split(QLatin1Char('\n'));
         if (lines.size() >= 2 && lines[1].startsWith(QLatin1Char('.')) &&
             !lines[1].contains(QLatin1Char('/')) && OwnFile(lines[0], lines[1]) == 1) {
-            ::unlink(QFile::encodeName(lines[0] + QLatin1Char('/') + lines[1]).constData());
+            QFile::remove(lines[0] + QLatin1Char('/') + lines[1]);
         }
         QFile::remove(ledgers.filePath(entry));
     }
@@ -289,7 +282,7 @@ bool ResultsWriter::Shared::WriteToFolder(const Job& job) {
 
 void ResultsWriter::Shared::Keep(const Job& job) {
     QDir().mkpath(spoolFolder);
-    ::chmod(QFile::encodeName(spoolFolder).constData(), 0700);
+    KeepToOwner(spoolFolder);
     const QString folderFile = spoolFolder + QLatin1Char('/') + QLatin1String(kFolderFile);
     if (!QFile::exists(folderFile)) {
         WriteFileAtomically(spoolFolder, QLatin1String(kFolderFile), config.folder.toUtf8(), 0600);
@@ -382,7 +375,7 @@ ResultsWriter::ResultsWriter(Config config, FailureNotice notice)
     shared_->notice = std::move(notice);
     shared_->spoolFolder = SpoolFolderFor(shared_->config.spoolRoot, shared_->config.folder);
     shared_->ledger = LedgerFolder(shared_->config.spoolRoot) + QLatin1Char('/') + LedgerPrefix() +
-                      QString::number(::getpid());
+                      QString::number(ThisProcessId());
     // Each thread holds the shared state: a folder thread that hangs in a
     // dead share may outlive the writer.
     auto shared = shared_;
@@ -435,11 +428,7 @@ ResultsWriter::Counts ResultsWriter::counts() const {
 }
 
 QString ResultsWriter::DefaultSpoolRoot() {
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!QDir::isAbsolutePath(state)) {
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-    }
-    return state + QStringLiteral("/qarvel/results");
+    return UserStateFolder() + QStringLiteral("/qarvel/results");
 }
 
 QString ResultsWriter::SpoolFolderFor(const QString& spoolRoot, const QString& folder) {

@@ -6,14 +6,6 @@
 
 namespace qarvel::results {
 
-#ifndef QARVEL_SYSCONFDIR
-#define QARVEL_SYSCONFDIR "/etc"
-#endif
-
-QString SystemConfigFolder() {
-    return QStringLiteral(QARVEL_SYSCONFDIR "/xdg");
-}
-
 AdminSettings ReadAdminSettings(const QString& configFolder) {
     const QString path = configFolder + QStringLiteral("/qarvel/qarvel.conf");
     if (configFolder.isEmpty() || !QFileInfo(path).isFile()) {

@@ -7,7 +7,9 @@ namespace qarvel::results {
 
 // The folder of the machine's own settings: xdg in the system configuration
 // folder the program was built for (/etc/xdg for the package, from the build's
-// QARVEL_SYSCONFDIR).
+// QARVEL_SYSCONFDIR); on Windows %ProgramData% (the file is then
+// %ProgramData%\Qarvel\qarvel.conf). Defined with the system's other answers
+// (FileSystem.cpp, FileSystem_win.cpp).
 QString SystemConfigFolder();
 
 // What an administrator set for every user of the machine: the keys of

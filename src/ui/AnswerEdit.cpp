@@ -4,7 +4,7 @@
 #include "MessageBoxes.h"
 #include "exam/InputRules.h"
 #include "platform/GbkText.h"
-#include "platform/X11KeyEvents.h"
+#include "platform/RealKeyPresses.h"
 
 #include <QAction>
 #include <QApplication>
@@ -107,9 +107,9 @@ QStringList CodePoints(const QString& text) {
     return parts;
 }
 
-// A real key press went to X window `window`: it reached the answer box when
+// A real key press went to native window `window`: it reached the answer box when
 // that box has the focus in that window.
-void RouteRealKeyPress(std::uint32_t window) {
+void RouteRealKeyPress(std::uintptr_t window) {
     auto* edit = qobject_cast<AnswerEdit*>(QApplication::focusWidget());
     if (edit != nullptr && edit->window()->internalWinId() == window) {
         edit->noteRealKeyPress();
@@ -119,7 +119,7 @@ void RouteRealKeyPress(std::uint32_t window) {
 } // namespace
 
 bool AnswerEdit::WatchRealKeyPresses() {
-    return platform::WatchX11Keys(RouteRealKeyPress);
+    return platform::WatchRealKeyPresses(RouteRealKeyPress);
 }
 
 AnswerEdit::AnswerEdit(QWidget* parent)

@@ -105,10 +105,10 @@ public:
     // On X11 the box sets it itself.
     void setKeysFromWindowSystem(bool on);
     [[nodiscard]] bool keysFromWindowSystem() const { return keysFromWindowSystem_; }
-    // Starts watching the window system's key events (X11KeyEvents), which the
+    // Starts watching the window system's key events (RealKeyPresses), which the
     // first box does by itself: key events other programs send are dropped in
     // every window, and each real key press goes to the answer box it reached.
-    // True where the window system reports them (X11).
+    // True where the window system reports them (X11, Windows).
     static bool WatchRealKeyPresses();
 
     [[nodiscard]] QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace qarvel::platform {
+
+// Watches the window system's key events before Qt or any input method sees
+// them: key events another program makes are dropped (no text, no shortcut
+// reaches a window), and every real key press is reported with the native
+// window it went to (an X window, a Windows HWND). On X11 that is
+// X11KeyEvents, on Windows a keyboard hook with WindowsKeyLedger. Returns
+// false, and does nothing, where the window system does not tell (Wayland,
+// offscreen). Installs once; later calls only say whether it is installed.
+bool WatchRealKeyPresses(std::function<void(std::uintptr_t window)> onRealKeyPress);
+
+} // namespace qarvel::platform
