@@ -50,7 +50,7 @@ start=$(date +%s)
 step "packages"
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
   libz-mingw-w64-dev wine wine64 wixl locales googletest dpkg-dev
-  qt6-base-dev qt6-base-dev-tools ninja-build cmake xvfb xdotool)
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n ninja-build cmake xvfb xdotool jq)
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
 missing=()
@@ -93,7 +93,9 @@ if [ ! -d "$work/qtbase-src" ]; then
 fi
 
 step "qtbase configure"
-cmake -G Ninja -S "$work/qtbase-src" -B "$work/qtbase-build" \
+# A rerun (after a later step failed) finds the build folder configured and
+# built: ninja then has nothing to do.
+[ -f "$work/qtbase-build/build.ninja" ] || cmake -G Ninja -S "$work/qtbase-src" -B "$work/qtbase-build" \
   -DCMAKE_TOOLCHAIN_FILE="$here/mingw-toolchain.cmake" \
   -DQT_HOST_PATH=/usr \
   -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
@@ -102,18 +104,32 @@ cmake -G Ninja -S "$work/qtbase-src" -B "$work/qtbase-build" \
   || { tail -40 "$work/qtbase-configure.log" >&2; exit 1; }
 
 step "qtbase build (about 25 minutes on two cores)"
-# Ninja's progress line, one in fifty, keeps the terminal informed.
-ninja -C "$work/qtbase-build" 2>&1 | awk '/^\[[0-9]+\/[0-9]+\]/ { n++; if (n % 50 == 0) { print $1; fflush() } next } { print }' >&2
-test "${PIPESTATUS[0]}" -eq 0
+# Ninja's progress line, one in fifty, keeps the terminal informed; the
+# compiler's own output goes to a log, shown when the build fails.
+ninja -C "$work/qtbase-build" 2>&1 | awk -v log="$work/qtbase-build.log" '
+  /^\[[0-9]+\/[0-9]+\]/ { n++; if (n % 50 == 0) { print "  " $1; fflush() } next }
+  { print > log }' >&2
+if [ "${PIPESTATUS[0]}" -ne 0 ]; then
+  tail -40 "$work/qtbase-build.log" >&2
+  echo "toolchain: qtbase failed to build, see $work/qtbase-build.log" >&2
+  exit 1
+fi
 cmake --install "$work/qtbase-build" >/dev/null
 
 # GoogleTest, from Debian's source package of it, for the Windows tests.
 step "GoogleTest"
-cmake -G Ninja -S /usr/src/googletest -B "$work/gtest-build" \
+# A step's output goes to its log, shown when the step fails.
+logged() {
+  local log="$work/$1.log"
+  shift
+  "$@" >>"$log" 2>&1 || { tail -40 "$log" >&2; echo "toolchain: failed, see $log" >&2; exit 1; }
+}
+rm -f "$work/gtest.log" "$work/xlsx.log"
+logged gtest cmake -G Ninja -S /usr/src/googletest -B "$work/gtest-build" \
   -DCMAKE_TOOLCHAIN_FILE="$here/mingw-toolchain.cmake" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_INSTALL_PREFIX="$prefix" -Dgtest_disable_pthreads=OFF -DBUILD_GMOCK=ON >/dev/null
-cmake --build "$work/gtest-build" >/dev/null
-cmake --install "$work/gtest-build" >/dev/null
+  -DCMAKE_INSTALL_PREFIX="$prefix" -Dgtest_disable_pthreads=OFF -DBUILD_GMOCK=ON
+logged gtest cmake --build "$work/gtest-build"
+logged gtest cmake --install "$work/gtest-build"
 
 # libxlsxwriter, from Debian's source package, for qarvel-results.
 step "libxlsxwriter"
@@ -123,12 +139,12 @@ if [ ! -d "$work/xlsx-src" ]; then
   mv "$work/xlsx-tmp/xlsx" "$work/xlsx-src"
   rm -rf "$work/xlsx-tmp"
 fi
-cmake -G Ninja -S "$work/xlsx-src" -B "$work/xlsx-build" \
+logged xlsx cmake -G Ninja -S "$work/xlsx-src" -B "$work/xlsx-build" \
   -DCMAKE_TOOLCHAIN_FILE="$here/mingw-toolchain.cmake" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF -DUSE_SYSTEM_MINIZIP=OFF \
-  -DZLIB_ROOT=/usr/x86_64-w64-mingw32 >/dev/null
-cmake --build "$work/xlsx-build" >/dev/null
-cmake --install "$work/xlsx-build" >/dev/null
+  -DZLIB_ROOT=/usr/x86_64-w64-mingw32
+logged xlsx cmake --build "$work/xlsx-build"
+logged xlsx cmake --install "$work/xlsx-build"
 
 touch "$prefix/.complete"
 rm -rf "$work/qtbase-build" "$work/gtest-build" "$work/xlsx-build"

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
+#include <QMenu>
 #include <QPointer>
 #include <QSaveFile>
 #include <QTimer>
@@ -75,6 +76,14 @@ private:
                     texts += QStringLiteral("%1.%2=%3\n")
                                  .arg(name, label->objectName(), Escape(label->text()));
                 }
+            }
+            // A popup menu's items (the input-method menu), "|" between them.
+            if (const auto* menu = qobject_cast<const QMenu*>(window)) {
+                QStringList items;
+                for (const QAction* action : menu->actions()) {
+                    items << action->text();
+                }
+                texts += QStringLiteral("%1.items=%2\n").arg(name, Escape(items.join(QChar('|'))));
             }
             for (const QLineEdit* edit : window->findChildren<QLineEdit*>()) {
                 if (!edit->objectName().isEmpty()) {

@@ -19,7 +19,8 @@ namespace qarvel::app {
 // - every window: "windows=" the visible top-level windows by object name (or
 //   class name) in name order, "active=" the active one, "painted.NAME=" the
 //   time from `start` to a window's first paint, and "NAME.CHILD=" the texts of
-//   the named labels and single-line edits of each visible window but `form`.
+//   the named labels and single-line edits of each visible window but `form`,
+//   and "NAME.items=" the items of a popup menu, "|" between them.
 // Called with a null `form` before the exam window exists, the dump starts at
 // once (message boxes shown while the exam window is being made are written);
 // a later call with the exam window adds it.
