@@ -76,9 +76,11 @@ install -m 644 "$root/data/qarvel.conf" "$stage/qarvel.conf.example"
 install -m 644 "$root/LICENSE" "$stage/LICENSE.txt"
 
 # The MSI: one component per file (wixl-heat), the shortcut and the upgrade rule.
+# wixl takes the files' paths relative to the folder it runs in.
 work="$out/msi-work"
 rm -rf "$work"
 mkdir -p "$work"
+cp "$root/data/windows/qarvel.ico" "$work/"
 (cd "$out" && find Qarvel -type f | LC_ALL=C sort) \
   | wixl-heat -p Qarvel/ --var var.SourceDir --directory-ref INSTALLDIR \
       --component-group ProgramFiles --win64 >"$work/files.wxs"
@@ -90,10 +92,10 @@ cat >"$work/qarvel.wxs" <<EOF
            Manufacturer="The Qarvel developers"
            UpgradeCode="7A1F3C52-9B4E-4C1D-A8E6-3D5B2F0C9E71">
     <Package InstallerVersion="500" Compressed="yes" InstallScope="perMachine"
-             Platform="x64" Description="Qarvel, a Chinese typing examination"/>
+             Description="Qarvel, a Chinese typing examination"/>
     <Media Id="1" Cabinet="qarvel.cab" EmbedCab="yes"/>
     <MajorUpgrade DowngradeErrorMessage="A newer version of Qarvel is already installed."/>
-    <Icon Id="qarvel.ico" SourceFile="$root/data/windows/qarvel.ico"/>
+    <Icon Id="qarvel.ico" SourceFile="msi-work/qarvel.ico"/>
     <Property Id="ARPPRODUCTICON" Value="qarvel.ico"/>
     <Directory Id="TARGETDIR" Name="SourceDir">
       <Directory Id="ProgramFiles64Folder">
@@ -119,7 +121,7 @@ cat >"$work/qarvel.wxs" <<EOF
 </Wix>
 EOF
 msi="$out/qarvel-$version-windows-x64.msi"
-wixl -a x64 -D SourceDir="$out" -o "$msi" "$work/qarvel.wxs" "$work/files.wxs"
+(cd "$out" && wixl -a x64 -D SourceDir=Qarvel -D Win64=yes -o "$msi" msi-work/qarvel.wxs msi-work/files.wxs)
 rm -rf "$work"
 
 zip="$out/qarvel-$version-windows-x64.zip"

@@ -1,5 +1,10 @@
 #include "DisplayCheck.h"
 
+namespace qarvel::platform {
+// The probe loads no library on Windows: its holder stays empty.
+class SharedLibrary {};
+} // namespace qarvel::platform
+
 namespace qarvel::app {
 
 // On Windows the desktop is always there to open windows on.

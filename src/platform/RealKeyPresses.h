@@ -11,7 +11,9 @@ namespace qarvel::platform {
 // window it went to (an X window, a Windows HWND). On X11 that is
 // X11KeyEvents, on Windows a keyboard hook with WindowsKeyLedger. Returns
 // false, and does nothing, where the window system does not tell (Wayland,
-// offscreen). Installs once; later calls only say whether it is installed.
+// offscreen); under Wine false too, though other programs' keys are dropped
+// there as well: Wine's X input method takes the keys it composes with before
+// any Windows program sees them. Installs once; later calls give the same answer.
 bool WatchRealKeyPresses(std::function<void(std::uintptr_t window)> onRealKeyPress);
 
 } // namespace qarvel::platform

@@ -121,12 +121,21 @@ private:
     std::function<void(std::uintptr_t)> onPress_;
 };
 
+// Wine takes a key that its X input method (XIM) composes with away before
+// any Windows program, keyboard hook included, sees it: there the keys that
+// pay for an input method's commits are never reported.
+bool UnderWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 } // namespace
 
 bool WatchRealKeyPresses(std::function<void(std::uintptr_t window)> onRealKeyPress) {
     static bool installed = false;
+    static bool reported = false;
     if (installed) {
-        return true;
+        return reported;
     }
     auto* app = QCoreApplication::instance();
     if (app == nullptr || !StartHookThread()) {
@@ -136,7 +145,8 @@ bool WatchRealKeyPresses(std::function<void(std::uintptr_t window)> onRealKeyPre
     static KeyFilter filter(std::move(onRealKeyPress));
     app->installNativeEventFilter(&filter);
     installed = true;
-    return true;
+    reported = !UnderWine();
+    return reported;
 }
 
 } // namespace qarvel::platform
