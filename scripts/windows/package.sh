@@ -20,7 +20,9 @@ fi
 build="$(realpath "$1")"
 out="$(realpath -m "$2")"
 qt="${QARVEL_WINDOWS_QT:-$(bash "$here/toolchain.sh" --print)}"
-version="$(sed -n 's/^project(Qarvel VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")"
+# 1.0.N, N growing with every commit (cmake/Version.cmake): a newer MSI
+# upgrades an older one.
+version="$(cat "$build/package-version.txt")"
 objdump=x86_64-w64-mingw32-objdump
 # Where the libraries a file imports come from: Qt's, then the compiler's
 # runtime (the -posix threads' build), then mingw-w64's own.
@@ -88,7 +90,7 @@ cp "$root/data/windows/qarvel.ico" "$work/"
 cat >"$work/qarvel.wxs" <<EOF
 <?xml version="1.0" encoding="utf-8"?>
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
-  <Product Id="*" Name="Qarvel" Language="1033" Version="$version.0"
+  <Product Id="*" Name="Qarvel" Language="1033" Version="$version"
            Manufacturer="The Qarvel developers"
            UpgradeCode="7A1F3C52-9B4E-4C1D-A8E6-3D5B2F0C9E71">
     <Package InstallerVersion="500" Compressed="yes" InstallScope="perMachine"
