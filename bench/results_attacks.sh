@@ -31,6 +31,7 @@ room() { # NAME FILE...: the genuine room with these files of the hostile one
 }
 room edits edits.json
 room pauses pauses.json
+room day day.json
 room zero zero.json
 room link x.json
 room fifo fifo.json
@@ -56,7 +57,7 @@ run() { # NAME EXTRA-OPTIONS...
     printf '%-24s %9s %12s %6s %12s\n' "$name $*" "$elapsed" "$peak" "$(cat "$dir/status.txt")" "$html"
     rm -f "$dir/r.html" "$dir/r.xlsx"
 }
-for name in genuine edits pauses zero link fifo stdin all; do
+for name in genuine edits day pauses zero link fifo stdin all; do
     run "$name"
     run "$name" --html r.html --xlsx r.xlsx
 done

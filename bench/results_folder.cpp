@@ -4,6 +4,8 @@
 // drop box: a big append then many small edits, millions of pauses and
 // continues, a source path naming /dev/zero or a FIFO, links to /dev/zero and
 // /dev/stdin, a name holding U+FFFE, a record that is not JSON.
+// A day claimed as the duration, with a big append and edits within what a
+// day could hold, is among the attacks too.
 //   results_folder DIR [--attacks]
 #include "exam/ExamRecorder.h"
 #include "exam/ExamReplay.h"
@@ -153,6 +155,27 @@ int main(int argc, char** argv) {
         r.loggedAt = 1'700'000;
         r.number = QStringLiteral("90000001");
         hostile(QStringLiteral("edits.json"), Frame(r, source, sourcePath));
+    }
+    // A day claimed as the duration: 450,000 characters at once, then 20,000
+    // small edits spread over 21 hours, within what a day's exam could hold.
+    {
+        results::Record r = Genuine(source, 103);
+        r.log.events.clear();
+        std::string big;
+        for (int i = 0; i < 450'000; ++i) {
+            big += "\xB0\xA1";
+        }
+        r.log.events.push_back({1000, exam::ExamEvent::Kind::Append, big, 0});
+        const std::int64_t step = 21LL * 3600 * 1000 / 20'000;
+        for (int i = 0; i < 20'000; ++i) {
+            r.log.events.push_back({2000 + i * step, exam::ExamEvent::Kind::Remove, {}, 2});
+            r.log.events.push_back({2001 + i * step, exam::ExamEvent::Kind::Append, "\xB0\xA1", 0});
+        }
+        r.loggedAt = 22LL * 3600 * 1000;
+        r.number = QStringLiteral("90000006");
+        r = Frame(r, source, sourcePath);
+        r.duration = QStringLiteral("23:59:59");
+        hostile(QStringLiteral("day.json"), r);
     }
     // 3.75 million pauses and continues.
     {
