@@ -10,7 +10,7 @@
 # LibreOffice) and the HTML page (opened in headless Chromium) each have every
 # student's row, the planted files theirs with why, and the exit status says
 # some files could not be read.
-# Skipped (77) when Xvfb, xdotool, jq, chromium or LibreOffice is missing.
+# Skipped (77) when Xvfb, xdotool, jq, chromium, LibreOffice or GNU time is missing.
 set -uo pipefail
 
 if [ $# -ne 3 ]; then
@@ -24,7 +24,7 @@ mkdir -p "$artifacts"
 
 . "$(dirname "$0")/lib/sandbox.sh"
 sandbox_name=hostile-records
-sandbox_require xdotool jq chromium soffice
+sandbox_require xdotool jq chromium soffice /usr/bin/time
 sandbox_begin hostile-records
 export QT_QPA_PLATFORM=xcb
 unset QT_IM_MODULE XMODIFIERS
