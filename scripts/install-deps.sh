@@ -27,7 +27,7 @@ run_packages=(
 test_packages=(
   clang libclang-rt-14-dev
   libqt6test6 libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool xclip dbus-x11 x11-utils imagemagick strace jq bc
+  xvfb xdotool xclip dbus-x11 x11-utils imagemagick strace jq bc time
   ibus ibus-libpinyin libglib2.0-bin
   at-spi2-core python3-gi gir1.2-atspi-2.0 gir1.2-ibus-1.0
   adwaita-qt6 openbox weston xwayland
