@@ -141,16 +141,22 @@ Measures Measure(const ExamLog& log, const MeasureInput& input) {
             m.removed += answer.Remove(e.count);
         }
     }
-    if (input.complete && first) {
-        m.completion = ActiveMs(Pauses(log, end), *first, last);
-        m.examMs = *m.completion;
+    if (first) {
+        m.examMs = ActiveMs(Pauses(log, end), *first, last);
+        if (input.complete) {
+            m.completion = m.examMs;
+        }
     } else if (input.elapsedSeconds) {
         m.examMs = *input.elapsedSeconds * 1000;
-    } else if (first) {
-        m.examMs = ActiveMs(Pauses(log, end), *first, last);
     }
     if (m.examMs >= 1000) {
         m.speed = double(input.correct) * 60000.0 / double(m.examMs);
+        if (input.keyPresses >= 0) {
+            m.keysPerSecond = double(input.keyPresses) * 1000.0 / double(m.examMs);
+        }
+    }
+    if (input.keyPresses >= 0 && m.typed > 0) {
+        m.keysPerCharacter = double(input.keyPresses) / double(m.typed);
     }
     if (m.typed + m.removed > 0) {
         m.accuracy = std::min(1.0, double(input.correct) / double(m.typed + m.removed));
@@ -181,7 +187,7 @@ std::vector<CurvePoint> TypingCurve(const ExamLog& log) {
 }
 
 void CountWrongCharacters(const ExamLog& log, std::string_view source,
-                          std::map<std::string, int>& counts) {
+                          std::map<std::string, WrongCount>& counts) {
     // Where each source character begins; an offset inside a character
     // addresses the one after it, as the marks of the source view do.
     std::vector<std::int32_t> begins(source.size() + 1, -1);
@@ -217,7 +223,9 @@ void CountWrongCharacters(const ExamLog& log, std::string_view source,
                     const std::string_view want = source.substr(begin, wanted.size);
                     const std::string_view got = std::string_view(e.text).substr(i, typed.size);
                     if (wanted.counts && (begin != std::size_t(at) || want != got)) {
-                        ++counts[std::string(want)];
+                        WrongCount& wrong = counts[std::string(want)];
+                        ++wrong.count;
+                        ++wrong.typedAs[std::string(got)];
                     }
                 }
             }

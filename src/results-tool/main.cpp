@@ -30,8 +30,9 @@ struct Options {
     QString folder;
     QString source; // the teacher's source text; empty: each record's own
     QString csv;
-    QString html; // the class report; empty for none
-    QString xlsx; // the workbook; empty for none
+    QString html;         // the class report; empty for none
+    QString xlsx;         // the workbook; empty for none
+    ReportOptions report; // the 成绩单: heading, rules, roster
     SortKey sort = SortKey::Number;
     bool json = false;
     bool watch = false;
@@ -122,9 +123,10 @@ int WriteReports(const Options& options, const std::vector<Row>& rows, SourceTex
     for (const Row& row : rows) {
         texts.push_back(sources.For(row.record).text);
     }
-    const ClassReport report = MakeClassReport(
-        rows, texts, options.source.isEmpty() ? QString() : QFileInfo(options.source).fileName(),
-        QDateTime::currentDateTime());
+    ReportOptions wanted = options.report;
+    wanted.sourceName = options.source.isEmpty() ? QString() : QFileInfo(options.source).fileName();
+    wanted.byNumber = options.sort == SortKey::Number;
+    const ClassReport report = MakeClassReport(rows, texts, wanted, QDateTime::currentDateTime());
     int status = 0;
     if (!options.html.isEmpty()) {
         const QFileInfo target(QDir::current(), options.html);
@@ -241,6 +243,75 @@ QString HelpText(const QList<QCommandLineOption>& options) {
            QStringLiteral("\n参数 Arguments:\n  DIR\n      成绩文件夹\n      The results folder\n");
 }
 
+// A heading's text as the teacher gave it: one line, no control characters,
+// at most 100 characters.
+QString HeadingText(const QString& text) {
+    QString out;
+    for (const QChar c : text) {
+        out += c.category() == QChar::Other_Control || c.category() == QChar::Other_Format
+                   ? QChar(QLatin1Char(' '))
+                   : c;
+    }
+    return out.simplified().left(100);
+}
+
+// The options of the 成绩单, in the order: title, school, class, teacher,
+// roster, pass, pass-speed, retake, count, curves.
+std::optional<int> ParseReportOptions(const QCommandLineParser& parser,
+                                      const QList<QCommandLineOption>& o, ReportOptions& report) {
+    report.heading = {HeadingText(parser.value(o[0])), HeadingText(parser.value(o[1])),
+                      HeadingText(parser.value(o[2])), HeadingText(parser.value(o[3]))};
+    if (parser.isSet(o[4])) {
+        QString error;
+        report.roster = ReadRoster(parser.value(o[4]), error);
+        if (!report.roster) {
+            Error(error);
+            return 1;
+        }
+    }
+    if (parser.isSet(o[5])) {
+        bool ok = false;
+        const int score = parser.value(o[5]).toInt(&ok);
+        if (!ok || score < 0 || score > 100) {
+            Error(QStringLiteral("--pass 要一个 0 到 100 的整数（得分）"));
+            return 2;
+        }
+        report.pass.score = score;
+    }
+    if (parser.isSet(o[6])) {
+        bool ok = false;
+        const double speed = parser.value(o[6]).toDouble(&ok);
+        if (!ok || !(speed > 0) || speed > 10000) {
+            Error(QStringLiteral("--pass-speed 要一个正数（字/分）"));
+            return 2;
+        }
+        report.pass.speed = speed;
+    }
+    const std::optional<RetakeRule> rule = ParseRetakeRule(parser.value(o[7]));
+    if (!rule) {
+        Error(QStringLiteral("--retake 只能是 best 或 last"));
+        return 2;
+    }
+    report.retake = *rule;
+    const std::optional<Counting> counting = ParseCounting(parser.value(o[8]));
+    if (!counting) {
+        Error(QStringLiteral("--count 只能是 abandoned、lost、unverified（逗号分开）或 all"));
+        return 2;
+    }
+    report.counting = *counting;
+    if (parser.value(o[9]) == QLatin1String("all")) {
+        report.curves = -1;
+    } else {
+        bool ok = false;
+        report.curves = parser.value(o[9]).toInt(&ok);
+        if (!ok || report.curves < 0) {
+            Error(QStringLiteral("--curves 要一个不小于 0 的整数，或 all"));
+            return 2;
+        }
+    }
+    return std::nullopt;
+}
+
 // Reads the command line; an exit code when the program is to end at once.
 std::optional<int> ParseOptions(const QCoreApplication& app, Options& options) {
     QCommandLineParser parser;
@@ -275,6 +346,37 @@ std::optional<int> ParseOptions(const QCoreApplication& app, Options& options) {
                "Also write the class report as one HTML page (prints on A4)", "FILE");
     const QCommandLineOption xlsx = option("xlsx", "另写一份 Excel 工作簿",
                                            "Also write the table as an Excel workbook", "FILE");
+    const QCommandLineOption title =
+        option("title", "成绩单的标题（默认“打字考试成绩单”）", "The title of the report", "TEXT");
+    const QCommandLineOption school =
+        option("school", "成绩单上的学校名", "The school named on the report", "TEXT");
+    const QCommandLineOption className =
+        option("class", "成绩单上的班级", "The class named on the report", "TEXT");
+    const QCommandLineOption teacher =
+        option("teacher", "成绩单上的任课教师", "The teacher named on the report", "TEXT");
+    const QCommandLineOption roster = option(
+        "roster", "班级名单（CSV，每行：学号,姓名；UTF-8 或 GBK）：列出缺考和不在名单上的学号",
+        "The class roster (CSV of number,name): absentees and unknown numbers are listed", "FILE");
+    const QCommandLineOption pass = option("pass", "及格标准：得分不低于这个数",
+                                           "Pass mark: a score of at least this", "SCORE");
+    const QCommandLineOption passSpeed =
+        option("pass-speed", "及格标准：速度不低于这么多字/分（与 --pass 同用时两样都要达到）",
+               "Pass mark: at least this many characters a minute (with --pass: both)", "SPEED");
+    const QCommandLineOption retake =
+        option("retake", "一人考了多次时取哪一次：best（最好的一次，默认）或 last（最后一次）",
+               "Which record of a student taking the exam again counts: best (the default) "
+               "or last",
+               "RULE", "best");
+    const QCommandLineOption counting =
+        option("count",
+               "也计入名次和平均的记录：abandoned（中途退出）、lost（失联）、"
+               "unverified（未通过核验），逗号分开，或 all",
+               "Also rank and average these records: abandoned, lost, unverified (comma between) "
+               "or all",
+               "KINDS");
+    const QCommandLineOption curves =
+        option("curves", "成绩单里画多少人的打字曲线（默认 12；all：全部）",
+               "How many typing curves the report shows (default 12; all: every one)", "N", "12");
     const QCommandLineOption watch = option("watch", "每隔几秒刷新终端上的表（不写 CSV）",
                                             "Redraw the table every few seconds (no CSV)");
     const QCommandLineOption interval =
@@ -292,8 +394,10 @@ std::optional<int> ParseOptions(const QCoreApplication& app, Options& options) {
         option("version", "显示版本后退出", "Print the version and exit");
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("显示这些说明后退出\nPrint this help and exit"));
-    const QList<QCommandLineOption> all{csv,   source,   json,   sort,     html,    xlsx,
-                                        watch, interval, rounds, duration, version, help};
+    const QList<QCommandLineOption> all{csv,       source,   json,      sort,    html,   xlsx,
+                                        title,     school,   className, teacher, roster, pass,
+                                        passSpeed, retake,   counting,  curves,  watch,  interval,
+                                        rounds,    duration, version,   help};
     parser.addOptions(all);
     parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("成绩文件夹"));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -325,6 +429,12 @@ std::optional<int> ParseOptions(const QCoreApplication& app, Options& options) {
     }
     options.html = parser.value(html);
     options.xlsx = parser.value(xlsx);
+    if (const auto code = ParseReportOptions(
+            parser,
+            {title, school, className, teacher, roster, pass, passSpeed, retake, counting, curves},
+            options.report)) {
+        return code;
+    }
 
     const QStringList args = parser.positionalArguments();
     if (args.size() != 1) {

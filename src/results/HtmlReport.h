@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Grading.h"
 #include "Speed.h"
 
 #include <QByteArray>
@@ -25,28 +26,64 @@ struct ReportRow {
     int correctAscii = 0;
     QString elapsed;         // the clock's text
     QString duration;        // the exam's duration as given at the login
+    QString startTime;       // when the exam began, "HH:mm"
     bool unreadable = false; // a file that is not a record: a row, but no figures
     Measures measures;
+    Standing standing = Standing::Counted;
+    bool notOnRoster = false; // a roster was given and the number is not on it
+    std::optional<int> rank;  // counted rows only
+    std::optional<bool> pass; // with a pass rule: counted and abandoned rows
     std::vector<CurvePoint> curve;
     std::vector<PauseSpan> pauses;
     std::int64_t endMs = 0; // the last thing the log knows of
 };
 
+// What the teacher puts at the head of the 成绩单.
+struct Heading {
+    QString title; // the exam's name; empty: from the source's name
+    QString school;
+    QString className;
+    QString teacher;
+};
+
+// A source character typed wrong, and what was typed instead, most first.
+struct WrongCharacter {
+    QString character;
+    int count = 0;
+    std::vector<std::pair<QString, int>> typedAs;
+    bool operator==(const WrongCharacter&) const = default;
+};
+
 struct ClassReport {
+    Heading heading;
+    RetakeRule retake = RetakeRule::Best;
+    Counting counting;
+    PassRule pass;
+    bool roster = false; // a roster was given
+    // How many typing curves the page shows (the first in the table's
+    // order); negative: all.
+    int curves = 12;
     QString sourceName;    // the source's file name; empty when unknown
     QString sourceOpening; // the source text's first line (cut short); empty when unknown
     QDate date;            // the day of the exam: the earliest start
     QDateTime made;        // when the report was made
     bool sourceKnown = false;
-    std::vector<ReportRow> rows; // in the order the table shows them
-    // The source's characters typed wrong most often (UTF-8 text), most first.
-    std::vector<std::pair<QString, int>> wrong;
+    // One row per student, in the order the table shows them: the record
+    // that stands, or 缺考 for a student of the roster without one.
+    std::vector<ReportRow> rows;
+    std::vector<ReportRow> retakes; // the records that do not stand, listed below
+    // The source's characters typed wrong most often, most first.
+    std::vector<WrongCharacter> wrong;
 };
 
+// The class in figures. Averages and medians are of the counted rows.
 struct Summary {
-    int count = 0;
+    int count = 0;   // students with a record
+    int absent = 0;  // on the roster without a record
+    int counted = 0; // rows ranked and averaged
     int finished = 0;
     int complete = 0;
+    std::optional<int> passed; // with a pass rule: counted rows that pass
     std::optional<double> meanScore;
     std::optional<double> medianScore;
     std::optional<double> meanSpeed; // of the rows that have a speed
@@ -59,15 +96,24 @@ std::optional<double> Median(std::vector<double> values);
 
 // The texts the report, the table and the spreadsheet share: a speed to a
 // tenth ("86.4"), an accuracy in percent to a tenth ("97.5%"), a duration
-// "m:ss" or "h:mm:ss"; empty for none.
+// "hh:mm:ss" to the nearest second as the exam's clock shows times; keys a
+// second and keys a character to two places ("3.25"); empty for none.
 QString SpeedText(const std::optional<double>& speed);
 QString AccuracyText(const std::optional<double>& accuracy);
 QString DurationText(const std::optional<std::int64_t>& ms);
+QString FigureText(const std::optional<double>& value);
 
 // The most wrong characters of a count by source character (GBK), most
-// first, then in the source's byte order; at most `limit`.
-std::vector<std::pair<QString, int>> MostWrong(const std::map<std::string, int>& counts,
-                                               std::size_t limit = 30);
+// first, then in the source's byte order; at most `limit`, each with at most
+// three characters typed instead.
+std::vector<WrongCharacter> MostWrong(const std::map<std::string, WrongCount>& counts,
+                                      std::size_t limit = 30);
+// What the table says of a row besides its figures: why it is not counted,
+// 不在名单上, its flags; "; " between.
+QString NoteText(const ReportRow& row);
+
+// What was typed instead of a wrong character: "师×2、是".
+QString TypedAsText(const WrongCharacter& wrong);
 
 // The report as one HTML page (UTF-8): styles and pictures inside, nothing
 // fetched, the system's fonts, a style sheet for A4 paper.

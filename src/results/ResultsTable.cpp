@@ -69,6 +69,11 @@ QString Count(const Row& row, qint64 value) {
     return row.unreadable.isEmpty() ? QString::number(value) : QString();
 }
 
+// 回改: the characters removed; empty when nothing was typed.
+QString Corrections(const Measures& m) {
+    return m.typed + m.removed > 0 ? QString::number(m.removed) : QString();
+}
+
 // A field of a record shown on one line of the table.
 QString OneLine(const QString& text) {
     return ForTerminal(text);
@@ -175,7 +180,7 @@ std::vector<Row> MergeRecords(FolderRecords folder, const QDateTime& now, const 
         }
         row.measures =
             Measure(r.log, {r.correctAscii + r.correctHanzi, r.state == QLatin1String(kComplete),
-                            ClockSeconds(r.elapsed)});
+                            ClockSeconds(r.elapsed), r.hasLog ? r.log.keyPresses : -1});
     }
     FlagSameLogs(rows);
     const std::optional<qint64> room = RoomDuration(rows, rules.durationMs);
@@ -296,22 +301,37 @@ QString VerifiedWord(const Row& row) {
 
 QString FormatTable(const std::vector<Row>& rows) {
     std::vector<QStringList> cells;
-    cells.push_back({QStringLiteral("学号"), QStringLiteral("姓名"), QStringLiteral("状态"),
-                     QStringLiteral("得分"), QStringLiteral("速度"), QStringLiteral("正确率"),
-                     QStringLiteral("完成用时"), QStringLiteral("正确汉字"),
-                     QStringLiteral("正确字符"), QStringLiteral("剩余时间"),
-                     QStringLiteral("已用时间"), QStringLiteral("时长"), QStringLiteral("暂停"),
-                     QStringLiteral("更新"), QStringLiteral("主机"), QStringLiteral("核验"),
-                     QStringLiteral("标记")});
+    cells.push_back(
+        {QStringLiteral("学号"),     QStringLiteral("姓名"),     QStringLiteral("状态"),
+         QStringLiteral("得分"),     QStringLiteral("速度"),     QStringLiteral("正确率"),
+         QStringLiteral("击键"),     QStringLiteral("码长"),     QStringLiteral("回改"),
+         QStringLiteral("完成用时"), QStringLiteral("正确汉字"), QStringLiteral("正确字符"),
+         QStringLiteral("剩余时间"), QStringLiteral("已用时间"), QStringLiteral("时长"),
+         QStringLiteral("暂停"),     QStringLiteral("更新"),     QStringLiteral("主机"),
+         QStringLiteral("核验"),     QStringLiteral("标记")});
     for (const Row& row : rows) {
         const Record& r = row.record;
         const Measures& m = row.measures;
-        cells.push_back({OneLine(r.number), OneLine(r.name), OneLine(StateWord(row)),
-                         Count(row, r.score), SpeedText(m.speed), AccuracyText(m.accuracy),
-                         DurationText(m.completion), Count(row, r.correctHanzi),
-                         Count(row, r.correctAscii), OneLine(r.remaining), OneLine(r.elapsed),
-                         OneLine(r.duration), (row.unreadable.isEmpty() ? Pauses(r) : QString()),
-                         TimeText(r.updated), OneLine(r.host), VerifiedWord(row), FlagWords(row)});
+        cells.push_back({OneLine(r.number),
+                         OneLine(r.name),
+                         OneLine(StateWord(row)),
+                         Count(row, r.score),
+                         SpeedText(m.speed),
+                         AccuracyText(m.accuracy),
+                         FigureText(m.keysPerSecond),
+                         FigureText(m.keysPerCharacter),
+                         Corrections(m),
+                         DurationText(m.completion),
+                         Count(row, r.correctHanzi),
+                         Count(row, r.correctAscii),
+                         OneLine(r.remaining),
+                         OneLine(r.elapsed),
+                         OneLine(r.duration),
+                         (row.unreadable.isEmpty() ? Pauses(r) : QString()),
+                         TimeText(r.updated),
+                         OneLine(r.host),
+                         VerifiedWord(row),
+                         FlagWords(row)});
     }
     std::vector<int> widths(std::size_t(cells.front().size()), 0);
     for (const QStringList& line : cells) {
@@ -363,10 +383,11 @@ QString FormatSummary(const std::vector<Row>& rows) {
 
 QByteArray FormatCsv(const std::vector<Row>& rows) {
     QStringList lines;
-    lines << QStringLiteral("学号,姓名,状态,得分,速度（字/"
-                            "分）,正确率,完成用时,正确汉字,正确字符,剩余时间,已用时间,考试时长,"
-                            "暂停次数,暂停秒数,改动次数,开始时间,更新时间,主机,用户,原文,"
-                            "原文SHA-256,核验,标记,文件");
+    lines << QStringLiteral(
+        "学号,姓名,状态,得分,速度（字/"
+        "分）,正确率,击键,码长,回改,完成用时,正确汉字,正确字符,剩余时间,已用时间,考试时长,"
+        "暂停次数,暂停秒数,改动次数,开始时间,更新时间,主机,用户,原文,"
+        "原文SHA-256,核验,标记,文件");
     for (const Row& row : rows) {
         const Record& r = row.record;
         const Measures& m = row.measures;
@@ -376,6 +397,9 @@ QByteArray FormatCsv(const std::vector<Row>& rows) {
                                  Count(row, r.score),
                                  SpeedText(m.speed),
                                  AccuracyText(m.accuracy),
+                                 FigureText(m.keysPerSecond),
+                                 FigureText(m.keysPerCharacter),
+                                 Corrections(m),
                                  DurationText(m.completion),
                                  Count(row, r.correctHanzi),
                                  Count(row, r.correctAscii),
@@ -447,6 +471,14 @@ QByteArray FormatJson(const std::vector<Row>& rows) {
             {"keyPresses", qint64(r.hasLog ? r.log.keyPresses : -1)},
             {"speed", Rounded(row.measures.speed, 10)},
             {"accuracy", Rounded(row.measures.accuracy, 1000)},
+            {"keysPerSecond", Rounded(row.measures.keysPerSecond, 100)},
+            {"keysPerCharacter", Rounded(row.measures.keysPerCharacter, 100)},
+            {"corrections", row.measures.typed + row.measures.removed > 0
+                                ? QJsonValue(qint64(row.measures.removed))
+                                : QJsonValue()},
+            {"examSeconds", row.measures.examMs > 0
+                                ? QJsonValue(double(row.measures.examMs) / 1000.0)
+                                : QJsonValue()},
             {"completionSeconds", row.measures.completion
                                       ? QJsonValue(double(*row.measures.completion) / 1000.0)
                                       : QJsonValue()},

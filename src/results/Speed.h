@@ -16,5 +16,6 @@ using exam::Measures;
 using exam::Pauses;
 using exam::PauseSpan;
 using exam::TypingCurve;
+using exam::WrongCount;
 
 } // namespace qarvel::results

@@ -188,8 +188,11 @@ QString Scatter(const std::vector<ScatterPoint>& points) {
         out += Line(x, f.top, x, f.bottom(), "grid");
         out += Text(x, f.bottom() + 14, QStringLiteral("%1%").arg(percent));
     }
-    // Labels beside the points while they can still be read.
+    // Labels beside the points while they can still be read: the number on
+    // the screen (the name comes when pointed at); on paper, where nothing
+    // can be pointed at, the name, small.
     const bool labels = points.size() <= 30;
+    const bool names = points.size() <= 60;
     for (const ScatterPoint& p : points) {
         const double x = X(p.accuracy);
         const double y =
@@ -199,6 +202,9 @@ QString Scatter(const std::vector<ScatterPoint>& points) {
                    .arg(Escape(p.title), N(x), N(y));
         if (labels) {
             out += Text(x + 6, y - 4, p.label, "start", "dotlabel");
+        }
+        if (names && !p.name.isEmpty()) {
+            out += Text(x + 5, y - 3, p.name, "start", "dotname");
         }
         out += QLatin1String("</g>");
     }

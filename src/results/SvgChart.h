@@ -30,11 +30,13 @@ QString Histogram(const std::vector<int>& scores);
 struct ScatterPoint {
     double accuracy = 0; // 0 to 1
     double speed = 0;    // characters a minute
-    QString label;       // shown beside the point
+    QString label;       // shown beside the point on the screen
     QString title;       // shown when pointed at
+    QString name;        // shown beside the point on paper (class "dotname")
 };
 // Accuracy runs from the tenth below the least accurate point (90% at most)
-// to 100%; labels are shown for up to 30 points (all have their title).
+// to 100%; labels are shown for up to 30 points (all have their title),
+// names for up to 60.
 QString Scatter(const std::vector<ScatterPoint>& points);
 
 // One examinee's characters over time: the curve, the pauses as shaded bands.

@@ -291,8 +291,9 @@ TEST(Workbook, WellFormedWhateverTheNames) {
     folder.reasons << QStringLiteral("不是成绩记录");
     const std::vector<Row> rows = MergeRecords(folder, kStart.addSecs(7200));
     const QString book = dir.filePath(QStringLiteral("b.xlsx"));
-    ASSERT_EQ(WriteXlsx(book, MakeClassReport(rows, {}, QStringLiteral("2\x01.txt"), kStart)),
-              QString());
+    ReportOptions options;
+    options.sourceName = QStringLiteral("2\x01.txt");
+    ASSERT_EQ(WriteXlsx(book, MakeClassReport(rows, {}, options, kStart)), QString());
     QProcess unzip;
     unzip.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), book});
     ASSERT_TRUE(unzip.waitForFinished(10000));

@@ -84,21 +84,27 @@ TEST(Svg, PicturesAreWellFormedWithAShapePerItem) {
     EXPECT_FALSE(svg::Histogram({10, 50, 95}).contains(QStringLiteral(">0.2<")));
     EXPECT_TRUE(svg::Histogram({10, 50, 95}).contains(QStringLiteral(">1</text>")));
 
-    std::vector<svg::ScatterPoint> points{{0.9, 60, "01", "01 <李>"}, {1.2, -5, "&", "&"}};
+    std::vector<svg::ScatterPoint> points{{0.9, 60, "01", "01 <李>", "李"},
+                                          {1.2, -5, "&", "&", "&"}};
     auto s = Elements(svg::Scatter(points));
     EXPECT_EQ(s[QStringLiteral("circle")], 2);
     EXPECT_EQ(s[QStringLiteral("title")], 2);
 
     // A class of good typists: the accuracy axis starts at 90%, a point of 95% in its middle.
-    const QString good = svg::Scatter({{0.95, 50, "a", "a"}, {0.99, 60, "b", "b"}});
+    const QString good = svg::Scatter({{0.95, 50, "a", "a", "a"}, {0.99, 60, "b", "b", "b"}});
     EXPECT_TRUE(good.contains(QStringLiteral(">90%</text>")));
     EXPECT_FALSE(good.contains(QStringLiteral(">0%</text>")));
     EXPECT_TRUE(good.contains(QStringLiteral("cx=\"272\"")));
-    // Many points: titles only, no labels to crowd the picture.
-    const std::vector<svg::ScatterPoint> many(31, {0.5, 10, "x", "y"});
-    auto crowded = Elements(svg::Scatter(many));
-    EXPECT_EQ(crowded[QStringLiteral("circle")], 31);
-    EXPECT_FALSE(svg::Scatter(many).contains(QStringLiteral("dotlabel")));
+    // Many points: titles only on the screen, no labels to crowd the picture;
+    // names on paper up to 60 points.
+    for (const auto& [count, labels, names] :
+         {std::tuple{30, 30, 30}, std::tuple{31, 0, 31}, std::tuple{61, 0, 0}}) {
+        const std::vector<svg::ScatterPoint> many(std::size_t(count), {0.5, 10, "x", "y", "z"});
+        const QString picture = svg::Scatter(many);
+        EXPECT_EQ(Elements(picture)[QStringLiteral("circle")], count);
+        EXPECT_EQ(picture.count(QStringLiteral("class=\"dotlabel\"")), labels) << count;
+        EXPECT_EQ(picture.count(QStringLiteral("class=\"dotname\"")), names) << count;
+    }
 
     const std::vector<CurvePoint> curve{{1000, 1}, {2000, 3}, {9000, 2}};
     auto c = Elements(svg::Curve(curve, {{3000, 5000}, {6000, 7000}}, 10000, 5));
@@ -156,17 +162,25 @@ TEST(Report, SummaryAndTexts) {
     EXPECT_EQ(SpeedText(86.44), QStringLiteral("86.4"));
     EXPECT_EQ(SpeedText(std::nullopt), QString());
     EXPECT_EQ(AccuracyText(0.9751), QStringLiteral("97.5%"));
-    EXPECT_EQ(DurationText(std::int64_t(59'499)), QStringLiteral("0:59"));
-    EXPECT_EQ(DurationText(std::int64_t(59'500)), QStringLiteral("1:00"));
-    EXPECT_EQ(DurationText(std::int64_t(3'723'000)), QStringLiteral("1:02:03"));
+    // Times as the exam's clock shows them.
+    EXPECT_EQ(DurationText(std::int64_t(33'494)), QStringLiteral("00:00:33"));
+    EXPECT_EQ(DurationText(std::int64_t(59'500)), QStringLiteral("00:01:00"));
+    EXPECT_EQ(DurationText(std::int64_t(3'723'000)), QStringLiteral("01:02:03"));
     EXPECT_EQ(DurationText(std::nullopt), QString());
+    EXPECT_EQ(FigureText(3.256), QStringLiteral("3.26"));
 
-    const std::map<std::string, int> counts{
-        {qarvel::exam::Utf8ToGbk("的"), 3}, {qarvel::exam::Utf8ToGbk("春"), 5}, {"a", 3}};
+    const auto gbk = [](const char* text) { return qarvel::exam::Utf8ToGbk(text); };
+    const std::map<std::string, WrongCount> counts{
+        {gbk("的"), {3, {{gbk("地"), 3}}}},
+        {gbk("室"), {5, {{gbk("是"), 1}, {gbk("师"), 2}, {gbk("事"), 1}, {gbk("时"), 1}}}},
+        {"a", {3, {{"s", 3}}}}};
     const auto most = MostWrong(counts, 2);
     ASSERT_EQ(most.size(), 2u);
-    EXPECT_EQ(most[0], std::make_pair(QStringLiteral("春"), 5));
-    EXPECT_EQ(most[1].second, 3);
+    EXPECT_EQ(most[0].character, QStringLiteral("室"));
+    EXPECT_EQ(most[0].count, 5);
+    EXPECT_EQ(TypedAsText(most[0]),
+              QStringLiteral("师×2、时、事")); // at most three, ties in GBK order
+    EXPECT_EQ(most[1].count, 3);
 }
 
 ClassReport Sample() {
@@ -175,7 +189,7 @@ ClassReport Sample() {
     report.date = QDate(2026, 12, 7);
     report.made = QDateTime(report.date, QTime(15, 0));
     report.sourceKnown = true;
-    report.wrong = {{QStringLiteral("眠"), 4}};
+    report.wrong = {{QStringLiteral("眠"), 4, {{QStringLiteral("棉"), 4}}}};
     for (int i = 0; i < 3; ++i) {
         ReportRow r;
         r.number = QStringLiteral("0%1").arg(i + 1);
@@ -186,6 +200,8 @@ ClassReport Sample() {
         r.measures.speed = 50.0 + i;
         r.measures.accuracy = 0.95;
         r.measures.completion = 125000;
+        r.measures.examMs = 125000;
+        r.rank = 3 - i;
         r.curve = {{1000, 1}, {5000, 5}};
         r.pauses = {{2000, 3000}};
         r.endMs = 5000;
@@ -198,7 +214,8 @@ ClassReport Sample() {
 TEST(Report, TheHtmlPageHoldsEverythingAndFetchesNothing) {
     const QString html = QString::fromUtf8(ReportHtml(Sample()));
     EXPECT_TRUE(html.startsWith(QStringLiteral("<!DOCTYPE html>")));
-    EXPECT_TRUE(html.contains(QStringLiteral("<title>打字考试成绩报告：春晓.txt</title>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<title>打字考试成绩单</title>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("原文：春晓.txt")));
     EXPECT_TRUE(html.contains(QStringLiteral("2026-12-07")));
     EXPECT_TRUE(html.contains(QStringLiteral("@page { size: A4")));
     EXPECT_TRUE(html.contains(QStringLiteral("break-inside: avoid")));
@@ -206,11 +223,12 @@ TEST(Report, TheHtmlPageHoldsEverythingAndFetchesNothing) {
     EXPECT_FALSE(html.contains(QStringLiteral("<script")));
     EXPECT_TRUE(html.contains(QStringLiteral("&lt;script&gt;")));
     EXPECT_TRUE(html.contains(QStringLiteral(
-        "<tr class=\"flagged\"><td>03</td><td>李雷</td><td>完成</td><td class=\"num\">82</td>")));
+        "<tr class=\"flagged\"><td class=\"num\">1</td><td>03</td><td>李雷</td><td>完成</td>"
+        "<td class=\"num\">82</td>")));
     EXPECT_TRUE(html.contains(QStringLiteral("<td class=\"flags\">学号重复</td>")));
     EXPECT_EQ(html.count(QStringLiteral("<tr")), 4);
     EXPECT_EQ(html.count(QStringLiteral("<svg ")), 2 + 3); // two pictures, three curves
-    EXPECT_TRUE(html.contains(QStringLiteral("<b>眠</b>4次")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<b>眠</b>4次<span class=\"as\">打成 棉×4</span>")));
     // Nothing from outside: no link, script, import or address but the SVG namespace.
     QString rest = html;
     rest.remove(QStringLiteral("xmlns=\"http://www.w3.org/2000/svg\""));
@@ -266,7 +284,8 @@ TEST(Report, RecordsCarryTheirMeasuresIntoTheTableTheJsonAndTheReport) {
     EXPECT_EQ(report.sourceOpening, QStringLiteral("春眠不觉晓"));
     EXPECT_TRUE(report.sourceKnown);
     ASSERT_EQ(report.wrong.size(), 1u);
-    EXPECT_EQ(report.wrong[0], std::make_pair(QStringLiteral("眠"), 1));
+    EXPECT_EQ(report.wrong[0],
+              (WrongCharacter{QStringLiteral("眠"), 1, {{QStringLiteral("棉"), 1}}}));
     const ReportRow& done = report.rows[rows[0].record.number == "01" ? 0 : 1];
     EXPECT_EQ(*done.measures.completion, 10000);
     EXPECT_EQ(done.endMs, 11000);

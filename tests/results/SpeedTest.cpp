@@ -46,16 +46,40 @@ TEST(Speed, CompletedExamIsTimedFromTheFirstChangeToTheLastWithoutPauses) {
     EXPECT_DOUBLE_EQ(*m.accuracy, 1.0);
 }
 
-TEST(Speed, UnfinishedExamIsTimedByTheClock) {
-    const ExamLog log{{Append(1000, "春"), Append(2000, "眠")}, 2};
-    const Measures m = Measure(log, {2, false, 120});
+TEST(Speed, UnfinishedExamIsTimedToItsLastChange) {
+    // Typing from 1 s to 65 s with a 2 s pause, closed at 70 s: 62 s of typing.
+    const ExamLog log{
+        {Append(1000, "春"), Pause(10000), Continue(12000), Append(65000, "眠"), Pause(70000)}, 2};
+    const Measures m = Measure(log, {2, false, 69});
     EXPECT_FALSE(m.completion);
-    EXPECT_EQ(m.examMs, 120000);
-    EXPECT_DOUBLE_EQ(*m.speed, 1.0);
-    // Without the clock's text, the span of the changes.
-    const Measures bare = Measure(log, {2, false, std::nullopt});
-    EXPECT_EQ(bare.examMs, 1000);
-    EXPECT_DOUBLE_EQ(*bare.speed, 120.0);
+    EXPECT_EQ(m.examMs, 62000);
+    // A record without an event log is timed by its clock.
+    const Measures bare = Measure(ExamLog{}, {2, false, 120});
+    EXPECT_EQ(bare.examMs, 120000);
+    EXPECT_DOUBLE_EQ(*bare.speed, 1.0);
+}
+
+TEST(Speed, KeysASecondKeysACharacterAndCorrections) {
+    // 10 s of typing: 春 棉(taken back) 眠 不, 20 key presses.
+    const ExamLog log{{Append(1000, "春"), Append(3000, "棉"), Remove(4000, 2), Append(6000, "眠"),
+                       Append(11000, "不")},
+                      20};
+    struct Case {
+        const char* what;
+        std::int64_t keys;
+        std::optional<double> perSecond;
+        std::optional<double> perCharacter;
+    };
+    for (const Case& c : {Case{"counted", 20, 2.0, 5.0}, Case{"not counted", -1, {}, {}},
+                          Case{"none", 0, 0.0, 0.0}}) {
+        const Measures m = Measure(log, {3, false, 30, c.keys});
+        EXPECT_EQ(m.keysPerSecond, c.perSecond) << c.what;
+        EXPECT_EQ(m.keysPerCharacter, c.perCharacter) << c.what;
+        EXPECT_EQ(m.removed, 1) << c.what;
+    }
+    // Under a second of typing: no keys a second; nothing appended: no keys a character.
+    EXPECT_FALSE(Measure(ExamLog{{Append(1000, "a")}, 3}, {1, true, 0, 3}).keysPerSecond);
+    EXPECT_FALSE(Measure(ExamLog{}, {0, false, 60, 3}).keysPerCharacter);
 }
 
 TEST(Speed, DeletionsCountAsTyping) {
@@ -139,19 +163,34 @@ TEST(Speed, RandomLogsKeepTheirInvariants) {
 
 TEST(WrongCharacters, TheSourceCharacterWhereAWrongOneWasTypedCounts) {
     const std::string source = Gbk("春眠不觉晓\r\nab");
-    std::map<std::string, int> counts;
-    // 春 right; 棉 for 眠, taken back, 眠 right; 布 for 不; a line break where
-    // it belongs; x for a; past the end nothing counts.
-    const ExamLog log{{Append(1, "春"), Append(2, "棉"), Remove(3, 2), Append(4, "眠"),
-                       Append(5, "布觉晓"), Append(6, "\r\n"), Append(7, "xbzz")},
+    const auto counted = [&source](const ExamLog& log) {
+        std::map<std::string, WrongCount> counts;
+        CountWrongCharacters(log, source, counts);
+        std::map<std::string, std::map<std::string, int>> typed;
+        for (const auto& [character, wrong] : counts) {
+            int sum = 0;
+            for (const auto& [as, n] : wrong.typedAs) {
+                sum += n;
+            }
+            EXPECT_EQ(sum, wrong.count);
+            typed[character] = wrong.typedAs;
+        }
+        return typed;
+    };
+    using Typed = std::map<std::string, std::map<std::string, int>>;
+    // 春 right; 棉 for 眠, taken back, 棉 again, taken back, 眠 right; 布 for
+    // 不; a line break where it belongs; x for a; past the end nothing counts.
+    const ExamLog log{{Append(1, "春"), Append(2, "棉"), Remove(3, 2), Append(3, "棉"),
+                       Remove(3, 2), Append(4, "眠"), Append(5, "布觉晓"), Append(6, "\r\n"),
+                       Append(7, "xbzz")},
                       0};
-    CountWrongCharacters(log, source, counts);
-    EXPECT_EQ(counts, (std::map<std::string, int>{{Gbk("眠"), 1}, {Gbk("不"), 1}, {"a", 1}}));
+    EXPECT_EQ(
+        counted(log),
+        (Typed{{Gbk("眠"), {{Gbk("棉"), 2}}}, {Gbk("不"), {{Gbk("布"), 1}}}, {"a", {{"x", 1}}}}));
     // A Chinese character half a character off is wrong for the source
     // character the view marks: the one after it.
-    counts.clear();
-    CountWrongCharacters(ExamLog{{Append(1, "a春")}, 0}, source, counts);
-    EXPECT_EQ(counts, (std::map<std::string, int>{{Gbk("春"), 1}, {Gbk("眠"), 1}}));
+    EXPECT_EQ(counted(ExamLog{{Append(1, "a春")}, 0}),
+              (Typed{{Gbk("春"), {{"a", 1}}}, {Gbk("眠"), {{Gbk("春"), 1}}}}));
 }
 
 std::vector<QString> Sorted(const std::vector<SortFields>& rows, SortKey key) {
