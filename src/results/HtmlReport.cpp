@@ -41,7 +41,7 @@ table { border-collapse: collapse; width: 100%; }
 th, td { border: 1px solid #d0d7de; padding: 3px 6px; text-align: left; white-space: nowrap; }
 th { background: #f3f5f7; }
 td.num { text-align: right; font-variant-numeric: tabular-nums; }
-td.flags { white-space: normal; color: #b42318; font-weight: 600; }
+td.flags { white-space: normal; color: #b42318; font-weight: 600; min-width: 10em; }
 tr.flagged td { background: #fff4f2; }
 .wrong { display: flex; flex-wrap: wrap; gap: 6px; padding: 0; list-style: none; }
 .wrong li { border: 1px solid #d0d7de; border-radius: 6px; padding: 2px 8px; }
@@ -60,14 +60,18 @@ tr.aside td { color: #6e7781; }
 svg .dotname { display: none; font-size: 8px; fill: #1d2328; }
 @page { size: A4; margin: 12mm 12mm 15mm;
   @bottom-center { content: "第 " counter(page) " 页，共 " counter(pages) " 页";
+                   font-family: "Noto Sans CJK SC", "Source Han Sans SC", "WenQuanYi Micro Hei",
+                                "Microsoft YaHei", "PingFang SC", "SimSun", sans-serif;
                    font-size: 9pt; color: #57606a; } }
 @media print {
   body { margin: 0; max-width: none; padding: 0; font-size: 9.5pt; }
   h1 { font-size: 17pt; }
   h2 { font-size: 12pt; margin: 12px 0 6px; break-after: avoid; }
   .summary { margin: 6px 0; }
-  .summary div { padding: 2px 8px; min-width: 0; }
-  .summary dd { font-size: 13pt; }
+  .summary { gap: 4px; }
+  .summary div { padding: 1px 6px; min-width: 0; }
+  .summary dt { font-size: 7.5pt; }
+  .summary dd { font-size: 11pt; }
   thead { display: table-header-group; }
   tr, figure, .summary div, .wrong li, .sign { break-inside: avoid; }
   th, td { padding: 1px 4px; }
@@ -175,14 +179,14 @@ QString Figures(const ReportRow& r) {
            Cell(ExamTime(r), "num");
 }
 
-const char* kFigureHeads = "<th>得分</th><th>速度（字/分）</th><th>正确率</th><th>击键</th>"
+const char* kFigureHeads = "<th>得分</th><th>速度</th><th>正确率</th><th>击键</th>"
                            "<th>码长</th><th>回改</th><th>用时</th>";
 
 QString TableHtml(const ClassReport& report) {
     const bool pass = report.pass.any();
     QString out = QStringLiteral("<table class=\"results\"><thead><tr><th>名次</th><th>学号</th>"
                                  "<th>姓名</th><th>状态</th>") +
-                  QLatin1String(kFigureHeads) +
+                  QString::fromUtf8(kFigureHeads) +
                   (pass ? QStringLiteral("<th>及格</th>") : QString()) +
                   QStringLiteral("<th>备注</th></tr></thead><tbody>");
     for (const ReportRow& r : report.rows) {
@@ -215,7 +219,7 @@ QString RetakesHtml(const ClassReport& report) {
     QString out =
         QStringLiteral("<h2>其他考试记录（不计入）</h2><table class=\"results\"><thead><tr>"
                        "<th>学号</th><th>姓名</th><th>开始</th><th>状态</th>") +
-        QLatin1String(kFigureHeads) + QStringLiteral("<th>备注</th></tr></thead><tbody>");
+        QString::fromUtf8(kFigureHeads) + QStringLiteral("<th>备注</th></tr></thead><tbody>");
     for (const ReportRow& r : report.retakes) {
         out += QStringLiteral("<tr class=\"aside\">") + Cell(r.number) + Cell(r.name) +
                Cell(r.startTime) + Cell(r.state) + Figures(r) + Cell(NoteText(r), "flags") +
@@ -254,7 +258,7 @@ QString RulesHtml(const ClassReport& report) {
         }
         rules << QStringLiteral("及格：%1。").arg(parts.join(QStringLiteral("，且")));
     }
-    rules << QStringLiteral("速度：正确字数 ÷ 用时（分钟）；正确率：正确字数 ÷ 打过的字数"
+    rules << QStringLiteral("速度（字/分）：正确字数 ÷ 用时（分钟）；正确率：正确字数 ÷ 打过的字数"
                             "（删掉的字也算打过）；击键：每秒按键次数；码长：每打一个字的按键次数；"
                             "回改：删掉的字数。");
     rules << QStringLiteral("用时：从第一次改动答案到最后一次改动，暂停不计；"

@@ -226,6 +226,8 @@ TEST(Report, TheHtmlPageHoldsEverythingAndFetchesNothing) {
         "<tr class=\"flagged\"><td class=\"num\">1</td><td>03</td><td>李雷</td><td>完成</td>"
         "<td class=\"num\">82</td>")));
     EXPECT_TRUE(html.contains(QStringLiteral("<td class=\"flags\">学号重复</td>")));
+    EXPECT_TRUE(
+        html.contains(QStringLiteral("<th>击键</th><th>码长</th><th>回改</th><th>用时</th>")));
     EXPECT_EQ(html.count(QStringLiteral("<tr")), 4);
     EXPECT_EQ(html.count(QStringLiteral("<svg ")), 2 + 3); // two pictures, three curves
     EXPECT_TRUE(html.contains(QStringLiteral("<b>眠</b>4次<span class=\"as\">打成 棉×4</span>")));
