@@ -131,14 +131,18 @@ ClassReport MakeClassReport(const std::vector<Row>& rows,
         const Record& r = rows[i].record;
         const QString key = attempts[i].numberKey;
         // One student's retakes are no duplicate; two names on one number are.
-        if (namesOf[key].size() == 1) {
-            QStringList flags;
-            for (const Flag flag : rows[i].check.flags) {
+        const auto& flags = rows[i].check.flags;
+        if (namesOf[key].size() == 1 &&
+            std::find(flags.begin(), flags.end(), Flag::DuplicateNumber) != flags.end()) {
+            Row plain;
+            plain.file = rows[i].file;
+            plain.unreadable = rows[i].unreadable;
+            for (const Flag flag : flags) {
                 if (flag != Flag::DuplicateNumber) {
-                    flags << FlagWord(flag);
+                    plain.check.Add(flag);
                 }
             }
-            row.flags = flags.join(QStringLiteral("; "));
+            row.flags = FlagWords(plain);
         }
         row.notOnRoster = options.roster && !row.unreadable && !onRoster.contains(key);
         if (!stands[i]) {
