@@ -3,6 +3,7 @@
 // (painting excluded: no events are processed while the clock runs). The answer
 // is typed, one key at a time, up to 20,000 characters of a 20,000-character
 // source before the measured keystrokes. Also: window creation to first paint.
+#include "app/ExamFlow.h"
 #include "app/ResultsSession.h"
 #include "exam/Gbk.h"
 #include "results/Record.h"
@@ -28,6 +29,23 @@
 namespace {
 
 using qarvel::ui::ExamWindow;
+
+// No box may wait for an answer while measuring.
+qarvel::ui::MessageBoxes WarningBoxes() {
+    return qarvel::ui::MessageBoxes([](const qarvel::ui::BoxRequest& box) {
+        qWarning("message box: %s", qPrintable(box.text));
+        return qarvel::ui::BoxAnswer::Ok;
+    });
+}
+
+// The exam window's setup as the program makes it: the source of the working
+// folder, loaded.
+qarvel::ui::ExamWindowSetup LoadedSetup() {
+    qarvel::ui::ExamWindowSetup setup;
+    setup.boxes = WarningBoxes();
+    setup.sourceText = qarvel::app::LoadSource(qarvel::exam::kSourcePath, false, setup.boxes).text;
+    return setup;
+}
 
 constexpr int kCharacters = 20000;
 constexpr int kLineLength = 200; // characters per paragraph of the source
@@ -89,7 +107,7 @@ private:
 struct Exam {
     QString source = MakeSource();
     Folder folder{source};
-    std::unique_ptr<ExamWindow> form = std::make_unique<ExamWindow>();
+    std::unique_ptr<ExamWindow> form = std::make_unique<ExamWindow>(LoadedSetup());
     QPlainTextEdit* memo = form->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
     QLabel* label10 = form->findChild<QLabel*>(QStringLiteral("Label10"));
     int typed = 0;
@@ -196,7 +214,7 @@ void BM_CreateToShown(benchmark::State& state) {
     const QString source = MakeSource();
     Folder folder(source);
     for (auto _ : state) {
-        ExamWindow form;
+        ExamWindow form(LoadedSetup());
         bool painted = false;
         struct Watch : QObject {
             bool* painted;
@@ -237,12 +255,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     qputenv("QT_IM_MODULE", "");
-    qarvel::ui::Application app(argc, argv);
-    // No box may wait for an answer while measuring.
-    qarvel::ui::SetMessageBoxResponder([](const qarvel::ui::BoxRequest& box) {
-        qWarning("message box: %s", qPrintable(box.text));
-        return qarvel::ui::BoxAnswer::Ok;
-    });
+    qarvel::ui::Application app(argc, argv, WarningBoxes());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -4,11 +4,37 @@
 #include "ui/MessageBoxes.h"
 #include "ui/ResultPanel.h"
 
+#include <QByteArrayView>
+#include <QCryptographicHash>
 #include <QFile>
+#include <string_view>
+#include <utility>
 
 namespace qarvel::app {
 
-ExamFlow::ExamFlow(ui::ExamWindow::Controls controls) : exam_(nullptr, controls) {
+LoadedSource LoadSource(const std::string& path, bool fingerprinted,
+                        const ui::MessageBoxes& boxes) {
+    LoadedSource source;
+    source.file = exam::FullSourcePath(path);
+    const auto fingerprint = [&](std::string_view bytes) {
+        if (fingerprinted) {
+            source.sha256 = QString::fromLatin1(
+                QCryptographicHash::hash(
+                    QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                    QCryptographicHash::Sha256)
+                    .toHex());
+        }
+    };
+    source.read = boxes.Guarded([&] { source.text = exam::LoadSourceFile(path, fingerprint); });
+    if (!source.read) {
+        source.text.clear();
+        source.sha256.clear();
+    }
+    return source;
+}
+
+ExamFlow::ExamFlow(Options options)
+    : boxes_(options.window.boxes), exam_(WithSource(options), options.controls), login_(boxes_) {
     connect(&login_, &ui::LoginWindow::startRequested, this, &ExamFlow::StartRequested);
     connect(&login_, &QDialog::finished, this, [this](int result) {
         if (result != ui::LoginWindow::kExitChosen) {
@@ -26,6 +52,14 @@ ExamFlow::ExamFlow(ui::ExamWindow::Controls controls) : exam_(nullptr, controls)
 
 ExamFlow::~ExamFlow() = default;
 
+ui::ExamWindowSetup ExamFlow::WithSource(Options& options) {
+    source_ = LoadSource(options.sourcePath, options.fingerprinted, boxes_);
+    ui::ExamWindowSetup setup = std::move(options.window);
+    setup.sourceText = std::move(source_.text);
+    std::string().swap(source_.text);
+    return setup;
+}
+
 void ExamFlow::StartRequested(const ui::Examinee& examinee) {
     // No exam without a text: while the source is missing, unreadable or holds
     // nothing to type, the login says so (naming the file) and stays.
@@ -35,9 +69,9 @@ void ExamFlow::StartRequested(const ui::Examinee& examinee) {
     counts.hanzi = state.SourceHighByteCount / 2;
     counts.total = counts.ascii + counts.hanzi;
     const QString refusal =
-        RefusalToStart(exam_.sourceRead(), counts, QFile::decodeName(exam_.sourceFile().c_str()));
+        RefusalToStart(source_.read, counts, QFile::decodeName(source_.file.c_str()));
     if (!refusal.isEmpty()) {
-        ui::ShowPlainMessage(refusal);
+        boxes_.ShowPlain(refusal);
         return;
     }
     // The name and number go over even when the duration was refused.

@@ -89,9 +89,8 @@ void ResultsSession::Begin() {
     fixed_.number = exam.number;
     fixed_.duration = exam.remaining; // not counted down yet
     fixed_.start = results::NowWithOffset();
-    fixed_.sourcePath = QDir::cleanPath(QDir::current().absoluteFilePath(options_.sourcePath));
-    // The text the exam shows, as loaded at the start: the file is not read again.
-    fixed_.sourceSha256 = form_.sourceSha256();
+    fixed_.sourcePath = QDir::cleanPath(options_.sourceFile);
+    fixed_.sourceSha256 = options_.sourceSha256;
     fixed_.sourceTotal = exam.sourceTotal.toInt();
     fixed_.sourceAscii = exam.sourceAscii.toInt();
     fixed_.sourceHanzi = exam.sourceHanzi.toInt();

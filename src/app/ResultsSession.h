@@ -29,9 +29,12 @@ class ResultsSession : public QObject {
     Q_OBJECT
 public:
     struct Options {
-        QString folder;                                    // absolute
-        QString spoolRoot;                                 // empty: the user's state folder
-        QString sourcePath = QStringLiteral("vexo/2.txt"); // as the window loaded it
+        QString folder;    // absolute
+        QString spoolRoot; // empty: the user's state folder
+        // The source as the program loaded it (ExamFlow::source()): the file as
+        // the system found it, and its SHA-256; it is not read again.
+        QString sourceFile;
+        QString sourceSha256;
         // Often enough that a record is never more than 10 s behind.
         std::chrono::milliseconds period{9000};
         std::chrono::milliseconds timeout{3000};

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -53,7 +54,6 @@ int main(int argc, char** argv) {
         }
         sourcePath = QFile::encodeName(admin.source).toStdString();
     }
-    qarvel::ui::ExamWindow::SetSourcePath(sourcePath);
     // Choosing the faces reads the font configuration, a good part of the
     // start-up that needs nothing of the display: it runs beside the set-up
     // of the application, and the first window waits for it if it must.
@@ -72,18 +72,21 @@ int main(int argc, char** argv) {
     // Results records: the administrator's folder, or else the command line's.
     const QString resultsFolder =
         qarvel::results::ChooseResultsFolder(line.resultsFolder, admin.resultsFolder);
-    // A record names the source by its SHA-256, taken as the exam window reads it.
-    qarvel::ui::ExamWindow::SetSourceFingerprinted(!resultsFolder.isEmpty());
     app.setWindowIcon(QIcon(QPixmap::fromImage(qarvel::ui::ProgramIcon())));
     // The program ends by its own commands or with the exam window, never
     // because the login window closed while the exam window is not yet shown.
     QApplication::setQuitOnLastWindowClosed(false);
     qarvel::app::InstallTestDump(nullptr, start);
 
-    // The exam window first: creating it reads the source text; a failure there
-    // is shown in the error box and start-up goes on. Its controls are made
-    // once the login window is on screen. Then the login window.
-    qarvel::app::ExamFlow flow;
+    // The source first, then the exam window made with it: a source that cannot
+    // be read is shown in the error box and start-up goes on. The window's
+    // controls are made once the login window is on screen. Then the login
+    // window. A record names the source by its SHA-256, taken as the source is
+    // read, and only when a record is kept.
+    qarvel::app::ExamFlow::Options flowOptions;
+    flowOptions.sourcePath = sourcePath;
+    flowOptions.fingerprinted = !resultsFolder.isEmpty();
+    qarvel::app::ExamFlow flow(std::move(flowOptions));
     qarvel::app::InstallTestDump(&flow.examWindow(), start);
     flow.loginWindow().SetFixedDuration(admin.duration);
     flow.loginWindow().SetNumberRequired(
@@ -95,8 +98,8 @@ int main(int argc, char** argv) {
     if (!resultsFolder.isEmpty()) {
         qarvel::app::ResultsSession::Options options;
         options.folder = resultsFolder;
-        // The file the exam window read, as the system found it.
-        options.sourcePath = QFile::decodeName(flow.examWindow().sourceFile().c_str());
+        options.sourceFile = QFile::decodeName(flow.source().file.c_str());
+        options.sourceSha256 = flow.source().sha256;
         results = std::make_unique<qarvel::app::ResultsSession>(flow.examWindow(), options);
         QObject::connect(&flow, &qarvel::app::ExamFlow::examBegun, results.get(),
                          &qarvel::app::ResultsSession::Begin);

@@ -288,7 +288,7 @@ bool AnswerEdit::runHandler() {
         return true;
     }
     const auto handler = changeHandler_; // the handler may replace itself
-    return Guarded(handler);
+    return boxes_.Guarded(handler);
 }
 
 void AnswerEdit::appendLineBreak() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MessageBoxes.h"
 #include "exam/CommitKeys.h"
 
 #include <QPlainTextEdit>
@@ -83,12 +84,14 @@ public:
     // Runs once for every real change of the answer's text, never for input-method
     // pre-edit text. A committed phrase is one change per character, in order.
     // The handler may throw: the box catches the error and shows it in the
-    // application's error box (ShowException). For a change the box makes itself
+    // window's error box (setMessageBoxes). For a change the box makes itself
     // (typing, a commit, Enter's line break) the box then goes on; when the change
     // is the byte Backspace removes, the error ends that key and the box's own
     // Backspace does not follow. Pass the bare handler (not wrapped in Guarded) so
     // the box can tell a failed change.
     void setChangeHandler(std::function<void()> handler);
+    // Who answers the error box of a failed change: the window's.
+    void setMessageBoxes(MessageBoxes boxes) { boxes_ = std::move(boxes); }
 
     // Caret to the end, nothing selected, focus to the box.
     void moveCaretToEnd();
@@ -155,6 +158,7 @@ private:
     void inputChanged();
 
     std::function<void()> changeHandler_;
+    MessageBoxes boxes_;
     std::function<int(int)> sourceLineLength_;
     // Where the box's visual lines start; made at first use, for the box's document.
     [[nodiscard]] VisualLineIndex& lines() const;

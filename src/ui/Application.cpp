@@ -10,7 +10,8 @@
 
 namespace qarvel::ui {
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+Application::Application(int& argc, char** argv, MessageBoxes boxes)
+    : QApplication(argc, argv), boxes_(std::move(boxes)) {
     UseProgramLook();
     InstallQtTranslations();
     // From the first window on, key events other programs send reach none.
@@ -38,7 +39,7 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {
-        ShowException(std::current_exception());
+        boxes_.ShowException(std::current_exception());
         return false;
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MessageBoxes.h"
+
 #include <QApplication>
 
 namespace qarvel::ui {
@@ -10,9 +12,14 @@ namespace qarvel::ui {
 class Application : public QApplication {
     Q_OBJECT
 public:
-    Application(int& argc, char** argv);
+    Application(int& argc, char** argv, MessageBoxes boxes = {});
 
     bool notify(QObject* receiver, QEvent* event) override;
+    // Who answers the error box of an escaped exception (tests pass theirs).
+    void setMessageBoxes(MessageBoxes boxes) { boxes_ = std::move(boxes); }
+
+private:
+    MessageBoxes boxes_;
 };
 
 // Loads Qt's own Chinese texts (context menus, dialog buttons) whatever the

@@ -21,7 +21,6 @@
 #include "exam/ExamClock.h"
 #include "exam/ExamPhase.h"
 #include "exam/SourceCount.h"
-#include "exam/SourceFile.h"
 #include "platform/GbkText.h"
 #include "platform/JpegImage.h"
 #include "platform/LocaleWords.h"
@@ -29,7 +28,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCryptographicHash>
 #include <QCursor>
 #include <QEvent>
 #include <QFile>
@@ -163,51 +161,21 @@ QString Decimal(std::int32_t value) {
     return QString::number(value);
 }
 
-ExamWindow::KeyboardLayoutFactory& LayoutFactory() {
-    static ExamWindow::KeyboardLayoutFactory factory;
-    return factory;
-}
-
-std::string& SourcePath() {
-    static std::string path = exam::kSourcePath;
-    return path;
-}
-
-bool& SourceFingerprinted() {
-    static bool on = false;
-    return on;
-}
-
-exam::MonotonicClock& PacingClock() {
-    static exam::MonotonicClock clock;
-    return clock;
+exam::MonotonicClock OrSteady(const exam::MonotonicClock& clock) {
+    return clock ? clock : exam::SteadyClock();
 }
 
 } // namespace
 
-void ExamWindow::SetMonotonicClock(exam::MonotonicClock clock) {
-    PacingClock() = std::move(clock);
-}
-
-void ExamWindow::SetKeyboardLayoutFactory(KeyboardLayoutFactory factory) {
-    LayoutFactory() = std::move(factory);
-}
-
-void ExamWindow::SetSourcePath(std::string path) {
-    SourcePath() = path.empty() ? std::string(exam::kSourcePath) : std::move(path);
-}
-
-void ExamWindow::SetSourceFingerprinted(bool on) {
-    SourceFingerprinted() = on;
-}
-
-ExamWindow::ExamWindow(QWidget* parent, Controls controls)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), locale_(platform::SystemTimeLocale()),
-      pacer_(PacingClock() ? PacingClock() : exam::SteadyClock()),
-      recorder_(PacingClock() ? PacingClock() : exam::SteadyClock()) {
+ExamWindow::ExamWindow(ExamWindowSetup setup, Controls controls, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), setup_(std::move(setup)),
+      locale_(platform::SystemTimeLocale()), pacer_(OrSteady(setup_.clock)),
+      recorder_(OrSteady(setup_.clock)) {
     RegisterPictures();
     SetUpWindow();
-    ReadSource();
+    // The source as the program body loaded it: the state holds the one copy.
+    state_.SourceText = std::move(setup_.sourceText);
+    std::string().swap(setup_.sourceText);
     if (controls == Controls::Now) {
         EnsureControls();
     }
@@ -255,7 +223,7 @@ void ExamWindow::CreateControls() {
     Image3->setScaledContents(true);
     const QImage& icon = ProgramIcon();
     if (icon.isNull()) {
-        ShowErrorBox(QStringLiteral("Cannot read picture \"icon.png\""));
+        setup_.boxes.ShowError(QStringLiteral("Cannot read picture \"icon.png\""));
     } else {
         SetPicture(Image3, icon, ProgramIcon2x());
         setWindowIcon(ProgramIconSet());
@@ -265,8 +233,8 @@ void ExamWindow::CreateControls() {
     Panel3 = MakePanel(Panel4, "Panel3", {854, 6, 51, 21}, Rgb(kHighlightRgb));
     Image2 = MakePicture(Panel3, "Image2", {2, 3, 21, 17});
     Image1 = MakePicture(Panel3, "Image1", {24, 3, 21, 17});
-    LoadPicture(Image2, QStringLiteral(":/pictures/minimise.jpg"));
-    LoadPicture(Image1, QStringLiteral(":/pictures/close.jpg"));
+    LoadPicture(Image2, QStringLiteral(":/pictures/minimise.jpg"), setup_.boxes);
+    LoadPicture(Image1, QStringLiteral(":/pictures/close.jpg"), setup_.boxes);
     Image2->setClickHandler([this] { Image2Click(); });
     Image1->setClickHandler([this] { Image1Click(); });
     // The pictures show no text of their own: screen readers say these names.
@@ -341,6 +309,7 @@ void ExamWindow::CreateControls() {
     Memo1->setFont(SongFont(19));
     Memo1->setSourceLineLength([this](int line) { return RichEdit1->lineByteLength(line); });
     Memo1->setChangeHandler([this] { Memo1Change(); });
+    Memo1->setMessageBoxes(setup_.boxes);
 
     Lab1 =
         MakeLabel<ClickLabel>(this, "Lab1", {816, 629, 65, 13}, QStringLiteral("选择输入法"), 13);
@@ -395,7 +364,8 @@ void ExamWindow::FormCreate() {
     // 1. The input-method menu: one item per input method of the desktop, in
     //    the list's order, tagged with its index.
     Guarded([this] {
-        layouts_ = LayoutFactory() ? LayoutFactory()() : platform::DetectKeyboardLayoutService();
+        layouts_ = setup_.keyboardLayouts ? setup_.keyboardLayouts()
+                                          : platform::DetectKeyboardLayoutService();
         if (!layouts_) {
             layouts_ = std::make_unique<platform::NoKeyboardLayouts>();
         }
@@ -415,7 +385,7 @@ void ExamWindow::FormCreate() {
         imeItems_.append(none);
     }
 
-    // 2. The source text, read as the window was made (ReadSource): the view
+    // 2. The source text, handed over as the window was made: the view
     //    takes it in while the login window is on screen, reading the state's
     //    bytes (the one copy of them).
     if (state_.SourceText.empty()) {
@@ -438,28 +408,6 @@ void ExamWindow::FormCreate() {
     RoundControl(this, 40, 40);
     RoundControl(Panel1, 40, 40);
     ApplyRoundedRegion(LabelState, 10, 10);
-}
-
-void ExamWindow::ReadSource() {
-    // Step 2 of FormCreate, the read. A failed load is shown in the error box;
-    // the window is still set up, with an empty source.
-    sourceFile_ = exam::FullSourcePath(SourcePath());
-    sourceSha256_.clear();
-    const auto fingerprint = [this](std::string_view bytes) {
-        if (!SourceFingerprinted()) {
-            return;
-        }
-        sourceSha256_ = QString::fromLatin1(
-            QCryptographicHash::hash(
-                QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
-                QCryptographicHash::Sha256)
-                .toHex());
-    };
-    if (!Guarded([&] { state_.SourceText = exam::LoadSourceFile(SourcePath(), fingerprint); })) {
-        state_.SourceText.clear();
-        sourceSha256_.clear();
-        sourceRead_ = false;
-    }
 }
 
 void ExamWindow::CountSource() {
@@ -489,8 +437,8 @@ void ExamWindow::ShowNotice(const QString& text) {
     LabelNotice->setVisible(!text.isEmpty());
 }
 
-bool ExamWindow::LoadPicture(QLabel* target, const QString& path) {
-    return Guarded([&] {
+bool ExamWindow::LoadPicture(QLabel* target, const QString& path, const MessageBoxes& boxes) {
+    return boxes.Guarded([&] {
         const QImage normal = platform::LoadJpeg(path);
         SetPicture(target, normal, {});
         // The picture at twice the size, for scaled screens, where there is one.
@@ -690,7 +638,7 @@ void ExamWindow::Image1Click() {
                                     : QStringLiteral("您确定要结束考试吗?") + QChar('\r') +
                                           QStringLiteral("你还剩：") + Label14->text() +
                                           QStringLiteral("时间。");
-    if (ShowMessageBox({BoxKind::Question, QStringLiteral("提示"), question}, this) ==
+    if (setup_.boxes.Show({BoxKind::Question, QStringLiteral("提示"), question}, this) ==
         BoxAnswer::Ok) {
         QCoreApplication::exit(0);
     }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "ExamSnapshot.h"
+#include "ExamWindowSetup.h"
 #include "Examinee.h"
+#include "MessageBoxes.h"
 #include "Palette.h"
 #include "exam/ExamClock.h"
 #include "exam/ExamRecorder.h"
@@ -18,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 class QAction;
 class QFrame;
@@ -35,7 +38,8 @@ class SourceView;
 // The exam window Form1: the title strip, the clocks, the counters, the source
 // view RichEdit1 with its marks and the answer box Memo1. It owns the exam's
 // state and is the view the exam engine works through. It knows no other
-// window: the program body hands it the examinee and shows it.
+// window and reads no file: the program body hands it what it shows (the
+// setup, then the examinee) and shows it.
 class ExamWindow : public QWidget, public exam::ExamView {
     Q_OBJECT
     // How many changes of the answer the window has judged (for diagnostics).
@@ -45,7 +49,8 @@ public:
     // been painted, in idle time, or as soon as anything needs them (the
     // program's start-up, where only the login window is wanted at first).
     enum class Controls { Now, Later };
-    explicit ExamWindow(QWidget* parent = nullptr, Controls controls = Controls::Now);
+    explicit ExamWindow(ExamWindowSetup setup, Controls controls = Controls::Now,
+                        QWidget* parent = nullptr);
     ~ExamWindow() override;
 
     // Makes the controls and finishes setting the window up, if not yet done.
@@ -53,10 +58,6 @@ public:
 
     // The state, with the source counted (the count is done now if it was not yet).
     [[nodiscard]] const exam::ExamState& state() const;
-    // The SHA-256 (hex) of the source file's bytes as the window loaded them when
-    // it was made; empty when they could not be read, or when no record was
-    // asked for (SetSourceFingerprinted). The file is read once.
-    [[nodiscard]] const QString& sourceSha256() const { return sourceSha256_; }
     [[nodiscard]] int changeCount() const { return changeCount_; }
     // The exam's typing as the handlers saw it, once started (at the login)
     // by whoever keeps a record of it; the answer box's real key presses.
@@ -90,28 +91,6 @@ public:
     // an exam where it is never opened carries no menu.
     QMenu* ImeMenu();
 
-    // Where the window finds the desktop's input methods. By default the
-    // running fcitx5 or ibus; tests install a scripted service. Takes effect
-    // for windows created afterwards; an empty factory restores the default.
-    using KeyboardLayoutFactory = std::function<std::unique_ptr<platform::KeyboardLayoutService>()>;
-    static void SetKeyboardLayoutFactory(KeyboardLayoutFactory factory);
-
-    // The source text file that windows created afterwards load: by default
-    // vexo/2.txt in the working directory; an empty path restores that.
-    static void SetSourcePath(std::string path);
-    // Whether windows created afterwards take the SHA-256 of the source's bytes
-    // as they read them, for the results records. Off by default: hashing a long
-    // source would hold up the login window for nothing.
-    static void SetSourceFingerprinted(bool on);
-    // The source file this window read (or tried to), as the system found it.
-    [[nodiscard]] const std::string& sourceFile() const { return sourceFile_; }
-    // Whether it could be read: a failure was shown in the error box.
-    [[nodiscard]] bool sourceRead() const { return sourceRead_; }
-
-    // The monotonic clock that paces the exam's clock; tests install a fake
-    // one. Takes effect for windows created afterwards; empty: the system's.
-    static void SetMonotonicClock(exam::MonotonicClock clock);
-
     // The examinee from the login: the name into Label17, the number into
     // Label19 (each with a tool tip holding all of it) and the duration, when
     // there is one, into Label14. The controls are made if not yet.
@@ -141,8 +120,8 @@ public:
     void ShowNotice(const QString& text);
 
     // Shows a JPEG picture in `target`. A picture that cannot be read is shown
-    // in the error box and `target` stays blank; returns false then.
-    static bool LoadPicture(QLabel* target, const QString& path);
+    // in the error box of `boxes` and `target` stays blank; returns false then.
+    static bool LoadPicture(QLabel* target, const QString& path, const MessageBoxes& boxes);
 
 signals:
     // The exam's course, for whoever keeps a record of it.
@@ -169,19 +148,20 @@ private:
     // F5 暂停, F6 继续, F8 选择输入法, F9 最小化, Alt+F4 the close question.
     void CreateShortcuts();
     void FormCreate();
-    // The source file, read as the window is made: a failure is shown before
-    // any window comes on screen.
-    void ReadSource();
     // Step 5 of FormCreate, the source's count: put off while the login window
     // comes on screen, done before anything needs it; runs once.
     void CountSource();
     [[nodiscard]] QLabel* LabelOf(exam::Field field) const;
+    // Runs a handler; an exception that escapes it is shown in the window's error box.
+    template <class F> bool Guarded(F&& handler) const noexcept {
+        return setup_.boxes.Guarded(std::forward<F>(handler));
+    }
     // Shows the exam's state in words on the title strip: paused, time up or
     // complete, nothing while the examinee can type.
     void ShowExamState();
 
+    ExamWindowSetup setup_; // its source text moves into the state as the window is made
     exam::ExamState state_;
-    QString sourceSha256_;
     // What SetFieldText last put in each label, as given and as shown.
     struct LabelShown {
         std::string gbk;
@@ -200,9 +180,7 @@ private:
     bool counted_ = false;   // the source has been counted into the state
     bool shownOnce_ = false; // the window has come on screen
     bool fitted_ = false;    // FitToScreen has run (before the first show)
-    bool sourceRead_ = true;
-    bool ended_ = false; // ended() has been sent
-    std::string sourceFile_;
+    bool ended_ = false;     // ended() has been sent
 
     // The controls, by the names the exam's forms and tests use for them.
     // The title strip:

@@ -199,8 +199,9 @@ QString TypedText(const QKeyEvent& key) {
 
 } // namespace
 
-LoginWindow::LoginWindow(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), locale_(platform::SystemTimeLocale()) {
+LoginWindow::LoginWindow(MessageBoxes boxes, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), boxes_(std::move(boxes)),
+      locale_(platform::SystemTimeLocale()) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("考生进入"));
     QFont defaultFont = font();
@@ -403,12 +404,12 @@ void LoginWindow::Button1Click() {
     // (full-width digits, invisible characters), as the results compare them.
     const QString name = identity::NormalizedIdentity(Edit1->text());
     if (name.isEmpty()) {
-        ShowPlainMessage(QStringLiteral("考生姓名不能为空。"));
+        boxes_.ShowPlain(QStringLiteral("考生姓名不能为空。"));
         return;
     }
     Examinee examinee{name, identity::NormalizedIdentity(Edit2->text()), std::nullopt};
     if (numberRequired_ && examinee.number.isEmpty()) {
-        ShowPlainMessage(QStringLiteral("学号不能为空。"));
+        boxes_.ShowPlain(QStringLiteral("学号不能为空。"));
         return;
     }
     const QString duration = Edit3->text();
@@ -424,7 +425,7 @@ void LoginWindow::Button1Click() {
     }
     emit startRequested(examinee);
     if (!isTime) {
-        ShowPlainMessage(QStringLiteral("不是时间格式"));
+        boxes_.ShowPlain(QStringLiteral("不是时间格式"));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Examinee.h"
+#include "MessageBoxes.h"
 #include "exam/TimeText.h"
 
 #include <QDialog>
@@ -23,7 +24,8 @@ namespace qarvel::ui {
 class LoginWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit LoginWindow(QWidget* parent = nullptr);
+    // `boxes` answers the window's messages.
+    explicit LoginWindow(MessageBoxes boxes = {}, QWidget* parent = nullptr);
 
     // Shows the window where it was designed to be, or in the middle of the
     // screen's available area when that place is not inside it.
@@ -77,6 +79,7 @@ private:
     // true when the event was dealt with here.
     bool FilterTyping(QLineEdit* edit, void (LoginWindow::*keyPress)(QChar&), QEvent* event);
 
+    MessageBoxes boxes_;
     exam::TimeLocale locale_;
     bool numberRequired_ = false;
 

@@ -9,19 +9,6 @@
 #include <utility>
 
 namespace qarvel::ui {
-namespace {
-
-BoxResponder& Responder() {
-    static BoxResponder responder;
-    return responder;
-}
-
-} // namespace
-
-void SetMessageBoxResponder(BoxResponder responder) {
-    Responder() = std::move(responder);
-}
-
 QString ApplicationTitle() {
     QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     if (name.isEmpty()) {
@@ -45,9 +32,9 @@ QString ErrorBoxText(const QString& message) {
     return message;
 }
 
-BoxAnswer ShowMessageBox(const BoxRequest& request, QWidget* parent) {
-    if (Responder()) {
-        return Responder()(request);
+BoxAnswer MessageBoxes::Show(const BoxRequest& request, QWidget* parent) const {
+    if (responder_) {
+        return responder_(request);
     }
     QMessageBox box(parent);
     box.setWindowTitle(request.caption);
@@ -94,21 +81,21 @@ BoxAnswer ShowMessageBox(const BoxRequest& request, QWidget* parent) {
     return box.exec() == QMessageBox::Ok ? BoxAnswer::Ok : BoxAnswer::Cancel;
 }
 
-void ShowErrorBox(const QString& message) {
-    ShowMessageBox({BoxKind::Error, ApplicationTitle(), ErrorBoxText(message)});
+void MessageBoxes::ShowError(const QString& message) const {
+    Show({BoxKind::Error, ApplicationTitle(), ErrorBoxText(message)});
 }
 
-void ShowPlainMessage(const QString& text) {
-    ShowMessageBox({BoxKind::Plain, ApplicationTitle(), text});
+void MessageBoxes::ShowPlain(const QString& text) const {
+    Show({BoxKind::Plain, ApplicationTitle(), text});
 }
 
-void ShowException(std::exception_ptr error) {
+void MessageBoxes::ShowException(std::exception_ptr error) const {
     try {
         std::rethrow_exception(std::move(error));
     } catch (const std::exception& e) {
-        ShowErrorBox(QString::fromUtf8(e.what()));
+        ShowError(QString::fromUtf8(e.what()));
     } catch (...) {
-        ShowErrorBox(QStringLiteral("Unknown error"));
+        ShowError(QStringLiteral("Unknown error"));
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 #include <exception>
 #include <functional>
+#include <utility>
 
 class QWidget;
 
@@ -24,11 +25,6 @@ struct BoxRequest {
 
 using BoxResponder = std::function<BoxAnswer(const BoxRequest&)>;
 
-// Replaces the real dialogs (tests); an empty responder restores them.
-void SetMessageBoxResponder(BoxResponder responder);
-
-BoxAnswer ShowMessageBox(const BoxRequest& request, QWidget* parent = nullptr);
-
 // The program file's name without folder, up to its first ".", every letter
 // after the first in lower case.
 QString ApplicationTitle();
@@ -36,22 +32,34 @@ QString ApplicationTitle();
 // The message with "." added when its last byte is above 46.
 QString ErrorBoxText(const QString& message);
 
-void ShowErrorBox(const QString& message);
-void ShowPlainMessage(const QString& text);
+// Who answers a window's message boxes: the real dialogs, or the responder
+// that whoever made the window passed in (tests answer them so). Each window
+// and the application object hold their own; nothing is set globally.
+class MessageBoxes {
+public:
+    MessageBoxes() = default;
+    explicit MessageBoxes(BoxResponder responder) : responder_(std::move(responder)) {}
 
-// Shows an exception that escaped a handler in the error box.
-void ShowException(std::exception_ptr error);
+    BoxAnswer Show(const BoxRequest& request, QWidget* parent = nullptr) const;
+    void ShowError(const QString& message) const;
+    void ShowPlain(const QString& text) const;
+    // Shows an exception that escaped a handler in the error box.
+    void ShowException(std::exception_ptr error) const;
 
-// Runs one handler; an exception that escapes it ends it and is shown.
-// Returns false when the handler failed.
-template <class F> bool Guarded(F&& handler) noexcept {
-    try {
-        handler();
-        return true;
-    } catch (...) {
-        ShowException(std::current_exception());
-        return false;
+    // Runs one handler; an exception that escapes it ends it and is shown.
+    // Returns false when the handler failed.
+    template <class F> bool Guarded(F&& handler) const noexcept {
+        try {
+            handler();
+            return true;
+        } catch (...) {
+            ShowException(std::current_exception());
+            return false;
+        }
     }
-}
+
+private:
+    BoxResponder responder_;
+};
 
 } // namespace qarvel::ui

@@ -64,9 +64,8 @@ private slots:
     }
 
     void countersStayClearOfTheirCaptions() {
-        const std::string source = Gbk("汉字ab");
-        WorkingFolder folder(&source);
-        ExamWindow form;
+        BoxRecorder boxes;
+        ExamWindow form(SetupFor(Gbk("汉字ab"), boxes));
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         using L = qarvel::exam::Field;
@@ -102,7 +101,6 @@ private slots:
     }
 
     void theCloseQuestionDefaultsToCancel() {
-        SetMessageBoxResponder({});
         for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Escape}) {
             QTimer::singleShot(50, [key] {
                 QWidget* box = QApplication::activeModalWidget();
@@ -110,8 +108,8 @@ private slots:
                 QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : box,
                                 key);
             });
-            const BoxAnswer answer =
-                ShowMessageBox({BoxKind::Question, QStringLiteral("提示"), QStringLiteral("?")});
+            const BoxAnswer answer = MessageBoxes().Show(
+                {BoxKind::Question, QStringLiteral("提示"), QStringLiteral("?")});
             QCOMPARE(answer, BoxAnswer::Cancel);
         }
         // 确定 is there for whoever chooses it.
@@ -121,13 +119,14 @@ private slots:
             QCOMPARE(box->button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
             box->button(QMessageBox::Ok)->click();
         });
-        QCOMPARE(ShowMessageBox({BoxKind::Question, QStringLiteral("提示"), QStringLiteral("?")}),
-                 BoxAnswer::Ok);
+        QCOMPARE(
+            MessageBoxes().Show({BoxKind::Question, QStringLiteral("提示"), QStringLiteral("?")}),
+            BoxAnswer::Ok);
     }
 
     void theLoginFromTheKeyboard() {
         BoxRecorder boxes;
-        LoginWindow login(nullptr);
+        LoginWindow login(boxes.messageBoxes());
         login.show();
         login.activateWindow();
         QVERIFY(QTest::qWaitForWindowExposed(&login));
@@ -169,7 +168,10 @@ private slots:
             const std::string blanks = " \r\n\t";
             BoxRecorder boxes;
             WorkingFolder folder(exists ? &blanks : nullptr);
-            qarvel::app::ExamFlow flow(ExamWindow::Controls::Now);
+            qarvel::app::ExamFlow::Options options;
+            options.controls = ExamWindow::Controls::Now;
+            options.window.boxes = boxes.messageBoxes();
+            qarvel::app::ExamFlow flow(std::move(options));
             flow.loginWindow().findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText("Li");
             flow.loginWindow().Button1Click();
             QVERIFY(!boxes.boxes.empty());

@@ -27,14 +27,24 @@ namespace {
 const std::string kSource = Gbk("汉字");
 std::int64_t fakeNow = 0;
 
-// An exam through the program's own course: the login, then typing.
+// The flow's options: its boxes answered by `boxes`, its clock the fake one.
+qarvel::app::ExamFlow::Options FlowOptions(BoxRecorder& boxes) {
+    qarvel::app::ExamFlow::Options options;
+    options.window.boxes = boxes.messageBoxes();
+    options.window.clock = [] { return fakeNow; };
+    return options;
+}
+
+// An exam through the program's own course: the login, then typing; its
+// message boxes answered with `answer`.
 struct Exam {
     BoxRecorder boxes;
     WorkingFolder folder{&kSource};
-    qarvel::app::ExamFlow flow;
+    qarvel::app::ExamFlow flow{FlowOptions(boxes)};
     std::unique_ptr<qarvel::app::ResultsSession> session;
 
-    explicit Exam(const QString& resultsFolder = {}) {
+    explicit Exam(const QString& resultsFolder = {}, BoxAnswer answer = BoxAnswer::Ok)
+        : boxes(answer) {
         if (!resultsFolder.isEmpty()) {
             qarvel::app::ResultsSession::Options options;
             options.folder = resultsFolder;
@@ -64,10 +74,6 @@ class ResultPanelTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        ExamWindow::SetMonotonicClock([] { return fakeNow; });
-    }
-
     // The figures: one table, the rule the teacher's report uses.
     void theResultIsTheReportsRule() {
         qarvel::exam::ExamState state;
@@ -90,7 +96,7 @@ private slots:
 
     void theExamCompleteShowsTheResultQuietly() {
         fakeNow = 0;
-        Exam exam;
+        Exam exam({}, BoxAnswer::Cancel);
         ResultPanel* panel = exam.panel();
         QVERIFY(panel != nullptr && !panel->isVisible());
         exam.answer()->setFocus();
@@ -106,10 +112,10 @@ private slots:
         // Over the answer box, inside the window.
         QVERIFY(exam.answerBox().contains(panel->geometry()));
         // The close question no longer speaks of time left.
-        BoxRecorder cancel(BoxAnswer::Cancel);
+        exam.boxes.boxes.clear();
         exam.flow.examWindow().Image1Click();
-        QCOMPARE(cancel.boxes.size(), std::size_t(1));
-        QVERIFY(!cancel.boxes[0].text.contains(QStringLiteral("还剩")));
+        QCOMPARE(exam.boxes.boxes.size(), std::size_t(1));
+        QVERIFY(!exam.boxes.boxes[0].text.contains(QStringLiteral("还剩")));
     }
 
     // A folder that cannot take the record: the notice line and "not saved";

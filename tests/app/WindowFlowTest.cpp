@@ -10,6 +10,7 @@
 #include "ui/Rounding.h"
 
 #include <QAccessible>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -78,11 +79,18 @@ class WindowFlowTest : public QObject {
     // The two windows as the program makes them: the exam window first, then
     // the login window. With the login, Show() runs the program's course:
     // the login first, then the exam window; without, it shows the exam window.
-    void Make(bool withLogin = true, ExamWindow::Controls controls = ExamWindow::Controls::Now) {
+    // With `realBoxes`, the real message boxes come instead of the recorder.
+    void Make(bool withLogin = true, ExamWindow::Controls controls = ExamWindow::Controls::Now,
+              bool realBoxes = false) {
         Reset();
         recorder_ = std::make_unique<BoxRecorder>();
         folder_ = std::make_unique<WorkingFolder>(&kSource);
-        flow_ = std::make_unique<qarvel::app::ExamFlow>(controls);
+        qarvel::app::ExamFlow::Options options;
+        options.controls = controls;
+        if (!realBoxes) {
+            options.window.boxes = recorder_->messageBoxes();
+        }
+        flow_ = std::make_unique<qarvel::app::ExamFlow>(std::move(options));
         exam_ = &flow_->examWindow();
         login_ = &flow_->loginWindow();
         withLogin_ = withLogin;
@@ -104,6 +112,42 @@ class WindowFlowTest : public QObject {
 
 private slots:
     void cleanup() { Reset(); }
+
+    // The flow reads the source once, before either window: a failure goes to
+    // the error box, naming the file as the system found it. The record's
+    // SHA-256 is of the bytes read, taken only when a record is kept: without
+    // one a long source is not hashed for nothing.
+    void theSourceIsLoadedOnceAndFingerprintedOnlyWhenAsked() {
+        const QByteArray bytes = QByteArray("\xc7\xef\xcc\xec abc\r\n");
+        const std::string gbk(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        const QString sha = QString::fromLatin1(
+            QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+        const struct {
+            bool exists;
+            bool fingerprinted;
+            QString sha256;
+        } rows[] = {{true, true, sha}, {true, false, {}}, {false, true, {}}};
+        for (const auto& row : rows) {
+            BoxRecorder boxes;
+            WorkingFolder folder(row.exists ? &gbk : nullptr);
+            const qarvel::app::LoadedSource source =
+                qarvel::app::LoadSource("./vexo/2.txt", row.fingerprinted, boxes.messageBoxes());
+            const QString file = folder.path() + QStringLiteral("/vexo/2.txt");
+            QCOMPARE(QFile::decodeName(source.file.c_str()), file);
+            QCOMPARE(source.read, row.exists);
+            QCOMPARE(source.sha256, row.sha256);
+            QCOMPARE(source.text,
+                     row.exists ? qarvel::exam::SourceTextFromBytes(gbk) : std::string());
+            QCOMPARE(boxes.boxes.size(), std::size_t{row.exists ? 0U : 1U});
+            if (!row.exists) {
+                QCOMPARE(boxes.boxes.front().kind, BoxKind::Error);
+                QCOMPARE(boxes.boxes.front().caption, ApplicationTitle());
+                QCOMPARE(boxes.boxes.front().text,
+                         QStringLiteral("Cannot open file \"%1\". No such file or directory.")
+                             .arg(file));
+            }
+        }
+    }
 
     void roundControlCutsTheCorners_data() {
         QTest::addColumn<QString>("name");
@@ -421,10 +465,7 @@ private slots:
     }
     void closingTheExamWindowEndsTheProgram() {
         QFETCH(bool, questionOpen);
-        Make(false);
-        if (questionOpen) {
-            recorder_.reset(); // the real message box
-        }
+        Make(false, ExamWindow::Controls::Now, questionOpen); // the real message box
         Show();
         QVERIFY(QTest::qWaitForWindowExposed(exam_));
         QTimer::singleShot(0, exam_, [this, questionOpen] {

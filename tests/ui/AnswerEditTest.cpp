@@ -119,16 +119,13 @@ private slots:
         edit_->setFocus();
         changes_.clear();
         errorBoxes_ = 0;
-        qarvel::ui::SetMessageBoxResponder([this](const qarvel::ui::BoxRequest&) {
+        edit_->setMessageBoxes(qarvel::ui::MessageBoxes([this](const qarvel::ui::BoxRequest&) {
             ++errorBoxes_;
             return qarvel::ui::BoxAnswer::Ok;
-        });
+        }));
         record();
     }
-    void cleanup() {
-        window_.reset();
-        qarvel::ui::SetMessageBoxResponder({});
-    }
+    void cleanup() { window_.reset(); }
 
     // The answer the handler gets is the box's text in GBK, however it changed:
     // typing, commits, line breaks, Backspace, undo.

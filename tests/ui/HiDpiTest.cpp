@@ -69,7 +69,7 @@ private slots:
         QLabel picture(&window);
         picture.setGeometry(0, 0, 21, 17);
         picture.setScaledContents(true);
-        QVERIFY(ExamWindow::LoadPicture(&picture, QStringLiteral(":/pictures/close.jpg")));
+        QVERIFY(ExamWindow::LoadPicture(&picture, QStringLiteral(":/pictures/close.jpg"), {}));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QImage shown = picture.grab().toImage().convertToFormat(QImage::Format_RGB888);

@@ -24,7 +24,6 @@ const std::string kSource = Gbk("你好世界");
 class InputMethodMenuTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<WorkingFolder> folder_;
     std::unique_ptr<BoxRecorder> recorder_;
     std::unique_ptr<ExamWindow> form_;
     platform::ScriptedKeyboardLayouts* desktop_ = nullptr; // owned by the window
@@ -32,13 +31,13 @@ class InputMethodMenuTest : public QObject {
     void Open(std::vector<Layout> layouts) {
         form_.reset();
         recorder_ = std::make_unique<BoxRecorder>();
-        folder_ = std::make_unique<WorkingFolder>(&kSource);
-        ExamWindow::SetKeyboardLayoutFactory([this, layouts] {
+        ExamWindowSetup setup = SetupFor(kSource, *recorder_);
+        setup.keyboardLayouts = [this, layouts] {
             auto desktop = std::make_unique<platform::ScriptedKeyboardLayouts>(layouts);
             desktop_ = desktop.get();
             return desktop;
-        });
-        form_ = std::make_unique<ExamWindow>();
+        };
+        form_ = std::make_unique<ExamWindow>(std::move(setup));
         form_->show();
         form_->activateWindow();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
@@ -67,9 +66,7 @@ private slots:
             menu->hide();
         }
         form_.reset();
-        ExamWindow::SetKeyboardLayoutFactory({});
         recorder_.reset();
-        folder_.reset();
     }
 
     void theMenuListsTheInputMethodsSortedAndTagged() {

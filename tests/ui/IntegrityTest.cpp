@@ -174,7 +174,6 @@ public:
 
     void close() {
         form_.reset();
-        folder_.reset();
         recorder_.reset();
     }
 
@@ -201,8 +200,7 @@ private:
         close();
         source_ = Sources()[index % Sources().size()];
         recorder_ = std::make_unique<BoxRecorder>();
-        folder_ = std::make_unique<WorkingFolder>(&source_);
-        form_ = std::make_unique<ExamWindow>();
+        form_ = std::make_unique<ExamWindow>(SetupFor(source_, *recorder_));
         form_->show();
         form_->activateWindow();
         ++tally.windows;
@@ -433,7 +431,6 @@ private:
     std::string source_;
     QString shown_;
     std::unique_ptr<BoxRecorder> recorder_;
-    std::unique_ptr<WorkingFolder> folder_;
     std::unique_ptr<ExamWindow> form_;
     AnswerEdit* memo_ = nullptr;
     SourceView* view_ = nullptr;

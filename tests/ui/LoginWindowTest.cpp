@@ -76,7 +76,7 @@ class LoginWindowTest : public QObject {
         exam_.reset();
         recorder_ = std::make_unique<BoxRecorder>();
         exam_ = std::make_unique<ExamStandIn>();
-        form_ = std::make_unique<LoginWindow>();
+        form_ = std::make_unique<LoginWindow>(recorder_->messageBoxes());
         exam_->Attach(form_.get());
         form_->show();
         form_->activateWindow();
@@ -391,7 +391,7 @@ private slots:
     void startEndsTheModalLoop() {
         recorder_ = std::make_unique<BoxRecorder>();
         exam_ = std::make_unique<ExamStandIn>();
-        form_ = std::make_unique<LoginWindow>();
+        form_ = std::make_unique<LoginWindow>(recorder_->messageBoxes());
         exam_->Attach(form_.get());
         QTimer::singleShot(0, form_.get(), [this] {
             Fill(QStringLiteral("张三"), QStringLiteral("1"), QStringLiteral("0:45"));
@@ -404,7 +404,7 @@ private slots:
     void anotherCloseCopiesNothing() {
         recorder_ = std::make_unique<BoxRecorder>();
         exam_ = std::make_unique<ExamStandIn>();
-        form_ = std::make_unique<LoginWindow>();
+        form_ = std::make_unique<LoginWindow>(recorder_->messageBoxes());
         exam_->Attach(form_.get());
         QTimer::singleShot(0, form_.get(), [this] {
             Fill(QStringLiteral("张三"), QStringLiteral("1"), QStringLiteral("0:45"));

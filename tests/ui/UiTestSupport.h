@@ -1,9 +1,11 @@
 #pragma once
 
 // Shared helpers of the window tests: a working folder holding the source text,
-// a recorder of message boxes, and typing into widgets.
+// a recorder of message boxes, the exam window's setup, and typing into widgets.
 
 #include "exam/Gbk.h"
+#include "exam/SourceFile.h"
+#include "ui/ExamWindowSetup.h"
 #include "ui/MessageBoxes.h"
 #include "ui/SourceView.h"
 
@@ -48,21 +50,35 @@ private:
     QTemporaryDir dir_;
 };
 
-// Answers every message box with `answer` and keeps what was asked.
+// Answers every message box with `answer` and keeps what was asked. It must
+// outlive the windows given its messageBoxes().
 class BoxRecorder {
 public:
-    explicit BoxRecorder(BoxAnswer answer = BoxAnswer::Ok) {
-        SetMessageBoxResponder([this, answer](const BoxRequest& request) {
-            boxes.push_back(request);
-            return answer;
-        });
-    }
-    ~BoxRecorder() { SetMessageBoxResponder({}); }
+    explicit BoxRecorder(BoxAnswer answer = BoxAnswer::Ok) : answer_(answer) {}
     BoxRecorder(const BoxRecorder&) = delete;
     BoxRecorder& operator=(const BoxRecorder&) = delete;
 
+    [[nodiscard]] MessageBoxes messageBoxes() {
+        return MessageBoxes([this](const BoxRequest& request) {
+            boxes.push_back(request);
+            return answer_;
+        });
+    }
+
     std::vector<BoxRequest> boxes;
+
+private:
+    BoxAnswer answer_;
 };
+
+// The exam window's setup for a source file holding `fileBytes`, read as the
+// program reads it; the window's boxes go to `boxes`.
+inline ExamWindowSetup SetupFor(const std::string& fileBytes, BoxRecorder& boxes) {
+    ExamWindowSetup setup;
+    setup.sourceText = exam::SourceTextFromBytes(fileBytes);
+    setup.boxes = boxes.messageBoxes();
+    return setup;
+}
 
 // An input method committing `text` in one go at the end of a composition: its
 // pre-edit is shown first, as pinyin shows the syllables.

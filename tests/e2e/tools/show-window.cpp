@@ -2,6 +2,7 @@
 // program makes it, for screenshots on desktops the tests cannot type into
 // (headless Wayland). Prints "shown" once the window is on screen and has
 // painted, then runs until it is ended. Run it where vexo/2.txt is.
+#include "app/ExamFlow.h"
 #include "ui/Application.h"
 #include "ui/ExamWindow.h"
 #include "ui/LoginWindow.h"
@@ -10,12 +11,17 @@
 #include <QWindow>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 int main(int argc, char** argv) {
     qarvel::ui::Application app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     const bool login = argc > 1 && std::strcmp(argv[1], "Form2") == 0;
-    qarvel::ui::ExamWindow exam; // without a login window it comes on screen at once
+    // The source as the program loads it; without a login window the exam
+    // window comes on screen at once.
+    qarvel::ui::ExamWindowSetup setup;
+    setup.sourceText = qarvel::app::LoadSource(qarvel::exam::kSourcePath, false, {}).text;
+    qarvel::ui::ExamWindow exam(std::move(setup));
     qarvel::ui::LoginWindow form2;
     QWidget* window = login ? static_cast<QWidget*>(&form2) : &exam;
     window->show();
