@@ -32,7 +32,7 @@ test_packages=(
   at-spi2-core python3-gi gir1.2-atspi-2.0 gir1.2-ibus-1.0
   adwaita-qt6 openbox weston xwayland
   dpkg-dev apt-utils fakeroot file lintian desktop-file-utils appstream
-  chromium libreoffice-calc-nogui unzip
+  chromium libreoffice-calc-nogui unzip poppler-utils
 )
 
 case "${1:-run}" in
