@@ -397,12 +397,19 @@ QString DurationText(const std::optional<std::int64_t>& ms) {
     if (!ms) {
         return {};
     }
-    const std::int64_t seconds = (*ms + 500) / 1000;
+    // The clock's hh:mm:ss, with the tenth a measured time has (as the
+    // workbook's cells show it).
+    const std::int64_t tenths = (*ms + 50) / 100;
+    const std::int64_t seconds = tenths / 10;
     const std::int64_t h = seconds / 3600;
     const std::int64_t m = seconds / 60 % 60;
     const std::int64_t s = seconds % 60;
     const QChar zero = QLatin1Char('0');
-    return QStringLiteral("%1:%2:%3").arg(h, 2, 10, zero).arg(m, 2, 10, zero).arg(s, 2, 10, zero);
+    return QStringLiteral("%1:%2:%3.%4")
+        .arg(h, 2, 10, zero)
+        .arg(m, 2, 10, zero)
+        .arg(s, 2, 10, zero)
+        .arg(tenths % 10);
 }
 
 QString FigureText(const std::optional<double>& value) {

@@ -96,7 +96,7 @@ std::optional<double> Median(std::vector<double> values);
 
 // The texts the report, the table and the spreadsheet share: a speed to a
 // tenth ("86.4"), an accuracy in percent to a tenth ("97.5%"), a duration
-// "hh:mm:ss" to the nearest second as the exam's clock shows times; keys a
+// as the exam's clock shows times with a tenth of a second ("00:00:33.5"); keys a
 // second and keys a character to two places ("3.25"); empty for none.
 QString SpeedText(const std::optional<double>& speed);
 QString AccuracyText(const std::optional<double>& accuracy);

@@ -21,7 +21,8 @@ struct Formats {
     lxw_format* tenth = nullptr;
     lxw_format* percent = nullptr;
     lxw_format* hundredth = nullptr;
-    lxw_format* time = nullptr;
+    lxw_format* time = nullptr;     // the clock's times, whole seconds
+    lxw_format* measured = nullptr; // times from the log, shown to a tenth
     lxw_format* seconds = nullptr;
 };
 
@@ -78,11 +79,11 @@ void WriteRow(Sheet& sheet, const Formats& f, lxw_row_t row, const ReportRow& r)
         // keep them, and once more in seconds: a speed worked out from the
         // cells is the speed shown.
         if (m.examMs > 0) {
-            sheet.Number(row, 10, double(m.examMs) / 86'400'000.0, f.time);
+            sheet.Number(row, 10, double(m.examMs) / 86'400'000.0, f.measured);
             sheet.Number(row, 11, double(m.examMs) / 1000.0, f.seconds);
         }
         if (m.completion) {
-            sheet.Number(row, 12, double(*m.completion) / 86'400'000.0, f.time);
+            sheet.Number(row, 12, double(*m.completion) / 86'400'000.0, f.measured);
         }
         sheet.Number(row, 13, r.correctHanzi, f.integer);
         sheet.Number(row, 14, r.correctAscii, f.integer);
@@ -191,6 +192,8 @@ QString WriteXlsx(const QString& path, const ClassReport& report) {
     format_set_num_format(f.hundredth, "0.00");
     f.time = workbook_add_format(book);
     format_set_num_format(f.time, "[hh]:mm:ss");
+    f.measured = workbook_add_format(book);
+    format_set_num_format(f.measured, "[hh]:mm:ss.0");
     f.seconds = workbook_add_format(book);
     format_set_num_format(f.seconds, "0.000");
 

@@ -103,11 +103,11 @@ logged=$(jq -s 'map(select(.log.events != null and .log.events != "")) | length'
 head -n 1 "$sandbox/table.txt" | grep -q '击键 *码长 *回改 *完成用时' || fail "no typing figures in the table"
 # The completed exam: 10 characters right; 12 typed (a wrong one and its
 # deletion, one 回改); its time as the clock shows times.
-grep -q '^01 *Li Lei *完成 *100 *[0-9.]* *83\.3% *[0-9.]* *[0-9.]* *1 *00:00:[0-9][0-9] ' "$sandbox/table.txt" ||
+grep -q '^01 *Li Lei *完成 *100 *[0-9.]* *83\.3% *[0-9.]* *[0-9.]* *1 *00:00:[0-9][0-9]\.[0-9] ' "$sandbox/table.txt" ||
     fail "row 01: $(cat "$sandbox/table.txt")"
 csv="$sandbox/qarvel-results.csv"
 head -c 3 "$csv" | od -An -tx1 | grep -q 'ef bb bf' || fail "no BOM in the CSV"
-grep -q '^"01",Li Lei,完成,100,[0-9.]*,83.3%,[0-9.]*,[0-9.]*,1,00:00:[0-9][0-9],' "$csv" ||
+grep -q '^"01",Li Lei,完成,100,[0-9.]*,83.3%,[0-9.]*,[0-9.]*,1,00:00:[0-9][0-9]\.[0-9],' "$csv" ||
     fail "CSV: $(cat "$csv")"
 grep -q '^"003",Wang Fang,' "$csv" || fail "CSV number 003: $(cat "$csv")"
 # By speed: fastest first, rows without a speed last.
@@ -189,7 +189,7 @@ book="$sandbox/calc/成绩.csv"
 [ -s "$book" ] || fail "LibreOffice wrote nothing: $(cat "$sandbox/soffice.log")"
 head -n 1 "$book" | grep -q '^名次,学号,姓名,状态,得分,速度（字/分）,正确率,击键,码长,回改,用时,用时（秒）,完成用时,' ||
     fail "headers: $(head -n 1 "$book")"
-grep -q '^1,01,Li Lei,完成,100,[0-9.]*,83.3%,[0-9.]*,[0-9.]*,1,00:00:[0-9][0-9],[0-9.]*,00:00:[0-9][0-9],10,0,' "$book" ||
+grep -q '^1,01,Li Lei,完成,100,[0-9.]*,83.3%,[0-9.]*,[0-9.]*,1,00:00:[0-9][0-9]\.[0-9],[0-9.]*,00:00:[0-9][0-9]\.[0-9],10,0,' "$book" ||
     fail "row 01: $(cat "$book")"
 # Its speed worked out again from the exact seconds is the speed shown.
 awk -F, '$2 == "01" && $4 == "完成" { d = 10 * 60 / $12 - $6; exit !(d < 0.051 && d > -0.051) }' "$book" ||

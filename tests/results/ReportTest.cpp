@@ -163,9 +163,9 @@ TEST(Report, SummaryAndTexts) {
     EXPECT_EQ(SpeedText(std::nullopt), QString());
     EXPECT_EQ(AccuracyText(0.9751), QStringLiteral("97.5%"));
     // Times as the exam's clock shows them.
-    EXPECT_EQ(DurationText(std::int64_t(33'494)), QStringLiteral("00:00:33"));
-    EXPECT_EQ(DurationText(std::int64_t(59'500)), QStringLiteral("00:01:00"));
-    EXPECT_EQ(DurationText(std::int64_t(3'723'000)), QStringLiteral("01:02:03"));
+    EXPECT_EQ(DurationText(std::int64_t(33'494)), QStringLiteral("00:00:33.5"));
+    EXPECT_EQ(DurationText(std::int64_t(59'960)), QStringLiteral("00:01:00.0"));
+    EXPECT_EQ(DurationText(std::int64_t(3'723'000)), QStringLiteral("01:02:03.0"));
     EXPECT_EQ(DurationText(std::nullopt), QString());
     EXPECT_EQ(FigureText(3.256), QStringLiteral("3.26"));
 
