@@ -145,6 +145,10 @@ ClassReport MakeClassReport(const std::vector<Row>& rows,
             row.flags = FlagWords(plain);
         }
         row.notOnRoster = options.roster && !row.unreadable && !onRoster.contains(key);
+        // 已关闭 says what the window did; the 成绩单 says what the examinee did.
+        if (r.state == QLatin1String(kClosed) && !rows[i].stale) {
+            row.state = QStringLiteral("中途退出");
+        }
         if (!stands[i]) {
             row.standing = Standing::Retake;
             report.retakes.push_back(row);

@@ -134,7 +134,7 @@ QString StandingNote(const ReportRow& r) {
     case Standing::Running:
         return QStringLiteral("未结束，不计入");
     case Standing::Abandoned:
-        return QStringLiteral("中途退出，不计入");
+        return QStringLiteral("不计入");
     case Standing::Lost:
         return QStringLiteral("失联，不计入");
     case Standing::Unverified:
@@ -256,7 +256,8 @@ QString RulesHtml(const ClassReport& report) {
         if (report.pass.speed) {
             parts << QStringLiteral("速度不低于 %1 字/分").arg(SpeedText(report.pass.speed));
         }
-        rules << QStringLiteral("及格：%1。").arg(parts.join(QStringLiteral("，且")));
+        rules << QStringLiteral("及格：%1；中途退出的也判及格与否，及格率按判过的人数算。")
+                     .arg(parts.join(QStringLiteral("，且")));
     }
     rules << QStringLiteral("速度（字/分）：正确字数 ÷ 用时（分钟）；正确率：正确字数 ÷ 打过的字数"
                             "（删掉的字也算打过）；击键：每秒按键次数；码长：每打一个字的按键次数；"
@@ -361,7 +362,8 @@ Summary Summarise(const std::vector<ReportRow>& rows) {
         s.finished += r.finished ? 1 : 0;
         s.complete += r.complete ? 1 : 0;
         if (r.pass) {
-            s.passed = s.passed.value_or(0) + (*r.pass && r.standing == Standing::Counted ? 1 : 0);
+            ++s.judged;
+            s.passed = s.passed.value_or(0) + (*r.pass ? 1 : 0);
         }
         if (r.standing != Standing::Counted) {
             continue;

@@ -83,7 +83,8 @@ struct Summary {
     int counted = 0; // rows ranked and averaged
     int finished = 0;
     int complete = 0;
-    std::optional<int> passed; // with a pass rule: counted rows that pass
+    int judged = 0;            // rows judged pass or fail (counted and abandoned)
+    std::optional<int> passed; // with a pass rule: judged rows that pass
     std::optional<double> meanScore;
     std::optional<double> medianScore;
     std::optional<double> meanSpeed; // of the rows that have a speed

@@ -171,7 +171,9 @@ TEST(Grading, TheClassReportCountsRanksAndListsAsTheRulesSay) {
     EXPECT_EQ(s.count, 6);
     EXPECT_EQ(s.absent, 1);
     EXPECT_EQ(s.counted, 3);
+    EXPECT_EQ(s.judged, 4); // the abandoned 02 is judged too
     EXPECT_EQ(s.passed, 3);
+    EXPECT_EQ(report.rows[1].state, QStringLiteral("中途退出"));
     EXPECT_DOUBLE_EQ(*s.meanScore, (95 + 90 + 70) / 3.0);
 
     // Counted when the teacher asks; the last record when the teacher says so.
