@@ -154,7 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (state.CorrectHanziCount == 0 && state.CorrectAsciiCount != 0) {
             std::abort();
         }
-        if (state.PreviousAnswerText != answer) {
+        if (state.AnswerText != answer || !state.PreviousIsAnswer) {
             std::abort();
         }
         if (view.fields[Field::Score] != std::to_string(state.Score) ||

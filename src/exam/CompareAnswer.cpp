@@ -3,7 +3,9 @@
 #include "Errors.h"
 #include "Gbk.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string_view>
 
 namespace qarvel::exam {
@@ -17,42 +19,21 @@ int At(std::string_view s, std::int64_t k) {
     return ByteAt(s, k);
 }
 
-bool Matches(std::string_view a, std::string_view b, std::int64_t k) {
-    const int x = At(a, k);
-    return x >= 0 && x == At(b, k);
-}
-
-// A double-byte character ending at offset k matches when both of its bytes do.
-bool DoubleMatches(std::string_view a, std::string_view b, std::int64_t k) {
-    return Matches(a, b, k - 1) && Matches(a, b, k);
-}
-
-// Whether the byte at k (33..126) is the second byte of a double-byte character:
-// in a run of lead-range bytes ending right before it, characters pair up from
-// the run's start, so an odd run leaves its last byte waiting for this one.
-bool EndsDoubleByte(std::string_view s, std::int64_t k) {
-    if (k < 1 || k >= static_cast<std::int64_t>(s.size())) {
-        return false;
+// Appends to `pairs` the bytes of `text`, which follow the bytes it has.
+void AddPairs(std::vector<bool>& pairs, std::string_view text) {
+    bool odd = !pairs.empty() && pairs.back();
+    for (const char c : text) {
+        odd = IsLeadByte(static_cast<unsigned char>(c)) && !odd;
+        pairs.push_back(odd);
     }
-    std::int64_t run = 0;
-    while (k - 1 - run >= 0 && IsLeadByte(ByteAt(s, k - 1 - run))) {
-        ++run;
-    }
-    return run % 2 == 1;
 }
 
-// A Chinese character ending at k counts when it is one character of two bytes
-// in the answer and in the source alike, and both bytes match: one straddling
-// two characters of the source never does, even where its bytes happen to match.
-bool ChineseMatches(std::string_view answer, std::string_view source, std::int64_t k) {
-    return EndsDoubleByte(answer, k) && EndsDoubleByte(source, k) &&
-           DoubleMatches(answer, source, k);
-}
-
-// The character ending at k matches: a single-byte one by its byte, a double-byte
-// one (whatever its second byte) by both.
-bool CharacterMatches(std::string_view a, std::string_view b, std::int64_t k) {
-    return EndsDoubleByte(a, k) ? DoubleMatches(a, b, k) : Matches(a, b, k);
+// Whether the byte at k of a text of `size` bytes is the second byte of a
+// double-byte character: in a run of lead-range bytes ending right before it,
+// characters pair up from the run's start, so an odd run leaves its last byte
+// waiting for this one.
+bool EndsDoubleByte(const std::vector<bool>& pairs, std::int64_t size, std::int64_t k) {
+    return k >= 1 && k < size && pairs[static_cast<std::size_t>(k - 1)];
 }
 
 std::string Decimal(std::int64_t v) {
@@ -63,85 +44,62 @@ class Change {
 public:
     Change(ExamState& state, ExamView& view) : s_(state), v_(view) {}
 
-    void Run(const std::string& answer) {
+    void Run(AnswerChange change) {
         // 1. Every change switches the clock on.
         v_.SetClockEnabled(true);
 
-        // 2. Store the answer.
-        s_.AnswerText = answer;
+        // 2. Store the answer: the removed bytes go, the added ones come. What
+        //    the previous answer had past the bytes kept is kept aside.
+        if (s_.SourcePairs.size() != s_.SourceText.size()) {
+            s_.SourcePairs.clear();
+            AddPairs(s_.SourcePairs, s_.SourceText);
+        }
+        std::string& answer = s_.AnswerText;
+        std::string added(change.added);
+        const std::size_t removed = std::min(change.removed, answer.size());
+        keep_ = static_cast<std::int64_t>(answer.size() - removed);
+        const std::string removedTail = answer.substr(static_cast<std::size_t>(keep_));
+        answer.resize(static_cast<std::size_t>(keep_));
+        answer += added;
+        s_.AnswerPairs.resize(static_cast<std::size_t>(keep_));
+        AddPairs(s_.AnswerPairs, added);
         s_.AnswerLength = static_cast<std::int32_t>(answer.size());
-        const std::int64_t n = s_.AnswerLength;
-        const std::string_view ans = s_.AnswerText;
-        const std::string_view src = s_.SourceText;
-        const std::string_view prev = s_.PreviousAnswerText;
+        // The previous answer past the kept bytes, and where that part begins.
+        if (s_.PreviousIsAnswer) {
+            prevTail_ = removedTail;
+            prevStart_ = keep_;
+        } else {
+            prevTail_ = s_.PreviousAnswerText;
+            prevStart_ = 0;
+        }
+        prevSize_ = prevStart_ + static_cast<std::int64_t>(prevTail_.size());
 
-        if (n > 0) {
-            const int cmp = prev.compare(ans);
-            const bool grew = cmp < 0;
-            const bool shrank = cmp > 0;
-            const unsigned char last = ByteAt(ans, n - 1);
-
-            // 3. Underline move for a space or a single-byte character.
-            if (last >= 32 && last <= 126) {
-                MoveUnderline(n, n - 1);
+        try {
+            Judge(s_.PreviousIsAnswer ? std::string_view(removedTail).compare(added)
+                                      : std::string_view(s_.PreviousAnswerText).compare(answer));
+        } catch (...) {
+            // The previous answer stays as it was for the next change.
+            if (s_.PreviousIsAnswer) {
+                s_.PreviousAnswerText =
+                    answer.substr(0, static_cast<std::size_t>(keep_)) + removedTail;
+                s_.PreviousIsAnswer = false;
             }
-
-            // 4. Single-byte judgement.
-            if (IsSingleByteChar(last) && grew) {
-                if (CharacterMatches(ans, src, n - 1)) {
-                    SetAscii(s_.CorrectAsciiCount + 1);
-                    Mark(n - 1, exam::Mark::Blue);
-                } else {
-                    Mark(n - 1, exam::Mark::Red);
-                }
-            }
-
-            // Whatever the new last byte, deleting takes back what the removed
-            // characters had earned.
-            if (shrank) {
-                TakeBackRemoved(n);
-            }
-
-            // 5. Double-byte judgement.
-            if (IsHighByte(last)) {
-                if (grew) {
-                    const bool right = ChineseMatches(ans, src, n - 1);
-                    if (right) {
-                        ++s_.CorrectHanziCount;
-                    }
-                    Mark(n - 2, right ? exam::Mark::Blue : exam::Mark::Red);
-                    Mark(n - 2, exam::Mark::UnderlineOff);
-                    Mark(n, exam::Mark::UnderlineOn);
-                    if (right) {
-                        ShowHanzi();
-                    }
-                    ClearAfter(n);
-                } else if (shrank) {
-                    // Judge again the character that now ends the answer.
-                    const bool right = ChineseMatches(ans, src, n - 1);
-                    Mark(n - 2, right ? exam::Mark::Blue : exam::Mark::Red);
-                    Mark(n - 2, exam::Mark::UnderlineOff);
-                    Mark(n, exam::Mark::UnderlineOn);
-                    ShowHanzi();
-                    ClearAfter(n);
-                }
-            }
-
-            // 6. Score.
-            UpdateScore();
+            throw;
         }
 
         // 7. Remember the answer for the next change.
-        s_.PreviousAnswerText = s_.AnswerText;
+        s_.PreviousIsAnswer = true;
+        s_.PreviousAnswerText.clear();
 
         // 8. Resets, each on what the ones before it left.
+        const std::int64_t n = s_.AnswerLength;
         if (n == 0) {
             Reset();
         }
         if (s_.CorrectHanziCount < 1) {
             Reset();
         }
-        if (s_.CorrectHanziCount <= 1 && n > 0 && ByteAt(ans, n - 1) == 32) {
+        if (s_.CorrectHanziCount <= 1 && n > 0 && ByteAt(answer, n - 1) == 32) {
             Reset();
         }
 
@@ -154,6 +112,102 @@ public:
     }
 
 private:
+    // Steps 3 to 6; `order` orders the previous answer against the new one.
+    void Judge(int order) {
+        const std::int64_t n = s_.AnswerLength;
+        if (n == 0) {
+            return;
+        }
+        const bool grew = order < 0;
+        const bool shrank = order > 0;
+        const unsigned char last = ByteAt(s_.AnswerText, n - 1);
+
+        // 3. Underline move for a space or a single-byte character.
+        if (last >= 32 && last <= 126) {
+            MoveUnderline(n, n - 1);
+        }
+
+        // 4. Single-byte judgement.
+        if (IsSingleByteChar(last) && grew) {
+            if (CharacterMatches(n - 1)) {
+                SetAscii(s_.CorrectAsciiCount + 1);
+                Mark(n - 1, exam::Mark::Blue);
+            } else {
+                Mark(n - 1, exam::Mark::Red);
+            }
+        }
+
+        // Whatever the new last byte, deleting takes back what the removed
+        // characters had earned.
+        if (shrank) {
+            TakeBackRemoved(n);
+        }
+
+        // 5. Double-byte judgement.
+        if (IsHighByte(last)) {
+            if (grew) {
+                const bool right = ChineseMatches(n - 1);
+                if (right) {
+                    ++s_.CorrectHanziCount;
+                }
+                Mark(n - 2, right ? exam::Mark::Blue : exam::Mark::Red);
+                Mark(n - 2, exam::Mark::UnderlineOff);
+                Mark(n, exam::Mark::UnderlineOn);
+                if (right) {
+                    ShowHanzi();
+                }
+                ClearAfter(n);
+            } else if (shrank) {
+                // Judge again the character that now ends the answer.
+                const bool right = ChineseMatches(n - 1);
+                Mark(n - 2, right ? exam::Mark::Blue : exam::Mark::Red);
+                Mark(n - 2, exam::Mark::UnderlineOff);
+                Mark(n, exam::Mark::UnderlineOn);
+                ShowHanzi();
+                ClearAfter(n);
+            }
+        }
+
+        // 6. Score.
+        UpdateScore();
+    }
+
+    int Answer(std::int64_t k) const { return At(s_.AnswerText, k); }
+    int Source(std::int64_t k) const { return At(s_.SourceText, k); }
+    // Byte k of the previous answer, at or past the kept bytes.
+    int Previous(std::int64_t k) const { return At(prevTail_, k - prevStart_); }
+
+    bool AnswerMatches(std::int64_t k) const {
+        const int x = Answer(k);
+        return x >= 0 && x == Source(k);
+    }
+    bool PreviousMatches(std::int64_t k) const {
+        const int x = Previous(k);
+        return x >= 0 && x == Source(k);
+    }
+    bool AnswerEndsDoubleByte(std::int64_t k) const {
+        return EndsDoubleByte(s_.AnswerPairs, s_.AnswerLength, k);
+    }
+    bool SourceEndsDoubleByte(std::int64_t k) const {
+        return EndsDoubleByte(s_.SourcePairs, s_.SourceLength, k);
+    }
+
+    // A Chinese character ending at k counts when it is one character of two
+    // bytes in the answer and in the source alike, and both bytes match: one
+    // straddling two characters of the source never does, even where its bytes
+    // happen to match.
+    bool ChineseMatches(std::int64_t k) const {
+        return AnswerEndsDoubleByte(k) && SourceEndsDoubleByte(k) && AnswerMatches(k - 1) &&
+               AnswerMatches(k);
+    }
+
+    // The character ending at k matches: a single-byte one by its byte, a
+    // double-byte one (whatever its second byte) by both.
+    bool CharacterMatches(std::int64_t k) const {
+        return AnswerEndsDoubleByte(k) ? AnswerMatches(k - 1) && AnswerMatches(k)
+                                       : AnswerMatches(k);
+    }
+
     void Mark(std::int64_t offset, exam::Mark mark) {
         if (offset >= 0 && offset < s_.SourceLength) {
             v_.MarkSource(static_cast<int>(offset), mark);
@@ -196,23 +250,22 @@ private:
     // The removed tail of the previous answer, read as the source view groups
     // characters; each removed character that was right when typed is taken off.
     void TakeBackRemoved(std::int64_t n) {
-        const std::string_view prev = s_.PreviousAnswerText;
-        const std::string_view src = s_.SourceText;
-        const auto end = static_cast<std::int64_t>(prev.size());
         std::int32_t ascii = s_.CorrectAsciiCount;
         std::int32_t hanzi = s_.CorrectHanziCount;
-        for (std::int64_t k = n; k < end;) {
-            const std::int64_t last = (IsLeadByte(ByteAt(prev, k)) && k + 1 < end) ? k + 1 : k;
-            const unsigned char b = ByteAt(prev, last);
+        for (std::int64_t k = n; k < prevSize_;) {
+            const std::int64_t last =
+                (IsLeadByte(static_cast<unsigned char>(Previous(k))) && k + 1 < prevSize_) ? k + 1
+                                                                                           : k;
+            const auto b = static_cast<unsigned char>(Previous(last));
             if (IsSingleByteChar(b)) {
-                const bool right =
-                    last == k ? Matches(prev, src, last) : DoubleMatches(prev, src, last);
+                const bool right = last == k ? PreviousMatches(last)
+                                             : PreviousMatches(last - 1) && PreviousMatches(last);
                 if (right && ascii > 0) {
                     --ascii;
                 }
             } else if (IsHighByte(b)) {
-                if (last != k && EndsDoubleByte(src, last) && DoubleMatches(prev, src, last) &&
-                    hanzi > 0) {
+                if (last != k && SourceEndsDoubleByte(last) && PreviousMatches(last - 1) &&
+                    PreviousMatches(last) && hanzi > 0) {
                     --hanzi;
                 }
             }
@@ -241,6 +294,10 @@ private:
 
     ExamState& s_;
     ExamView& v_;
+    std::int64_t keep_ = 0;
+    std::string_view prevTail_; // lives as long as the change
+    std::int64_t prevStart_ = 0;
+    std::int64_t prevSize_ = 0;
 };
 
 } // namespace
@@ -264,8 +321,26 @@ bool AllHanziTyped(const ExamState& state) {
     return state.CorrectHanziShown && state.CorrectHanziCount == state.SourceHighByteCount / 2;
 }
 
-void CompareAnswer(ExamState& state, ExamView& view, const std::string& answer) {
-    Change(state, view).Run(answer);
+AnswerChange ChangeTo(const ExamState& state, std::string_view answer) {
+    const std::string_view previous = state.AnswerText;
+    // The common start, found block by block at memcmp's pace.
+    const std::size_t most = std::min(previous.size(), answer.size());
+    std::size_t common = 0;
+    for (const std::size_t block : {std::size_t{4096}, std::size_t{64}, std::size_t{1}}) {
+        while (common + block <= most &&
+               std::memcmp(previous.data() + common, answer.data() + common, block) == 0) {
+            common += block;
+        }
+    }
+    return {previous.size() - common, answer.substr(common)};
+}
+
+void CompareChange(ExamState& state, ExamView& view, AnswerChange change) {
+    Change(state, view).Run(change);
+}
+
+void CompareAnswer(ExamState& state, ExamView& view, std::string_view answer) {
+    CompareChange(state, view, ChangeTo(state, answer));
 }
 
 } // namespace qarvel::exam

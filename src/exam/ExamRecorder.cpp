@@ -63,7 +63,8 @@ void ExamRecorder::Change(std::string_view answer) {
     if (adds || !removes) {
         Add({0, ExamEvent::Kind::Append, std::string(answer.substr(common)), 0});
     }
-    answer_.assign(answer);
+    answer_.resize(common);
+    answer_.append(answer.substr(common));
 }
 
 void ExamRecorder::Pause() {

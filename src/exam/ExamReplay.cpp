@@ -95,7 +95,6 @@ ReplayResult ReplayExam(const std::string& source, const std::string& duration, 
     result.sourceTotal = counts.total;
     SetDuration(state, view, duration);
 
-    std::string answer;
     std::int64_t last = 0;
     std::int64_t pausedSince = -1;
     for (const ExamEvent& e : log.events) {
@@ -112,17 +111,14 @@ ReplayResult ReplayExam(const std::string& source, const std::string& duration, 
             if (view.Closed()) {
                 ++result.outsideExamTime;
             }
-            if (e.kind == ExamEvent::Kind::Append) {
-                answer += e.text;
-            } else {
-                answer.resize(
-                    answer.size() -
-                    std::min<std::size_t>(answer.size(), std::size_t(std::max(e.count, 0))));
-            }
             ++result.changes;
             view.changing_ = true;
             try {
-                CompareAnswer(state, view, answer);
+                CompareChange(
+                    state, view,
+                    e.kind == ExamEvent::Kind::Append
+                        ? AnswerChange{0, e.text}
+                        : AnswerChange{static_cast<std::size_t>(std::max(e.count, 0)), {}});
             } catch (const std::exception&) {
                 // The window shows the error; what the change did before it stays.
             }
@@ -160,7 +156,7 @@ ReplayResult ReplayExam(const std::string& source, const std::string& duration, 
     if (pausedSince >= 0) {
         result.pausedMs += std::max<std::int64_t>(0, at - pausedSince);
     }
-    result.answer = answer;
+    result.answer = state.AnswerText;
     result.correctAscii = state.CorrectAsciiCount;
     result.correctHanzi = state.CorrectHanziCount;
     result.score = state.Score;

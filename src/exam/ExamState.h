@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qarvel::exam {
 
@@ -33,7 +34,16 @@ struct ExamState {
 
     std::string AnswerText;
     std::int32_t AnswerLength = 0;
+    // The answer as the previous change left it, kept apart only after a change
+    // that failed half-way (PreviousIsAnswer false); else it is AnswerText.
     std::string PreviousAnswerText;
+    bool PreviousIsAnswer = true;
+    // For the source and the answer, byte by byte: whether a run of lead
+    // bytes ends there with an odd length, so that the next byte completes a
+    // double-byte character. Kept as the texts change, so that judging a
+    // change costs what the change is, not what the answer is.
+    std::vector<bool> SourcePairs;
+    std::vector<bool> AnswerPairs;
 
     std::int32_t CorrectAsciiCount = 0;
     std::int32_t CorrectHanziCount = 0;

@@ -1,5 +1,6 @@
 #include "exam/CompareAnswer.h"
 
+#include "CompareAnswerReference.h"
 #include "RecordingView.h"
 #include "exam/Errors.h"
 #include "exam/Gbk.h"
@@ -7,6 +8,8 @@
 
 #include <gtest/gtest.h>
 #include <random>
+#include <typeinfo>
+#include <vector>
 
 namespace qarvel::exam {
 namespace {
@@ -379,6 +382,84 @@ TEST(CompareAnswer, CountsNeverExceedWhatStandsInTheAnswer) {
                 ASSERT_EQ(e.state.CorrectAsciiCount, 0);
             }
             ASSERT_EQ(e.L(Field::CorrectHanzi), std::to_string(e.state.CorrectHanziCount));
+        }
+    }
+}
+
+// Judging a change by what it removes and adds decides exactly as judging the
+// whole answer against a copy of the previous one did: the same marks, texts,
+// counts, errors and completion, on random sources (some with nothing to
+// count, where every change fails) and random edits, in the middle too.
+TEST(CompareChange, DecidesAsTheWholeAnswerJudgementDid) {
+    const std::vector<std::string> pieces = {G("汉"),    G("字"),    "a",    "b",
+                                             " ",        "\r\n",     "\x81", "\x81\x40",
+                                             "\xB0\xA1", "\xB1\xA1", "\x7F", "\xFF"};
+    std::mt19937 rng(23);
+    const auto pick = [&](int most) {
+        std::string text;
+        for (int i = static_cast<int>(rng() % static_cast<unsigned>(most)); i >= 0; --i) {
+            text += pieces[rng() % pieces.size()];
+        }
+        return text;
+    };
+    for (int run = 0; run < 300; ++run) {
+        const std::string source = run % 10 == 0 ? (run % 20 == 0 ? " \r\n" : "\xB0") : pick(12);
+        reference::State old;
+        RecordingView oldView;
+        ExamState now;
+        RecordingView nowView;
+        const SourceCounts counts = CountSource(now, source);
+        old.SourceText = now.SourceText;
+        old.SourceLength = now.SourceLength;
+        old.SourceAsciiCount = now.SourceAsciiCount;
+        old.SourceHighByteCount = now.SourceHighByteCount;
+        oldView.SetFieldText(Field::SourceHanzi, std::to_string(counts.hanzi));
+        nowView.SetFieldText(Field::SourceHanzi, std::to_string(counts.hanzi));
+        std::string answer;
+        for (int step = 0; step < 40; ++step) {
+            const auto op = rng() % 10;
+            AnswerChange change;
+            std::string added;
+            if (op < 5) {
+                added = pick(3);
+            } else if (op < 8) {
+                change.removed = rng() % 5;
+            } else if (op < 9) {
+                change.removed = rng() % 4;
+                added = pick(2);
+            }
+            change.added = added;
+            const bool whole = op == 9 || rng() % 2 == 0;
+            if (op == 9 && !answer.empty()) {
+                answer[rng() % answer.size()] = pieces[rng() % pieces.size()][0]; // in the middle
+            } else {
+                answer.resize(answer.size() - std::min(change.removed, answer.size()));
+                answer += added;
+            }
+            std::string oldError, nowError;
+            try {
+                reference::CompareAnswer(old, oldView, answer);
+            } catch (const std::exception& error) {
+                oldError = typeid(error).name();
+            }
+            try {
+                whole ? CompareAnswer(now, nowView, answer) : CompareChange(now, nowView, change);
+            } catch (const std::exception& error) {
+                nowError = typeid(error).name();
+            }
+            const std::string where = std::to_string(run) + ":" + std::to_string(step);
+            ASSERT_EQ(nowError, oldError) << where;
+            ASSERT_EQ(now.AnswerText, answer) << where;
+            ASSERT_EQ(nowView.marks, oldView.marks) << where;
+            ASSERT_EQ(nowView.fields, oldView.fields) << where;
+            ASSERT_EQ(now.CorrectAsciiCount, old.CorrectAsciiCount) << where;
+            ASSERT_EQ(now.CorrectHanziCount, old.CorrectHanziCount) << where;
+            ASSERT_EQ(nowView.disabled, oldView.disabled) << where;
+            ASSERT_EQ(now.AnswerDisabled, oldView.disabled) << where;
+            ASSERT_EQ(nowView.clockSwitches, oldView.clockSwitches) << where;
+            ASSERT_EQ(now.PreviousIsAnswer ? now.AnswerText : now.PreviousAnswerText,
+                      old.PreviousAnswerText)
+                << where;
         }
     }
 }
