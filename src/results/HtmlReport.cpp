@@ -111,10 +111,10 @@ QString SummaryHtml(const Summary& s, bool roster) {
            item(QStringLiteral("计入成绩"), QString::number(s.counted)) +
            item(QStringLiteral("完成全文"), QString::number(s.complete));
     if (s.passed) {
-        out += item(QStringLiteral("及格"), s.counted > 0
+        out += item(QStringLiteral("及格"), s.judged > 0
                                                 ? QStringLiteral("%1（%2%）")
                                                       .arg(*s.passed)
-                                                      .arg(Number(100.0 * *s.passed / s.counted, 0))
+                                                      .arg(Number(100.0 * *s.passed / s.judged, 0))
                                                 : QString::number(*s.passed));
     }
     return out + item(QStringLiteral("平均得分"), Optional(s.meanScore, 1)) +

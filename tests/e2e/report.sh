@@ -152,6 +152,7 @@ grep -q '<td>004</td><td>赵六</td><td>缺考</td>' "$sandbox/dom.html" || fail
 grep -q '<td>003</td><td>Wang Fang</td><td>中途退出</td>.*不计入; 不在名单上' "$sandbox/dom.html" ||
     fail "row 003"
 grep -q '<td class="fail">不及格</td>' "$sandbox/dom.html" || fail "no 不及格"
+grep -q '<dt>及格</dt><dd>1（33%）</dd>' "$sandbox/dom.html" || fail "the pass rate: $(grep -o '<dl.*</dl>' "$sandbox/dom.html")"
 grep -q '其他考试记录（不计入）' "$sandbox/dom.html" || fail "the retake is not listed"
 grep -q '<b>眠</b>1次<span class="as">打成 棉</span>' "$sandbox/dom.html" &&
     grep -q '<b>不</b>1次<span class="as">打成 布</span>' "$sandbox/dom.html" ||
