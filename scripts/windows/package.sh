@@ -33,8 +33,10 @@ stage="$out/Qarvel"
 rm -rf "$stage"
 mkdir -p "$stage"
 
-for program in src/app/qarvel.exe src/console/qarvel-check.exe src/results-tool/qarvel-results.exe; do
-  install -m 644 "$build/$program" "$stage/"
+for program in qarvel.exe qarvel-check.exe qarvel-results.exe; do
+  found="$(find "$build/src" -name "$program" -type f | head -n 1)"
+  [ -n "$found" ] || { echo "package.sh: $program not built in $build" >&2; exit 1; }
+  install -m 644 "$found" "$stage/"
 done
 # Qt's plug-ins: the Windows platform, the native style, JPEG for the pictures.
 for plugin in platforms/qwindows.dll styles/qwindowsvistastyle.dll imageformats/qjpeg.dll; do
