@@ -186,10 +186,10 @@ private:
         return x >= 0 && x == Source(k);
     }
     bool AnswerEndsDoubleByte(std::int64_t k) const {
-        return EndsDoubleByte(s_.AnswerPairs, s_.AnswerLength, k);
+        return EndsDoubleByte(s_.AnswerPairs, static_cast<std::int64_t>(s_.AnswerText.size()), k);
     }
     bool SourceEndsDoubleByte(std::int64_t k) const {
-        return EndsDoubleByte(s_.SourcePairs, s_.SourceLength, k);
+        return EndsDoubleByte(s_.SourcePairs, static_cast<std::int64_t>(s_.SourceText.size()), k);
     }
 
     // A Chinese character ending at k counts when it is one character of two
