@@ -42,11 +42,12 @@ std::string MakeSource() {
 // one in 8 changes a phrase of two to four characters, a two-minute pause.
 ExamLog MakeLog(const std::string& source, std::mt19937& random, int& correct) {
     ExamLog log;
-    const double perMinute = 40 + random() % 100;
+    const double perMinute = 40.0 + static_cast<double>(random() % 100);
     const auto gap = [&] {
-        return std::int64_t(60000.0 / perMinute * (0.5 + (random() % 100) / 100.0));
+        return std::int64_t(60000.0 / perMinute *
+                            (0.5 + static_cast<double>(random() % 100) / 100.0));
     };
-    std::int64_t ms = 3000 + random() % 5000;
+    std::int64_t ms = 3000 + static_cast<std::int64_t>(random() % 5000);
     std::size_t at = 0;
     bool paused = false;
     while (ms < kExamMs && at + 2 <= source.size()) {

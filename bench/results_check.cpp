@@ -42,7 +42,7 @@ results::Record ThirtyMinutes() {
     std::string answer;
     now = 5000;
     while (now < 30 * 60 * 1000 + 5000 && answer.size() + 2 <= source.size()) {
-        now += 400 + random() % 400;
+        now += 400 + static_cast<std::int64_t>(random() % 400);
         const std::size_t width =
             exam::IsLeadByte(static_cast<unsigned char>(source[answer.size()])) ? 2 : 1;
         if (random() % 20 == 0) {

@@ -19,13 +19,14 @@ run_packages=(
   fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
 )
 
-# Testing: test frameworks, the sanitizer and fuzzing runtime, the X server and
-# tools the end-to-end tests drive the program with, the second input-method
-# framework, other desktops (a dark style, a window manager, a Wayland
-# compositor), the tools that build and check the Debian package, and a browser
-# and a spreadsheet program that open the teacher's report and spreadsheet.
+# Testing: test frameworks, the sanitizer and fuzzing runtime, the formatter,
+# the X server and tools the end-to-end tests drive the program with, the
+# second input-method framework, other desktops (a dark style, a window
+# manager, a Wayland compositor), the tools that build and check the Debian
+# package, and a browser and a spreadsheet program that open the teacher's
+# report and spreadsheet.
 test_packages=(
-  clang libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev
   libqt6test6 libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool xclip dbus-x11 x11-utils imagemagick strace jq bc time
   ibus ibus-libpinyin libglib2.0-bin

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds, and runs every test:
-# the dev build's tests (engine, widgets, platform, end-to-end under Xvfb),
-# the Debian package (built, checked, installed, used and removed again),
-# the engine tests under AddressSanitizer + UBSan, and a short fuzzing run.
+# the format check, the dev build's tests (engine, platform, results, windows,
+# program body, end-to-end under Xvfb), the Debian package (built, checked,
+# installed, used and removed again), the unit tests under AddressSanitizer +
+# UBSan, and a short fuzzing run. The dev and asan builds treat warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh test
 
 jobs=$(nproc)
+
+echo "== format =="
+bash scripts/check-format.sh
 
 echo "== dev build =="
 cmake --preset dev >/dev/null
@@ -24,11 +28,10 @@ elif [ $status -ne 0 ]; then
     exit $status
 fi
 
-echo "== engine tests under AddressSanitizer + UndefinedBehaviorSanitizer =="
-cmake --preset asan -DQARVEL_BUILD_GUI=OFF >/dev/null
-cmake --build --preset asan -j"$jobs" --target exam_tests
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build/asan -L engine -j"$jobs" --output-on-failure
+echo "== engine, platform, results, window and program-body tests under AddressSanitizer + UndefinedBehaviorSanitizer =="
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j"$jobs"
+ctest --preset asan -j"$jobs"
 
 echo "== short fuzzing run =="
 bash scripts/fuzz.sh "${QARVEL_FUZZ_SECONDS:-20}"

@@ -50,9 +50,10 @@ private:
         QPainter painter(label_);
         painter.scale(1.0 / scale, 1.0 / scale);
         QFont font = label_->font();
-        const qreal pixels = (font.pixelSize() > 0 ? font.pixelSize()
-                                                   : font.pointSizeF() * label_->logicalDpiY() / 72.0) *
-                             scale;
+        const qreal pixels =
+            (font.pixelSize() > 0 ? font.pixelSize()
+                                  : font.pointSizeF() * label_->logicalDpiY() / 72.0) *
+            scale;
         font.setPointSizeF(pixels * 72.0 / label_->logicalDpiY());
         const QRectF area(QRectF(label_->contentsRect()).topLeft() * scale,
                           QRectF(label_->contentsRect()).size() * scale);
@@ -64,9 +65,9 @@ private:
             font.setPointSizeF(font.pointSizeF() * area.width() / width);
         }
         painter.setFont(font);
-        label_->style()->drawItemText(&painter, area.toRect(), static_cast<int>(label_->alignment()),
-                                      label_->palette(), label_->isEnabled(), label_->text(),
-                                      label_->foregroundRole());
+        label_->style()->drawItemText(
+            &painter, area.toRect(), static_cast<int>(label_->alignment()), label_->palette(),
+            label_->isEnabled(), label_->text(), label_->foregroundRole());
     }
 
     QLabel* label_;

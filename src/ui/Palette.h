@@ -4,7 +4,6 @@
 #include <QPalette>
 #include <QWidget>
 
-
 namespace qarvel::ui {
 
 // Colours of the two windows, as 0xRRGGBB.

@@ -304,8 +304,9 @@ private slots:
         });
         exam_->hide();
         exam_->show();
-        QTest::qWait(20);
+        QCoreApplication::processEvents(); // the check above, and what the show left to do
         QVERIFY(!reopened);
+        QVERIFY(!login_->isVisible());
         QVERIFY(exam_->isVisible());
     }
 

@@ -3,9 +3,9 @@
 // which sets QARVEL_FCITX5_SANDBOX; elsewhere it skips, so it never touches a
 // user's own fcitx5.
 
-#include "SandboxSupport.h"
 #include "platform/Fcitx5KeyboardLayouts.h"
 
+#include "SandboxSupport.h"
 #include "platform/InputMethodList.h"
 
 #include <QDBusConnection>

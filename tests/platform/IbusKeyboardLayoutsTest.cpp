@@ -2,9 +2,9 @@
 // libpinyin) on a private session bus under Xvfb. Runs only inside
 // tests/e2e/with-ibus.sh, which sets QARVEL_IBUS_SANDBOX; elsewhere it skips.
 
-#include "SandboxSupport.h"
 #include "platform/IbusKeyboardLayouts.h"
 
+#include "SandboxSupport.h"
 #include "platform/DBusCalls.h"
 #include "platform/InputMethodList.h"
 

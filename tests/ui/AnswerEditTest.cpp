@@ -145,7 +145,7 @@ private slots:
                 QTest::keyClick(edit_, Qt::Key_Z, Qt::ControlModifier);
                 break;
             case 3:
-                sendCommit(typed[static_cast<int>(random() % typed.size())]);
+                sendCommit(typed[static_cast<qsizetype>(random() % std::size_t(typed.size()))]);
                 break;
             default:
                 type(typed[static_cast<int>(random() % 3)]);

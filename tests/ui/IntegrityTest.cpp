@@ -36,6 +36,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 using namespace qarvel::ui;
 using namespace qarvel::ui::testing;
@@ -45,11 +46,13 @@ namespace {
 enum class Kind { NewWindow, Key, Commit, Preedit, Mouse, Pause, Continue, Tick, Access, SentKey };
 
 struct Event {
-    Kind kind = Kind::Key;
-    int a = 0; // key, source, mouse gesture, seconds, request; commit: after a real key press
-    int b = 0; // modifiers, target view
-    int c = 0; // replacement start, offsets, points
-    int d = 0;
+    Event(Kind k = Kind::Key, int a_ = 0, int b_ = 0, int c_ = 0, int d_ = 0, QString t = {})
+        : kind(k), a(a_), b(b_), c(c_), d(d_), text(std::move(t)) {}
+    Kind kind;
+    int a; // key, source, mouse gesture, seconds, request; commit: after a real key press
+    int b; // modifiers, target view
+    int c; // replacement start, offsets, points
+    int d;
     QString text;
 };
 
@@ -440,7 +443,7 @@ private:
 // The events, mixed like a careless or dishonest examinee.
 class Generator {
 public:
-    explicit Generator(quint64 seed) : random_(seed) {}
+    explicit Generator(quint64 seed) : random_(static_cast<quint32>(seed)) {}
 
     Event next(const Session& session) {
         const int roll = pick(1000);
@@ -533,7 +536,7 @@ private:
         const int k = keys[pick(std::size(keys))];
         int m = mods[pick(std::size(mods))];
         if (k >= Qt::Key_A && k <= Qt::Key_Z) {
-            m |= Qt::ControlModifier; // the shortcuts
+            m |= static_cast<int>(Qt::ControlModifier); // the shortcuts
         }
         if (k == Qt::Key_Backspace && pick(2) == 0) {
             m = Qt::NoModifier;

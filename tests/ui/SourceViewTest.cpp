@@ -179,12 +179,14 @@ private slots:
             source += Gbk("春眠不觉晓处处闻啼鸟") + "\r\n";
         }
         const auto view = MakeView(source);
-        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-        QTest::qWait(50);
-        const long long made = view->layoutsMade();
         QRegion painted;
         EventSpy spy(view->viewport(), QEvent::Paint,
                      [&](QEvent* e) { painted += static_cast<QPaintEvent*>(e)->region(); });
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        QTRY_VERIFY(!painted.isEmpty()); // the first whole paint
+        QCoreApplication::processEvents();
+        painted = QRegion();
+        const long long made = view->layoutsMade();
         const int offset = 3 * 22 + 4; // the third character of the fourth line
         view->markSource(offset, Mark::Red);
         view->markSource(offset, Mark::UnderlineOn);
@@ -274,8 +276,9 @@ private slots:
                          qPrintable(QStringLiteral("%1 at %2").arg(text[p]).arg(p)));
             }
             for (int r = 0; r < 10; ++r) {
-                const int x = static_cast<int>(random() % viewport->width());
-                const int y = static_cast<int>(random() % viewport->height());
+                const int x = static_cast<int>(random() % static_cast<unsigned>(viewport->width()));
+                const int y =
+                    static_cast<int>(random() % static_cast<unsigned>(viewport->height()));
                 const QRect part = QRect(x, y, 1 + static_cast<int>(random() % 80),
                                          1 + static_cast<int>(random() % 50)) &
                                    viewport->rect();
@@ -541,7 +544,8 @@ private slots:
             QCOMPARE(view->lineByteLength(lines + 2), 0);
             const int first = 4; // the paragraph's first position
             for (int k = 0; k < 40; ++k) {
-                const QTextLine line = whole.lineAt(static_cast<int>(random() % lines));
+                const QTextLine line =
+                    whole.lineAt(static_cast<int>(random() % static_cast<unsigned>(lines)));
                 const int start = first + line.textStart();
                 const int offset = static_cast<int>(GbkBytes(view->shownText(0, start)));
                 view->keepInSight(offset);
