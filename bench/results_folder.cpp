@@ -83,11 +83,11 @@ results::Record Genuine(const std::string& source, int seed) {
     std::int64_t now = 0;
     exam::ExamRecorder recorder([&] { return now; });
     recorder.Start();
-    std::mt19937 random(seed);
+    std::mt19937 random(static_cast<std::mt19937::result_type>(seed));
     std::string answer;
     now = 5000;
     while (now < 30 * 60 * 1000 && answer.size() + 2 <= source.size()) {
-        now += 400 + random() % 400;
+        now += 400 + static_cast<std::int64_t>(random() % 400);
         const std::size_t width =
             exam::IsLeadByte(static_cast<unsigned char>(source[answer.size()])) ? 2 : 1;
         if (random() % 20 == 0) {

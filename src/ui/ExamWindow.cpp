@@ -4,6 +4,7 @@
 #include "ClickLabel.h"
 #include "CounterLabel.h"
 #include "ElidingLabel.h"
+#include "ExamLayout.h"
 #include "ExamSnapshot.h"
 #include "Examinee.h"
 #include "FirstPaint.h"
@@ -216,10 +217,10 @@ void ExamWindow::CreateControls() {
     setFont(defaultFont);
 
     // The title strip.
-    Panel4 = MakePanel(this, "Panel4", {0, 0, 921, 32}, Rgb(kHighlightRgb));
+    Panel4 = MakePanel(this, "Panel4", PlaceOf("Panel4"), Rgb(kHighlightRgb));
     Image3 = new QLabel(Panel4);
     Image3->setObjectName(QStringLiteral("Image3"));
-    Image3->setGeometry(22, 0, 32, 32);
+    Image3->setGeometry(PlaceOf("Image3"));
     Image3->setScaledContents(true);
     const QImage& icon = ProgramIcon();
     if (icon.isNull()) {
@@ -230,9 +231,9 @@ void ExamWindow::CreateControls() {
     }
     Label13 =
         MakeLabel(Panel4, "Label13", {56, 8, 153, 19}, QStringLiteral("Qarvel考试1.0"), 19, true);
-    Panel3 = MakePanel(Panel4, "Panel3", {854, 6, 51, 21}, Rgb(kHighlightRgb));
-    Image2 = MakePicture(Panel3, "Image2", {2, 3, 21, 17});
-    Image1 = MakePicture(Panel3, "Image1", {24, 3, 21, 17});
+    Panel3 = MakePanel(Panel4, "Panel3", PlaceOf("Panel3"), Rgb(kHighlightRgb));
+    Image2 = MakePicture(Panel3, "Image2", PlaceOf("Image2"));
+    Image1 = MakePicture(Panel3, "Image1", PlaceOf("Image1"));
     LoadPicture(Image2, QStringLiteral(":/pictures/minimise.jpg"), setup_.boxes);
     LoadPicture(Image1, QStringLiteral(":/pictures/close.jpg"), setup_.boxes);
     Image2->setClickHandler([this] { Image2Click(); });
@@ -254,7 +255,7 @@ void ExamWindow::CreateControls() {
     MakeTitleStrip(Panel4, [this](QMouseEvent* event) { Panel4MouseDown(event); });
 
     // The exam area.
-    Panel1 = MakePanel(this, "Panel1", {11, 33, 897, 593}, Rgb(kLimeRgb));
+    Panel1 = MakePanel(this, "Panel1", PlaceOf("Panel1"), Rgb(kLimeRgb));
     Label15 = MakeLabel(Panel1, "Label15", {42, 9, 80, 16}, QStringLiteral("剩余时间："), 16);
     Label14 = MakeLabel(Panel1, "Label14", {125, 10, 56, 16}, {}, 16, false, kRed);
     Label20 = MakeLabel(Panel1, "Label20", {226, 9, 72, 16}, QStringLiteral("已用时间:"), 16);
@@ -268,13 +269,13 @@ void ExamWindow::CreateControls() {
     Label18 = MakeLabel(Panel1, "Label18", {578, 7, 40, 16}, QStringLiteral("学号:"), 16);
     Label19 = MakeLabel<ElidingLabel>(Panel1, "Label19", {619, 7, 8, 16}, {}, 16);
     static_cast<ElidingLabel*>(Label19)->setMaximumTextWidth(755 - 4 - 619); // Pap1
-    Pap1 = MakeButtonPanel(Panel1, "Pap1", {755, 6, 60, 20}, QStringLiteral("暂停"), defaultFont);
-    Pap2 = MakeButtonPanel(Panel1, "Pap2", {819, 6, 60, 20}, QStringLiteral("继续"), defaultFont);
+    Pap1 = MakeButtonPanel(Panel1, "Pap1", PlaceOf("Pap1"), QStringLiteral("暂停"), defaultFont);
+    Pap2 = MakeButtonPanel(Panel1, "Pap2", PlaceOf("Pap2"), QStringLiteral("继续"), defaultFont);
     Pap1->setClickHandler([this] { Pap1Click(); });
     Pap2->setClickHandler([this] { Pap2Click(); });
 
     // The counter strip.
-    Panel2 = MakePanel(Panel1, "Panel2", {16, 32, 865, 33}, Rgb(kPanelRgb), true);
+    Panel2 = MakePanel(Panel1, "Panel2", PlaceOf("Panel2"), Rgb(kPanelRgb), true);
     Label1 = MakeLabel(Panel2, "Label1", {8, 8, 68, 16}, QStringLiteral("总字数："), 16, true);
     Label2 = MakeCounter(Panel2, "Label2", {67, 6, 12, 21}, 144, true); // Label3
     Label3 =
@@ -298,14 +299,14 @@ void ExamWindow::CreateControls() {
     RichEdit1 = MakeInFace<SourceView>(SongFont(19), Panel1);
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
     RichEdit1->setAccessibleName(QStringLiteral("原文"));
-    RichEdit1->setGeometry(16, 64, 865, 225);
+    RichEdit1->setGeometry(PlaceOf("RichEdit1"));
     RichEdit1->setFont(SongFont(19));
     RichEdit1->setMousePressHandler([this] { RichEdit1MouseDown(); });
 
     Memo1 = MakeInFace<AnswerEdit>(SongFont(19), Panel1);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setAccessibleName(QStringLiteral("答案"));
-    Memo1->setGeometry(16, 296, 865, 281);
+    Memo1->setGeometry(PlaceOf("Memo1"));
     Memo1->setFont(SongFont(19));
     Memo1->setSourceLineLength([this](int line) { return RichEdit1->lineByteLength(line); });
     Memo1->setChangeHandler([this] { Memo1Change(); });

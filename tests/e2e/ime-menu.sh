@@ -23,7 +23,7 @@ wait_for 10 sh -c '[ "$(fcitx5-remote)" != 0 ]' || fail "no input context"
 
 # 选择输入法 (Lab1 at 816,629, 65 x 13): the menu opens with its corner at the pointer.
 xdotool mousemove --window "$exam" 840 635 click 1
-sleep 0.3
+wait_for 5 menu_open || fail "选择输入法 opened no menu"
 import -window root "$artifacts/ime-menu.png"
 # Its one item, Pinyin, lies just below and right of the pointer.
 xdotool mousemove_relative 30 10 click 1

@@ -69,15 +69,17 @@ go_on() {
 }
 # sent <window> <xdotool command...>: the command's key events sent to the
 # window with XSendEvent, the focus away meanwhile; the window has it again after.
+# The program takes events in order: active again, it has taken the sent ones.
 sent() {
-    local window=$1 root
+    local window=$1 active root
     shift
+    active=$(value active)
     root=$(xwininfo -root | awk '/Window id:/ { print $4 }')
     xdotool windowfocus "$root"
-    sleep 0.2
+    wait_for 5 dump_says active "" || fail "the focus did not leave the program"
     xdotool "$1" --window "$window" --delay 20 "${@:2}"
     xdotool windowfocus "$window"
-    sleep 0.3
+    wait_for 5 dump_says active "$active" || fail "the focus did not come back to $active"
 }
 # login_with <duration>: the login window, the name and a duration, then the exam.
 login_with() {

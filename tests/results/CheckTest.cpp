@@ -3,7 +3,6 @@
 #include "QtPrinting.h"
 #include "exam/ExamReplay.h"
 #include "exam/Gbk.h"
-#include "identity/Identity.h"
 #include "results/AtomicFile.h"
 #include "results/RecordCheck.h"
 #include "results/ResultsTable.h"
@@ -250,31 +249,6 @@ TEST(TextSafety, NothingButTextReachesTheTerminal) {
     }
     EXPECT_TRUE(safe.endsWith(QStringLiteral("[2K张三😀")));
     EXPECT_EQ(ForTerminal(QStringLiteral("a b 123 中文")), QStringLiteral("a b 123 中文"));
-}
-
-TEST(TextSafety, NumbersAndNamesAsAPersonReadsThem) {
-    const struct {
-        const char* text;
-        const char* read;
-    } cases[] = {
-        {"２０２４００１", "2024001"},
-        {"2024\u200B001", "2024001"},
-        {" 2024001 ", "2024001"},
-        {"\u200F2024001\u202E", "2024001"},
-        {"2024\u00AD001\uFEFF", "2024001"},
-        {"Li\u3000 Lei", "Li Lei"},
-        {"\t张三\n", "张三"},
-        {"Ａｂｃ", "Abc"},
-        {"\u3164", ""},
-        {"e\u0301", "\u00E9"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(identity::NormalizedIdentity(QString::fromUtf8(c.text)),
-                  QString::fromUtf8(c.read))
-            << c.text;
-    }
-    EXPECT_EQ(identity::NumberKey(QStringLiteral("ａ01")),
-              identity::NumberKey(QStringLiteral("A01")));
 }
 
 TEST(RecordNames, NobodyCanTakeAnExamsRecord) {

@@ -5,6 +5,7 @@
 #include "UiTestSupport.h"
 #include "ui/AnswerEdit.h"
 #include "ui/Application.h"
+#include "ui/ExamLayout.h"
 #include "ui/SourceView.h"
 
 #include <QCryptographicHash>
@@ -108,41 +109,13 @@ private slots:
         QVERIFY(!notice->isVisible());
     }
 
-    void layoutPlacesEveryControl_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("parent");
-        QTest::addColumn<QRect>("geometry");
-        QTest::newRow("Panel4") << "Panel4"
-                                << "Form1" << QRect(0, 0, 921, 32);
-        QTest::newRow("Image3") << "Image3"
-                                << "Panel4" << QRect(22, 0, 32, 32);
-        QTest::newRow("Panel3") << "Panel3"
-                                << "Panel4" << QRect(854, 6, 51, 21);
-        QTest::newRow("Image2") << "Image2"
-                                << "Panel3" << QRect(2, 3, 21, 17);
-        QTest::newRow("Image1") << "Image1"
-                                << "Panel3" << QRect(24, 3, 21, 17);
-        QTest::newRow("Panel1") << "Panel1"
-                                << "Form1" << QRect(11, 33, 897, 593);
-        QTest::newRow("Pap1") << "Pap1"
-                              << "Panel1" << QRect(755, 6, 60, 20);
-        QTest::newRow("Pap2") << "Pap2"
-                              << "Panel1" << QRect(819, 6, 60, 20);
-        QTest::newRow("Panel2") << "Panel2"
-                                << "Panel1" << QRect(16, 32, 865, 33);
-        QTest::newRow("RichEdit1") << "RichEdit1"
-                                   << "Panel1" << QRect(16, 64, 865, 225);
-        QTest::newRow("Memo1") << "Memo1"
-                               << "Panel1" << QRect(16, 296, 865, 281);
-    }
     void layoutPlacesEveryControl() {
-        QFETCH(QString, name);
-        QFETCH(QString, parent);
-        QFETCH(QRect, geometry);
         Open();
-        const QWidget* widget = Find(name.toLatin1().constData());
-        QCOMPARE(widget->parentWidget()->objectName(), parent);
-        QCOMPARE(widget->geometry(), geometry);
+        for (const ControlPlace& place : kExamPlaces) {
+            const QWidget* widget = Find(place.name);
+            QCOMPARE(widget->parentWidget()->objectName(), QLatin1String(place.parent));
+            QCOMPARE(widget->geometry(), place.rect);
+        }
     }
 
     void labelsCarryTheirTextFontAndColour_data() {

@@ -52,6 +52,8 @@ only_window_named() {
     [ "$(echo "$ids" | grep -c .)" = 1 ] && [ "$(xdotool getwindowname "$ids")" = "$1" ]
 }
 running() { kill -0 "$qarvel_pid" 2>/dev/null; }
+# A menu of the program open beside its window.
+menu_open() { [ "$(visible_windows | grep -c .)" -ge 2 ]; }
 ended() { ! running; }
 
 # start <run name> <working folder> [argument...]: the program as a user starts it.
