@@ -110,8 +110,9 @@ struct Room {
     }
     [[nodiscard]] ClassReport Report() const {
         const std::vector<std::optional<std::string>> sources(rows.size(), source);
-        return MakeClassReport(rows, sources, QStringLiteral("2.txt"),
-                               QDateTime::currentDateTime());
+        ReportOptions options;
+        options.sourceName = QStringLiteral("2.txt");
+        return MakeClassReport(rows, sources, options, QDateTime::currentDateTime());
     }
 };
 

@@ -465,11 +465,11 @@ private:
 
     static std::string Utf16ToUtf8(const std::string& units) {
         std::string utf8;
-        std::uint32_t cp =
-            static_cast<unsigned char>(units[0]) | static_cast<unsigned char>(units[1]) << 8;
+        std::uint32_t cp = std::uint32_t{static_cast<unsigned char>(units[0])} |
+                           std::uint32_t{static_cast<unsigned char>(units[1])} << 8;
         if (units.size() == 4) {
-            const std::uint32_t low =
-                static_cast<unsigned char>(units[2]) | static_cast<unsigned char>(units[3]) << 8;
+            const std::uint32_t low = std::uint32_t{static_cast<unsigned char>(units[2])} |
+                                      std::uint32_t{static_cast<unsigned char>(units[3])} << 8;
             cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
         }
         AppendUtf8(utf8, cp);

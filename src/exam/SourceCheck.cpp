@@ -43,7 +43,7 @@ private:
 class GbkPairs {
 public:
     bool Decodes(unsigned char lead, unsigned char trail) {
-        std::int8_t& known = known_[lead << 8 | trail];
+        std::int8_t& known = known_[std::size_t{lead} << 8 | trail];
         if (known == 0) {
             const char pair[] = {static_cast<char>(lead), static_cast<char>(trail)};
             known = GbkToUtf8(std::string_view(pair, 2)).find('?') == std::string::npos ? 1 : -1;
