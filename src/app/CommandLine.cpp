@@ -177,6 +177,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                            QStringLiteral("--source needs a file name"));
         }
         line.sourcePath = ArgumentBytes(path); // the file system's own bytes
+        line.sourceGiven = true;
     }
     if (parser.isSet(results)) {
         line.resultsFolder = parser.value(results);

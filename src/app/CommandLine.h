@@ -20,6 +20,8 @@ struct CommandLine {
     // The source text to load (--source), as the file system spells it; by
     // default vexo/2.txt in the working directory.
     std::string sourcePath;
+    // Whether --source was given (sourcePath is the default otherwise).
+    bool sourceGiven = false;
     // The results folder (--results), as given; empty when not given.
     QString resultsFolder;
     QString output;

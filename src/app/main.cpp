@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     const qarvel::results::AdminSettings admin = qarvel::results::ReadAdminSettings();
     std::string sourcePath = line.sourcePath;
     if (!admin.source.isEmpty()) {
-        if (!sourcePath.empty() && QFile::encodeName(admin.source).toStdString() != sourcePath) {
+        if (line.sourceGiven && QFile::encodeName(admin.source).toStdString() != sourcePath) {
             std::fputs("qarvel: --source is not used: the administrator's qarvel.conf names "
                        "the exam's text (Source)\n",
                        stderr);

@@ -52,6 +52,8 @@ private slots:
         switch (line.action) {
         case Action::Run:
             QCOMPARE(QString::fromUtf8(line.sourcePath.c_str()), source);
+            QCOMPARE(line.sourceGiven,
+                     arguments.join(QChar(u' ')).contains(QStringLiteral("--source")));
             QCOMPARE(line.resultsFolder, results);
             QCOMPARE(line.exitStatus(), 0);
             break;
