@@ -2,8 +2,9 @@
 # Installs what the tests need, builds, and runs every test:
 # the format check, the dev build's tests (engine, platform, results, windows,
 # program body, end-to-end under Xvfb), the Debian package (built, checked,
-# installed, used and removed again), the engine, identity and results tests
-# under AddressSanitizer + UBSan, and a short fuzzing run. The dev and asan builds treat warnings as errors.
+# installed, used and removed again), the unit tests of every layer (engine,
+# identity, platform, results, windows, program body) under AddressSanitizer +
+# UBSan, and a short fuzzing run. The dev and asan builds treat warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,10 +29,10 @@ elif [ $status -ne 0 ]; then
     exit $status
 fi
 
-echo "== engine, identity and results tests under AddressSanitizer + UndefinedBehaviorSanitizer =="
+echo "== every unit test under AddressSanitizer + UndefinedBehaviorSanitizer =="
 cmake --preset asan >/dev/null
-cmake --build --preset asan -j"$jobs" --target exam_tests identity_tests results_tests
-ctest --preset asan -L 'engine|identity|results' -j"$jobs"
+cmake --build --preset asan -j"$jobs"
+ctest --preset asan -j"$jobs"
 
 echo "== short fuzzing run =="
 bash scripts/fuzz.sh "${QARVEL_FUZZ_SECONDS:-20}"
