@@ -109,7 +109,8 @@ struct Room {
         }
     }
     [[nodiscard]] ClassReport Report() const {
-        const std::vector<std::optional<std::string>> sources(rows.size(), source);
+        const std::vector<std::shared_ptr<const std::string>> sources(
+            rows.size(), std::make_shared<const std::string>(source));
         ReportOptions options;
         options.sourceName = QStringLiteral("2.txt");
         return MakeClassReport(rows, sources, options, QDateTime::currentDateTime());

@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -119,9 +120,23 @@ int WriteReports(const Options& options, const std::vector<Row>& rows, SourceTex
     if (options.html.isEmpty() && options.xlsx.isEmpty()) {
         return 0;
     }
-    std::vector<std::optional<std::string>> texts;
+    // One copy of each source text, however many rows were made on it.
+    std::vector<std::shared_ptr<const std::string>> texts;
+    std::vector<std::shared_ptr<const std::string>> distinct;
     for (const Row& row : rows) {
-        texts.push_back(sources.For(row.record).text);
+        std::optional<std::string> text = sources.For(row.record).text;
+        std::shared_ptr<const std::string> shared;
+        if (text) {
+            const auto same = std::find_if(distinct.begin(), distinct.end(),
+                                           [&](const auto& known) { return *known == *text; });
+            if (same != distinct.end()) {
+                shared = *same;
+            } else {
+                shared = std::make_shared<const std::string>(std::move(*text));
+                distinct.push_back(shared);
+            }
+        }
+        texts.push_back(std::move(shared));
     }
     ReportOptions wanted = options.report;
     wanted.sourceName = options.source.isEmpty() ? QString() : QFileInfo(options.source).fileName();

@@ -92,7 +92,7 @@ Standing StandingOf(const Row& row, const Counting& counting) {
 }
 
 ClassReport MakeClassReport(const std::vector<Row>& rows,
-                            const std::vector<std::optional<std::string>>& sources,
+                            const std::vector<std::shared_ptr<const std::string>>& sources,
                             const ReportOptions& options, const QDateTime& now) {
     ClassReport report;
     report.made = now;

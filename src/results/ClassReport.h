@@ -4,6 +4,7 @@
 #include "ResultsTable.h"
 
 #include <QString>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,7 +39,7 @@ Standing StandingOf(const Row& row, const Counting& counting);
 // rule); the rest go below the table. The rows that count are ranked and,
 // with a pass rule, judged; so are the abandoned ones (their result is final).
 ClassReport MakeClassReport(const std::vector<Row>& rows,
-                            const std::vector<std::optional<std::string>>& sources,
+                            const std::vector<std::shared_ptr<const std::string>>& sources,
                             const ReportOptions& options, const QDateTime& now);
 
 } // namespace qarvel::results

@@ -279,8 +279,9 @@ TEST(Report, RecordsCarryTheirMeasuresIntoTheTableTheJsonAndTheReport) {
     EXPECT_TRUE(other["completionSeconds"].isNull());
 
     // The source for the record of 01 only, wherever the merge put it.
-    std::vector<std::optional<std::string>> sources(2);
-    sources[rows[0].record.number == "01" ? 0 : 1] = gbk("春眠不觉晓\r\n处处闻啼鸟");
+    std::vector<std::shared_ptr<const std::string>> sources(2);
+    sources[rows[0].record.number == "01" ? 0 : 1] =
+        std::make_shared<const std::string>(gbk("春眠不觉晓\r\n处处闻啼鸟"));
     const ClassReport report = MakeClassReport(rows, sources, {}, QDateTime::currentDateTime());
     EXPECT_EQ(report.sourceName, QStringLiteral("2.txt"));
     EXPECT_EQ(report.sourceOpening, QStringLiteral("春眠不觉晓"));
