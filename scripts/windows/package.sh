@@ -30,7 +30,7 @@ gcc_dir="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
 search=("$qt/bin" "$gcc_dir" /usr/x86_64-w64-mingw32/lib)
 
 stage="$out/Qarvel"
-rm -rf "$stage"
+rm -rf "$stage" "$out"/qarvel-*-windows-x64.msi "$out"/qarvel-*-windows-x64.zip
 mkdir -p "$stage"
 
 for program in qarvel.exe qarvel-check.exe qarvel-results.exe; do

@@ -107,15 +107,6 @@ std::string ArgumentBytes(const QString& argument) {
     return bytes;
 }
 
-QStringList ArgumentsOf(int argc, char** argv) {
-    QStringList arguments;
-    arguments.reserve(argc);
-    for (int i = 0; i < argc; ++i) {
-        arguments.append(ArgumentText(argv[i]));
-    }
-    return arguments;
-}
-
 CommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     // "-platform xcb" is one option, as Qt spells its own.
