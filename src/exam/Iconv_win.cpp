@@ -29,6 +29,13 @@ constexpr unsigned kGb18030 = 54936;
 constexpr char32_t kBad = 0xFFFFFFFF;   // cannot be decoded
 constexpr char32_t kShort = 0xFFFFFFFE; // cut off at the end
 
+// The system's double-byte code pages map their user-defined areas (GBK's
+// A140-A7A0, AAA1-AFFE, F8A1-FEFE) to the private use area; iconv's GBK, BIG5
+// and the like have no such characters. GB18030 maps all of Unicode.
+bool UserDefined(const Encoding& e, char32_t c) {
+    return e.form == Form::CodePage && e.codePage != kGb18030 && c >= 0xE000 && c <= 0xF8FF;
+}
+
 bool ParseEncoding(const char* name, Encoding& encoding) {
     std::string upper;
     for (const char* c = name; *c != '\0'; ++c) {
@@ -175,7 +182,7 @@ char32_t Decode(const Encoding& e, const unsigned char* in, std::size_t left, st
     const int got =
         MultiByteToWideChar(e.codePage, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(in),
                             static_cast<int>(length), wide, 2);
-    if (got == 1 && (wide[0] < 0xD800 || wide[0] > 0xDFFF)) {
+    if (got == 1 && (wide[0] < 0xD800 || wide[0] > 0xDFFF) && !UserDefined(e, wide[0])) {
         used = length;
         return wide[0];
     }
@@ -238,6 +245,9 @@ long Encode(const Encoding& e, char32_t c, unsigned char* out, std::size_t room)
         if (c < 0x80) {
             bytes[n++] = static_cast<unsigned char>(c);
             break;
+        }
+        if (UserDefined(e, c)) {
+            return 0;
         }
         wchar_t wide[2];
         int units = 1;

@@ -90,14 +90,27 @@ QString Temporary(const QString& name, const QString& temporary) {
 
 // Renames the written temporary file to the target: over an old one or, for a
 // new name, only where nothing has the name yet. The temporary file goes on failure.
+// A file open in another program that does not share deleting (a viewer, a
+// virus scanner, the teacher's spreadsheet) cannot be replaced until it is
+// closed: the replace is tried again for up to about two seconds.
 WriteOutcome Rename(const std::wstring& from, const std::wstring& to, bool replace) {
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (MoveFileExW(from.c_str(), to.c_str(), flags) != FALSE) {
-        return {true, 0};
+    const ULONGLONG giveUp = GetTickCount64() + 2000;
+    DWORD failed = 0;
+    for (;;) {
+        if (MoveFileExW(from.c_str(), to.c_str(), flags) != FALSE) {
+            return {true, 0};
+        }
+        failed = GetLastError();
+        const bool held = failed == ERROR_SHARING_VIOLATION || failed == ERROR_ACCESS_DENIED ||
+                          failed == ERROR_LOCK_VIOLATION;
+        if (!replace || !held || GetTickCount64() > giveUp) {
+            break;
+        }
+        Sleep(1);
     }
-    const int error = ErrnoOf(GetLastError());
     DeleteFileW(from.c_str());
-    return {false, error};
+    return {false, ErrnoOf(failed)};
 }
 
 } // namespace

@@ -156,16 +156,22 @@ step "the record"
 record=$(find "$results" -maxdepth 1 -name '*.json' ! -name '.*' | head -n 1)
 [ -n "$record" ] || fail "no record in $results: $(ls -a "$results")"
 echo "   $(basename "$record")"
+cp "$record" "$artifacts/windows-record.json"
 (cd "$scratch" && "$linux_results" --json --source "$exam_folder/vexo/2.txt" "$results") \
     >"$scratch/linux.json" 2>"$scratch/linux.log" || fail "Linux qarvel-results: $(cat "$scratch/linux.log")"
-jq -e '.. | objects | select(has("verified")) | select(.verified == "yes")' "$scratch/linux.json" \
-    >/dev/null || fail "the record does not verify on Linux: $(cat "$scratch/linux.json")"
+# Every figure agrees with the replay of the record's events. Under Wine the
+# program cannot count key presses (Wine's XIM takes the keys it composes with
+# before any Windows program sees them), so the key-speed rule cannot be
+# applied and the answer is "unknown" with that reason alone.
+agrees='.. | objects | select(has("verified")) | select(.verified == "yes" or
+    (.verified == "unknown" and .disagreements == ["keys not counted"] and .keyPresses == -1))'
+jq -e "$agrees" "$scratch/linux.json" >/dev/null ||
+    fail "the record does not verify on Linux: $(cat "$scratch/linux.json")"
 (cd "$scratch" && timeout 120 wine "C:\\Program Files\\Qarvel\\qarvel-results.exe" --json \
     --source "$(winepath -w "$exam_folder/vexo/2.txt")" "$results_win") \
     >"$scratch/windows.json" 2>"$scratch/windows.log" ||
     fail "Windows qarvel-results: $(cat "$scratch/windows.log")"
-tr -d '\r' <"$scratch/windows.json" | jq -e '.. | objects | select(has("verified")) |
-    select(.verified == "yes")' >/dev/null ||
+tr -d '\r' <"$scratch/windows.json" | jq -e "$agrees" >/dev/null ||
     fail "the record does not verify on Windows: $(cat "$scratch/windows.json")"
 
 step "msiexec /x /qn"
