@@ -170,7 +170,7 @@ jq -e "$agrees" "$scratch/linux.json" >/dev/null ||
 (cd "$scratch" && timeout 120 wine "C:\\Program Files\\Qarvel\\qarvel-results.exe" --json \
     --source "$(winepath -w "$exam_folder/vexo/2.txt")" "$results_win") \
     >"$scratch/windows.json" 2>"$scratch/windows.log" ||
-    fail "Windows qarvel-results: $(cat "$scratch/windows.log")"
+    fail "Windows qarvel-results (status $?): $(cat "$scratch/windows.log" "$scratch/windows.json")"
 tr -d '\r' <"$scratch/windows.json" | jq -e "$agrees" >/dev/null ||
     fail "the record does not verify on Windows: $(cat "$scratch/windows.json")"
 
