@@ -94,15 +94,12 @@ std::vector<std::size_t> SortOrder(const std::vector<SortFields>& rows, SortKey 
         });
         break;
     case SortKey::Name: {
+        // Names compared directly: Qt's sort keys on Windows are filled only
+        // half way and compared as text, so they order at random there.
         QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
         collator.setNumericMode(true);
-        std::vector<QCollatorSortKey> keys;
-        keys.reserve(rows.size());
-        for (const SortFields& row : rows) {
-            keys.push_back(collator.sortKey(row.name));
-        }
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            return keys[a].compare(keys[b]) < 0;
+            return collator.compare(rows[a].name, rows[b].name) < 0;
         });
         break;
     }
