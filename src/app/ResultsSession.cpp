@@ -210,6 +210,9 @@ void ResultsSession::Finish() {
         writer_.reset(); // records of earlier runs may still be on their way: no waiting
         return;
     }
+    // The last record is made when the window has gone, which can take a
+    // while (its timer no longer runs): the seconds since its last tick count.
+    form_.CountDueSeconds();
     Observe();
     finishing_ = true;
     period_.stop();

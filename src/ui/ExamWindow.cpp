@@ -604,6 +604,12 @@ void ExamWindow::Timer1Timer() {
     CountSeconds(pacer_.Due());
 }
 
+void ExamWindow::CountDueSeconds() {
+    if (Timer1 != nullptr && Timer1->isActive()) {
+        Timer1Timer();
+    }
+}
+
 void ExamWindow::CountSeconds(int seconds) {
     Guarded([&] { exam::ClockTick(state_, *this, locale_, seconds); });
     // After a late tick the next one comes when the running second is over,
