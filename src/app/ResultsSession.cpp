@@ -212,7 +212,7 @@ void ResultsSession::Finish() {
     }
     // The last record is made when the window has gone, which can take a
     // while (its timer no longer runs): the seconds since its last tick count.
-    form_.CountDueSeconds();
+    form_.CountDueSecondsAndStop();
     Observe();
     finishing_ = true;
     period_.stop();

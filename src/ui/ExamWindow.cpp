@@ -604,9 +604,11 @@ void ExamWindow::Timer1Timer() {
     CountSeconds(pacer_.Due());
 }
 
-void ExamWindow::CountDueSeconds() {
+void ExamWindow::CountDueSecondsAndStop() {
     if (Timer1 != nullptr && Timer1->isActive()) {
-        Timer1Timer();
+        // The timer goes first: it is not set again, and no tick of it follows.
+        Timer1->stop();
+        Guarded([&] { exam::ClockTick(state_, *this, locale_, pacer_.Due()); });
     }
 }
 

@@ -79,9 +79,9 @@ public:
     void Timer1Timer();        // the clock's tick: the seconds due are counted
     // The clock counts `seconds` seconds at once, as for a tick that came late.
     void CountSeconds(int seconds);
-    // A running clock brought up to now, as its next tick would bring it: for
-    // a last look at the window after the loop that ran its timer has ended.
-    void CountDueSeconds();
+    // The clock's last count, after the loop that ran its timer has ended: a
+    // running clock stops, and the whole seconds since its last tick count.
+    void CountDueSecondsAndStop();
     void Pap1Click();   // pause
     void Pap2Click();   // continue
     void Image1Click(); // the close question
